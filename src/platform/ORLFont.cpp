@@ -1,0 +1,3 @@
+#include "platform/ORLFont.h"
+
+int CORLFont::Initialize() { return 1; }

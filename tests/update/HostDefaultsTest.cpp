@@ -1,0 +1,78 @@
+// What a host gets when it implements only the eight operations without default.
+#include "support/RecordingHost.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+class MinimalHost : public QzAutoUpdate::CUpdateConfiguration2 {
+public:
+    const wchar_t* GetCrmFilePath(bool) override { return nullptr; }
+    const wchar_t* GetProgramName() override { return L"Minimal"; }
+    const wchar_t* GetPatchServiceUrl() override { return L"http://127.0.0.1/"; }
+    const wchar_t* GetProgramLanguage() override { return L"de-DE"; }
+    const wchar_t* GetProgramVersion() override { return L"2.0"; }
+    const wchar_t* GetSerialNumber() override { return L"S"; }
+    void AddFile(const wchar_t*, QzAutoUpdate::InstallerKind) override {}
+    void Log(const wchar_t*) override {}
+};
+
+TEST(HostDefaults, EveryDefaultOfTheInterface)
+{
+    MinimalHost host;
+    QzAutoUpdate::CUpdateConfiguration2& c = host;
+    EXPECT_TRUE(c.IsCrmOptionVisible());
+    EXPECT_TRUE(c.GetSendCrmDefault());
+    EXPECT_TRUE(c.UseDownloadNotifications());
+    EXPECT_TRUE(c.IsInteractive());
+    EXPECT_TRUE(c.IsInstallDialogEnabled());
+    EXPECT_EQ(c.GetSkinFolder(), nullptr);
+    EXPECT_EQ(c.GetDownloadFolder(), nullptr);
+    EXPECT_STREQ(c.GetPatchFileName(), L"QzUpdate.exe");
+    EXPECT_STREQ(c.GetProductName(), L"Minimal");
+    EXPECT_NE(std::wstring(c.GetCrmRedirectUrl()).find(L"/redirects/crm/crm.php3"), std::wstring::npos);
+    EXPECT_EQ(std::wstring(c.GetCrmRedirectUrl()).rfind(L"http://", 0), 0u);
+    EXPECT_FALSE(c.SendSerialNumber());
+    EXPECT_FALSE(c.IsCancelled());
+    EXPECT_TRUE(c.UseWorkerThreads());
+    EXPECT_EQ(c.GetParentWindow(), nullptr);
+    EXPECT_TRUE(c.IsDontShowAgainVisible());
+    EXPECT_EQ(c.GetPlatform(), 2);
+}
+
+TEST(HostDefaults, RecordingHostKeepsOrderAcrossThreads)
+{
+    qz::test::RecordingHost host;
+    host.texts["GetDownloadFolder"] = std::nullopt;
+    host.texts["GetPatchFileName"] = L"p.bin";
+    host.bools["IsInteractive"] = false;
+    EXPECT_EQ(host.GetDownloadFolder(), nullptr);
+    EXPECT_STREQ(host.GetPatchFileName(), L"p.bin");
+    EXPECT_FALSE(host.IsInteractive());
+    EXPECT_STREQ(host.GetProductName(), L"TestProgram");
+
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&host, t] {
+            for (int i = 0; i < 250; ++i)
+                host.Log((std::to_wstring(t) + L":" + std::to_wstring(i)).c_str());
+        });
+    for (auto& thread : threads)
+        thread.join();
+    const auto lines = host.LogLines();
+    ASSERT_EQ(lines.size(), 1000u);
+    // Each thread's own lines arrive in the order it wrote them.
+    int next[4] = {0, 0, 0, 0};
+    for (const auto& line : lines) {
+        const int t = line[0] - L'0';
+        EXPECT_EQ(line.substr(2), std::to_wstring(next[t]++));
+    }
+    const auto calls = host.Calls();
+    EXPECT_EQ(calls[0].operation, "GetDownloadFolder");
+    EXPECT_EQ(calls[3].operation, "GetProductName");
+    EXPECT_EQ(calls[4].operation, "GetProgramName");
+}
+
+}  // namespace
