@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build needs and this machine lacks.
+# Usage: tools/deps.sh demo|test
+set -euo pipefail
+
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+          libcurl4-openssl-dev libssl-dev openssl libxml2-dev)
+if [ "${1:-test}" = test ]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libinih-dev osslsigncode)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
