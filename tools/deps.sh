@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-          libcurl4-openssl-dev libssl-dev openssl libxml2-dev)
+          libcurl4-openssl-dev libssl-dev openssl libxml2-dev
+          qt6-base-dev fonts-dejavu-core)
 if [ "${1:-test}" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev libinih-dev osslsigncode)
 fi
