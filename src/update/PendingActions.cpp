@@ -17,7 +17,5 @@ std::uint32_t NotAvailable(QzAutoUpdate::CUpdateConfiguration2& configuration, s
 
 std::uint32_t RunUpdateAction(QzAutoUpdate::CUpdateConfiguration2& c) { return NotAvailable(c, 1); }
 std::uint32_t RunCrmUploadAction(QzAutoUpdate::CUpdateConfiguration2& c) { return NotAvailable(c, 2); }
-std::uint32_t RunCheckAction(QzAutoUpdate::CUpdateConfiguration2& c) { return NotAvailable(c, 3); }
-std::uint32_t RunDownloadAction(QzAutoUpdate::CUpdateConfiguration2& c) { return NotAvailable(c, 4); }
 
 }  // namespace qz::update

@@ -1,6 +1,9 @@
 // The export as a host meets it: the library is loaded with dlopen and
 // DoAction looked up by its plain name.
 #include "support/RecordingHost.h"
+#include "support/TestHttpServer.h"
+
+#include <filesystem>
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -49,6 +52,43 @@ TEST_F(DoActionTest, InternalSymbolsStayHidden)
     EXPECT_EQ(dlsym(library_, "_ZN2qz6update14DispatchActionEPN12QzAutoUpdate21CUpdateConfiguration2Ej"),
               nullptr);
     EXPECT_EQ(dlsym(library_, "_ZN2qz8platform9AfxGetAppEv"), nullptr);
+}
+
+TEST_F(DoActionTest, SilentCheckAndDownloadAgainstAPatchService)
+{
+    namespace fs = std::filesystem;
+    using qz::test::HttpAnswer;
+    qz::test::TestHttpServer server;
+    const fs::path dir = fs::temp_directory_path() / ("qz-doaction-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    auto makeHost = [&](RecordingHost& host) {
+        const std::string url = server.Url("/q");
+        host.patchServiceUrl.assign(url.begin(), url.end());
+        host.texts["GetDownloadFolder"] = dir.wstring();
+    };
+
+    server.SetAnswer("/q", HttpAnswer::Ok("<result/>"));
+    RecordingHost noPatch;
+    makeHost(noPatch);
+    EXPECT_EQ(doAction_(&noPatch, kActionCheck), kResultFailed);
+    EXPECT_TRUE(noPatch.ArgumentsOf("SetPatchVersion").empty());
+    // Action 4 when the service names no URL downloads nothing.
+    EXPECT_EQ(doAction_(&noPatch, kActionDownload), kResultNoDownloadUrl);
+    EXPECT_FALSE(fs::exists(dir / "QzUpdate.exe"));
+
+    server.SetAnswer("/q", HttpAnswer::Ok("<result filesize=\"3\" version=\"9.1\" url=\"" + server.Url("/p") +
+                                          "\"><patch>Notes</patch></result>"));
+    server.SetAnswer("/p", HttpAnswer::Ok("abc"));
+    RecordingHost withPatch;
+    makeHost(withPatch);
+    EXPECT_EQ(doAction_(&withPatch, kActionCheck), kResultSuccess);
+    EXPECT_EQ(withPatch.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"9.1.0.0"});
+    EXPECT_EQ(withPatch.ArgumentsOf("SetPatchDescription"), std::vector<std::wstring>{L"Notes"});
+    EXPECT_EQ(doAction_(&withPatch, kActionDownload), kResultSuccess);
+    EXPECT_EQ(withPatch.ArgumentsOf("AddFile"), std::vector<std::wstring>{(dir / "QzUpdate.exe").wstring() + L"|0"});
+    EXPECT_TRUE(fs::exists(dir / "QzUpdate.exe"));
+    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,0 +1,135 @@
+// One-shot HTTP(S) download of a URL into a file, block by block, with
+// progress and cooperative cancellation.
+#pragma once
+
+#include "platform/internet/Internet.h"
+
+#include <QzAutoUpdate/UpdateConfiguration2.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+/// Follows a transfer: status texts, begin, progress, errors, and a say in
+/// whether to go on. Texts arrive as narrow strings in the ANSI code page.
+class ITransferStatusListener {
+public:
+    virtual void OnTransferStatus(const char* text) = 0;
+    virtual void OnTransferBegin(const char* text, std::uint32_t received, std::uint32_t expected) = 0;
+    virtual void OnTransferProgress(std::uint32_t received) = 0;
+    /// Not called by the engine; kept so the interface's slots stay in place.
+    virtual void OnTransferReserved1() {}
+    virtual void OnTransferReserved2() {}
+    /// 0 stops the transfer.
+    virtual int ContinueTransfer() = 0;
+    virtual void OnTransferError(const char* text) = 0;
+
+protected:
+    ~ITransferStatusListener() = default;
+};
+
+class CTavorHttpTransfer {
+public:
+    /// Size of each read, and of the one buffer an exchange allocates.
+    static constexpr std::uint32_t kDefaultBlockSize = 0x10000;
+
+    CTavorHttpTransfer();
+    CTavorHttpTransfer(const CTavorHttpTransfer&) = delete;
+    CTavorHttpTransfer& operator=(const CTavorHttpTransfer&) = delete;
+    // Closes request, connection and session, then the target file.
+    ~CTavorHttpTransfer();
+
+    /// Runs the whole exchange for the URL parts already set.
+    virtual bool Transfer();
+    /// Takes one received block: writes it and reports progress.
+    virtual bool OnData(const char* block, std::uint32_t length);
+
+    /// Splits `url` (percent escapes decoded) and transfers it into
+    /// `targetFile` (when given) with an optional expected size.
+    bool DownloadToFile(const std::wstring& url, std::uint32_t expectedSize = 0,
+                        const wchar_t* targetFile = nullptr);
+    /// Transfers http://host/path; the target is narrow text in the ANSI code page.
+    bool DownloadFromHostPath(const std::wstring& host, const std::wstring& path,
+                              std::uint32_t expectedSize = 0, const char* targetFile = nullptr);
+    /// The probing variant: one block of a good answer is enough; nothing is written.
+    bool DownloadFromAnsiUrl(const char* url);
+    bool Probe();
+
+    void SetProgressReceiver(QzAutoUpdate::CUpdateConfiguration2* receiver) { receiver_ = receiver; }
+    void SetStatusListener(ITransferStatusListener* listener) { listener_ = listener; }
+    void SetAbort(bool abort) { abort_ = abort; }
+    void SetSaveErrorAnswer(bool save) { saveErrorAnswer_ = save; }
+    void SetAskBeforeOverwriting(bool ask) { askBeforeOverwriting_ = ask; }
+    void SetAutodial(bool autodial) { autodial_ = autodial; }
+    void SetReportServerErrors(bool report) { reportServerErrors_ = report; }
+    void SetRequireConnection(bool require) { requireConnection_ = require; }
+    void SetTargetFile(const std::wstring& target) { targetFile_ = target; }
+
+    std::int64_t GetContentLength() const { return contentLength_; }
+    /// True when the answer is chunked or announced a length above 0.
+    bool HasContent() const { return chunked_ || contentLength_ > 0; }
+    std::int32_t GetStatusCode() const { return statusCode_; }
+    std::uint32_t GetBytesReceived() const { return bytesReceived_; }
+    bool IsAnswerSaved() const { return answerSaved_; }
+    bool IsChunked() const { return chunked_; }
+    const std::wstring& GetTargetFile() const { return targetFile_; }
+    std::uint16_t GetPort() const { return port_; }
+
+    /// Restores every default and empties the URL parts.
+    void Reset();
+
+    // The smaller steps, each usable alone.
+    bool IsConnected();
+    bool OpenSession();
+    bool Connect();
+    bool OpenRequest();
+    bool OpenUrl(const std::wstring& url);
+    bool SendRequest();
+    bool CheckStatus();
+    bool OpenTargetFile();
+    bool ReceiveToFile();
+    void CloseTargetFile();
+
+private:
+    void ResetUrlParts();
+    bool CrackUrl(const std::wstring& url);
+    void CloseHandles();
+    bool ReadStatusCode(std::int32_t& status, std::wstring& raw);
+    void Status(const std::wstring& text);
+    void Error(const std::wstring& text);
+    void StatusText(std::uint32_t id);
+    void ErrorText(std::uint32_t id);
+
+    bool saveErrorAnswer_ = true;
+    bool autodial_ = false;
+    bool reportServerErrors_ = false;
+    bool requireConnection_ = false;
+    bool askBeforeOverwriting_ = true;
+    std::wstring defaultFileName_;
+    std::wstring targetFile_;
+    std::wstring userName_;
+    std::int32_t statusCode_ = 0;
+    std::uint32_t bytesReceived_ = 0;
+    std::uint32_t expectedSize_ = 0;
+    std::uint32_t blockSize_ = kDefaultBlockSize;
+    // URL parts. Unlike the fixed 260-character buffers they stand in for,
+    // they take parts of any length: long download URLs are common.
+    qz::platform::InternetScheme scheme_ = qz::platform::INTERNET_SCHEME_UNKNOWN;
+    std::wstring hostName_;
+    std::wstring urlPath_;
+    std::wstring extraInfo_;
+    std::wstring password_;
+    std::uint16_t port_ = 0;
+    ITransferStatusListener* listener_ = nullptr;
+    qz::platform::HINTERNET session_ = nullptr;
+    qz::platform::HINTERNET connection_ = nullptr;
+    qz::platform::HINTERNET request_ = nullptr;
+    std::uint32_t context_ = 0;
+    std::FILE* target_ = nullptr;
+    bool answerSaved_ = false;
+    bool chunked_ = false;
+    bool abort_ = false;
+    std::int64_t contentLength_ = 0;
+    QzAutoUpdate::CUpdateConfiguration2* receiver_ = nullptr;
+};

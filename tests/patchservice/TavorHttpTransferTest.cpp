@@ -1,0 +1,336 @@
+// The transfer engine against a loopback server with scripted answers.
+#include "patchservice/TavorHttpTransfer.h"
+
+#include "platform/UserQuestion.h"
+#include "support/RecordingHost.h"
+#include "support/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+using qz::test::HttpAnswer;
+using qz::test::RecordingHost;
+using qz::test::TestHttpServer;
+namespace fs = std::filesystem;
+
+// Records what the engine tells a status listener.
+class Listener : public ITransferStatusListener {
+public:
+    void OnTransferStatus(const char* text) override { statuses.emplace_back(text); }
+    void OnTransferBegin(const char* text, std::uint32_t, std::uint32_t expected) override
+    {
+        begins.emplace_back(text);
+        expectedSize = expected;
+    }
+    void OnTransferProgress(std::uint32_t received) override { progress.push_back(received); }
+    int ContinueTransfer() override { return keepGoing ? 1 : 0; }
+    void OnTransferError(const char* text) override { errors.emplace_back(text); }
+
+    std::vector<std::string> statuses, begins, errors;
+    std::vector<std::uint32_t> progress;
+    std::uint32_t expectedSize = 0;
+    bool keepGoing = true;
+};
+
+const char* const kNoVersion = "No new program version has been found. Your version is up to date.";
+const char* const kNoConnection = "Cannot connect to the server. Please check your connection to the Internet.";
+
+class TransferTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("qz-transfer-" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        target_ = (dir_ / "target.bin").wstring();
+    }
+    void TearDown() override
+    {
+        qz::platform::SetYesNoHandler({});
+        fs::remove_all(dir_);
+    }
+    std::string Target() const
+    {
+        std::ifstream in(fs::path(target_), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    std::wstring Url(const TestHttpServer& server, const std::string& path) const
+    {
+        const std::string url = server.Url(path);
+        return std::wstring(url.begin(), url.end());
+    }
+
+    fs::path dir_;
+    std::wstring target_;
+};
+
+TEST_F(TransferTest, DownloadsTheBodyWithProgressAndStatusTexts)
+{
+    TestHttpServer server;
+    const std::string body(150000, 'x');
+    server.SetAnswer("/file", HttpAnswer::Ok(body));
+    RecordingHost host;
+    Listener listener;
+    CTavorHttpTransfer transfer;
+    transfer.SetProgressReceiver(&host);
+    transfer.SetStatusListener(&listener);
+    ASSERT_TRUE(transfer.DownloadToFile(Url(server, "/file?a=%41"), 1234, target_.c_str()));
+    EXPECT_EQ(Target(), body);
+    EXPECT_EQ(transfer.GetStatusCode(), 200);
+    EXPECT_EQ(transfer.GetContentLength(), 150000);
+    EXPECT_TRUE(transfer.HasContent());
+    EXPECT_EQ(host.ArgumentsOf("SetPatchSize"), std::vector<std::wstring>{L"150000"});
+    // One report per block of 65536 bytes.
+    EXPECT_EQ(host.ArgumentsOf("OnProgress"), (std::vector<std::wstring>{L"65536", L"131072", L"150000"}));
+    EXPECT_EQ(host.ArgumentsOf("IsCancelled").size(), 3u);
+    EXPECT_EQ(listener.statuses, (std::vector<std::string>{"Connecting to server...", "Sending request...",
+                                                           "Transferring file...", "Done."}));
+    EXPECT_EQ(listener.begins, std::vector<std::string>{"Downloading file..."});
+    EXPECT_EQ(listener.expectedSize, 1234u);
+    EXPECT_EQ(listener.progress.back(), 150000u);
+
+    // The request: decoded query, our agent, no cache, accept anything.
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].requestLine, "GET /file?a=A HTTP/1.1");
+    EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "TavorHttpClient");
+    EXPECT_EQ(requests[0].Header("Accept").value_or(""), "*/*");
+    EXPECT_FALSE(requests[0].Header("Authorization").has_value());
+}
+
+TEST_F(TransferTest, ErrorStatusesAndTheSavedAnswer)
+{
+    TestHttpServer server;
+    server.SetAnswer("/missing", HttpAnswer::Status(404, "Not Found", "nope"));
+    server.SetAnswer("/broken", HttpAnswer::Status(500, "Internal Server Error", "server says no"));
+    {
+        std::ofstream(fs::path(target_)) << "old";
+        Listener listener;
+        CTavorHttpTransfer transfer;
+        transfer.SetStatusListener(&listener);
+        transfer.SetAskBeforeOverwriting(false);
+        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/missing"), 0, target_.c_str()));
+        EXPECT_EQ(transfer.GetStatusCode(), 404);
+        EXPECT_EQ(Target(), "old");  // untouched
+        EXPECT_EQ(listener.errors, std::vector<std::string>{kNoVersion});
+    }
+    {
+        Listener listener;
+        CTavorHttpTransfer transfer;
+        transfer.SetStatusListener(&listener);
+        transfer.SetAskBeforeOverwriting(false);
+        transfer.SetReportServerErrors(true);
+        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/broken"), 0, target_.c_str()));
+        EXPECT_TRUE(transfer.IsAnswerSaved());
+        EXPECT_EQ(Target(), "server says no");
+        EXPECT_EQ(listener.errors, std::vector<std::string>{"Server error occured,\"500\""});
+        EXPECT_EQ(listener.statuses.back(), "Done.");
+    }
+    {
+        fs::remove(fs::path(target_));
+        CTavorHttpTransfer transfer;
+        transfer.SetSaveErrorAnswer(false);
+        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/broken"), 0, target_.c_str()));
+        EXPECT_FALSE(transfer.IsAnswerSaved());
+        EXPECT_FALSE(fs::exists(fs::path(target_)));
+    }
+}
+
+TEST_F(TransferTest, LengthsChunksAndMissingFraming)
+{
+    TestHttpServer server;
+    HttpAnswer chunked = HttpAnswer::Ok(std::string(5000, 'c'));
+    chunked.framing = HttpAnswer::Framing::Chunked;
+    server.SetAnswer("/chunked", chunked);
+    HttpAnswer unframed = HttpAnswer::Ok("until close");
+    unframed.framing = HttpAnswer::Framing::Close;
+    server.SetAnswer("/close", unframed);
+    server.SetAnswer("/empty", HttpAnswer::Ok(""));
+    HttpAnswer huge = HttpAnswer::Ok("abc");
+    huge.declaredLength = 3000000000ULL;
+    server.SetAnswer("/huge", huge);
+
+    CTavorHttpTransfer a;
+    a.SetAskBeforeOverwriting(false);
+    ASSERT_TRUE(a.DownloadToFile(Url(server, "/chunked"), 0, target_.c_str()));
+    EXPECT_TRUE(a.IsChunked());
+    EXPECT_EQ(a.GetContentLength(), 0);
+    EXPECT_TRUE(a.HasContent());
+    EXPECT_EQ(Target().size(), 5000u);
+
+    CTavorHttpTransfer b;
+    b.SetAskBeforeOverwriting(false);
+    ASSERT_TRUE(b.DownloadToFile(Url(server, "/close"), 0, target_.c_str()));
+    EXPECT_FALSE(b.HasContent());  // written, yet without content as far as the engine knows
+    EXPECT_EQ(Target(), "until close");
+
+    CTavorHttpTransfer c;
+    c.SetAskBeforeOverwriting(false);
+    ASSERT_TRUE(c.DownloadToFile(Url(server, "/empty"), 0, target_.c_str()));
+    EXPECT_FALSE(c.HasContent());
+    EXPECT_EQ(Target(), "");
+
+    // A length beyond the signed 32-bit range does not survive the conversion.
+    RecordingHost host;
+    CTavorHttpTransfer d;
+    d.SetAskBeforeOverwriting(false);
+    d.SetProgressReceiver(&host);
+    EXPECT_FALSE(d.DownloadToFile(Url(server, "/huge"), 0, target_.c_str()));
+    EXPECT_EQ(d.GetContentLength(), 2147483647);
+    EXPECT_EQ(host.ArgumentsOf("SetPatchSize"), std::vector<std::wstring>{L"2147483647"});
+}
+
+TEST_F(TransferTest, MalformedStatusLineAndUnreachableServers)
+{
+    TestHttpServer server;
+    HttpAnswer garbage = HttpAnswer::Ok("body");
+    garbage.rawStatusLine = "HTTP/1.1 OK fine";
+    server.SetAnswer("/garbage", garbage);
+    {
+        Listener listener;
+        CTavorHttpTransfer transfer;
+        transfer.SetStatusListener(&listener);
+        transfer.SetAskBeforeOverwriting(false);
+        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/garbage"), 0, target_.c_str()));
+        EXPECT_EQ(transfer.GetStatusCode(), -1);
+        EXPECT_TRUE(transfer.IsAnswerSaved());  // an unparsable status is no 404
+        ASSERT_FALSE(listener.errors.empty());
+        EXPECT_EQ(listener.errors[0].rfind("Unable to parse ReturnCode from server, server answer was \"", 0), 0u);
+    }
+    const std::wstring port = std::to_wstring(TestHttpServer::UnusedPort());
+    for (const std::wstring& url : {L"http://127.0.0.1:" + port + L"/x", std::wstring(L"http://no-such-host.invalid/x")}) {
+        Listener listener;
+        CTavorHttpTransfer transfer;
+        transfer.SetStatusListener(&listener);
+        EXPECT_FALSE(transfer.DownloadToFile(url, 0, target_.c_str()));
+        EXPECT_EQ(listener.errors, std::vector<std::string>{kNoConnection});
+    }
+    // A URL that cannot be split never reaches the network.
+    fs::remove(fs::path(target_));
+    CTavorHttpTransfer transfer;
+    EXPECT_FALSE(transfer.DownloadToFile(L"not a url", 0, target_.c_str()));
+    EXPECT_FALSE(fs::exists(fs::path(target_)));
+}
+
+TEST_F(TransferTest, HttpsTrustsOnlyTheConfiguredStore)
+{
+    TestHttpServer server(TestHttpServer::Mode::Https);
+    server.SetAnswer("/secure", HttpAnswer::Ok("secret"));
+    const std::string url = server.Url("/secure");
+    {
+        // Without the test CA the certificate is refused.
+        ::unsetenv("SSL_CERT_FILE");
+        Listener listener;
+        CTavorHttpTransfer transfer;
+        transfer.SetStatusListener(&listener);
+        EXPECT_FALSE(transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.c_str()));
+        EXPECT_EQ(listener.errors, std::vector<std::string>{kNoConnection});
+    }
+    ::setenv("SSL_CERT_FILE", TestHttpServer::CaFile().c_str(), 1);
+    CTavorHttpTransfer transfer;
+    EXPECT_TRUE(transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.c_str()));
+    ::unsetenv("SSL_CERT_FILE");
+    EXPECT_EQ(Target(), "secret");
+    EXPECT_EQ(transfer.GetPort(), server.Port());
+    // Without a port the scheme's own is used; the host-and-path entry sets none (80).
+    CTavorHttpTransfer defaults;
+    defaults.DownloadToFile(L"https://127.0.0.1/x", 0, (dir_ / "x").wstring().c_str());
+    EXPECT_EQ(defaults.GetPort(), 443);
+    CTavorHttpTransfer hostPath;
+    hostPath.DownloadFromHostPath(L"127.0.0.1", L"/x", 0, nullptr);
+    EXPECT_EQ(hostPath.GetPort(), 0);
+}
+
+TEST_F(TransferTest, ResetCancelAndListenerStopLeaveThePartialFile)
+{
+    TestHttpServer server;
+    HttpAnswer reset = HttpAnswer::Generated(300000);
+    reset.resetAfter = 100000;
+    server.SetAnswer("/reset", reset);
+    server.SetAnswer("/big", HttpAnswer::Generated(400000));
+    {
+        Listener listener;
+        CTavorHttpTransfer transfer;
+        transfer.SetStatusListener(&listener);
+        transfer.SetAskBeforeOverwriting(false);
+        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/reset"), 0, target_.c_str()));
+        EXPECT_EQ(listener.errors, std::vector<std::string>{kNoVersion});
+        const std::string partial = Target();
+        EXPECT_LE(partial.size(), 100000u);
+        for (std::size_t i = 0; i < partial.size(); ++i)
+            ASSERT_EQ(partial[i], TestHttpServer::PatternByte(i)) << i;
+    }
+    {
+        RecordingHost host;
+        host.cancelled = [] { return true; };
+        CTavorHttpTransfer transfer;
+        transfer.SetProgressReceiver(&host);
+        transfer.SetAskBeforeOverwriting(false);
+        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/big"), 0, target_.c_str()));
+        EXPECT_EQ(Target().size(), 65536u);  // exactly one block
+    }
+    {
+        Listener listener;
+        listener.keepGoing = false;
+        CTavorHttpTransfer transfer;
+        transfer.SetStatusListener(&listener);
+        transfer.SetAskBeforeOverwriting(false);
+        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/big"), 0, target_.c_str()));
+        EXPECT_TRUE(listener.errors.empty());  // the user stopped: no error text
+        EXPECT_EQ(Target().size(), 65536u);
+    }
+}
+
+TEST_F(TransferTest, AnExistingTargetIsReplacedOnlyAfterAYes)
+{
+    TestHttpServer server;
+    server.SetAnswer("/new", HttpAnswer::Ok("new content"));
+    std::ofstream(fs::path(target_)) << "precious";
+    std::vector<std::wstring> questions;
+    bool answer = false;
+    qz::platform::SetYesNoHandler([&](const std::wstring& question) {
+        questions.push_back(question);
+        return answer;
+    });
+    CTavorHttpTransfer no;
+    EXPECT_FALSE(no.DownloadToFile(Url(server, "/new"), 0, target_.c_str()));
+    EXPECT_EQ(Target(), "precious");
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0], target_ + L" already exists. Overwrite the file?");
+
+    answer = true;
+    CTavorHttpTransfer yes;
+    EXPECT_TRUE(yes.DownloadToFile(Url(server, "/new"), 0, target_.c_str()));
+    EXPECT_EQ(Target(), "new content");
+
+    // Without a question handler (no GUI) the answer is No.
+    qz::platform::SetYesNoHandler({});
+    std::ofstream(fs::path(target_)) << "precious";
+    CTavorHttpTransfer headless;
+    EXPECT_FALSE(headless.DownloadToFile(Url(server, "/new"), 0, target_.c_str()));
+    EXPECT_EQ(Target(), "precious");
+}
+
+TEST_F(TransferTest, ProbeNeedsOneWholeBlockAndWritesNothing)
+{
+    TestHttpServer server;
+    server.SetAnswer("/big", HttpAnswer::Generated(70000));
+    server.SetAnswer("/small", HttpAnswer::Ok("tiny"));
+    Listener listener;
+    CTavorHttpTransfer transfer;
+    transfer.SetStatusListener(&listener);
+    EXPECT_TRUE(transfer.DownloadFromAnsiUrl(server.Url("/big").c_str()));
+    EXPECT_EQ(listener.statuses.back(), "Done.");
+    EXPECT_FALSE(transfer.DownloadFromAnsiUrl(server.Url("/small").c_str()));
+    EXPECT_EQ(listener.errors.back(), "Filetransfer failed !");
+    EXPECT_FALSE(transfer.DownloadFromAnsiUrl("garbage"));
+    EXPECT_FALSE(fs::exists("TavorHttpTransferFile.dat"));
+}
+
+}  // namespace
