@@ -18,6 +18,14 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # The signing tests need osslsigncode's built-in timestamping (2.6 and
+  # later); Debian 12 has it in its backports.
+  if [[ " ${missing[*]} " == *" osslsigncode "* ]] && ! grep -rqs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    echo "deb http://deb.debian.org/debian bookworm-backports main" > /etc/apt/sources.list.d/qz-backports.list
+  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  if [[ " ${missing[*]} " == *" osslsigncode "* ]]; then
+    apt-get install -y -qq --no-install-recommends -t bookworm-backports osslsigncode
+  fi
 fi

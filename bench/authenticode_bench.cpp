@@ -1,0 +1,212 @@
+// Signature checking of a 256 MiB signed PE file: our verifier against
+// `osslsigncode verify` and `openssl dgst -sha256` on the same file, in the
+// same run, with the ratios and our verifier's peak memory at the end.
+// The certificates and the file are made at run time in a temporary folder.
+#include "platform/trust/Authenticode.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+constexpr std::uint64_t kPayloadSize = 256ull << 20;
+
+std::filesystem::path g_dir;
+
+std::filesystem::path Signed()
+{
+    return g_dir / "big-signed.exe";
+}
+
+std::wstring Wide(const std::filesystem::path& path)
+{
+    const std::string s = path.string();
+    return std::wstring(s.begin(), s.end());
+}
+
+bool Shell(const std::string& command)
+{
+    return std::system(("cd '" + g_dir.string() + "' && " + command + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
+    std::memcpy(b.data() + at, &v, 4); // little-endian host
+}
+
+// A PE32+ image with one initialised-data section of kPayloadSize bytes.
+bool WriteBigImage(const std::filesystem::path& path)
+{
+    std::vector<std::uint8_t> header(0x400, 0);
+    header[0] = 'M';
+    header[1] = 'Z';
+    Put32(header, 0x3c, 0x80);
+    std::memcpy(header.data() + 0x80, "PE\0\0", 4);
+    const std::size_t coff = 0x84, opt = coff + 20;
+    header[coff] = 0x64;
+    header[coff + 1] = 0x86;
+    header[coff + 2] = 1;
+    header[coff + 16] = 240;
+    header[coff + 18] = 0x22;
+    header[opt] = 0x0b;
+    header[opt + 1] = 0x02;
+    Put32(header, opt + 32, 0x1000);
+    Put32(header, opt + 36, 0x200);
+    Put32(header, opt + 56, static_cast<std::uint32_t>(0x1000 + kPayloadSize));
+    Put32(header, opt + 60, 0x400);
+    header[opt + 68] = 3;
+    Put32(header, opt + 108, 16);
+    const std::size_t section = opt + 240;
+    std::memcpy(header.data() + section, ".data", 5);
+    Put32(header, section + 8, static_cast<std::uint32_t>(kPayloadSize));
+    Put32(header, section + 12, 0x1000);
+    Put32(header, section + 16, static_cast<std::uint32_t>(kPayloadSize));
+    Put32(header, section + 20, 0x400);
+    Put32(header, section + 36, 0x40000040);
+
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    std::vector<std::uint64_t> block((1u << 20) / 8);
+    std::uint64_t state = 0x9e3779b97f4a7c15ull;
+    for (std::uint64_t written = 0; written < kPayloadSize; written += block.size() * 8) {
+        for (auto& word : block) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            word = state;
+        }
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(block.size() * 8));
+    }
+    return static_cast<bool>(out);
+}
+
+bool SetUpFiles()
+{
+    char pattern[] = "/tmp/qz-authenticode-bench-XXXXXX";
+    if (!::mkdtemp(pattern)) {
+        return false;
+    }
+    g_dir = pattern;
+    std::ofstream(g_dir / "leaf.ext") << "keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n";
+    return Shell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout root.key "
+                 "-subj '/CN=Bench Root' -days 2 -addext basicConstraints=critical,CA:true "
+                 "-addext keyUsage=critical,keyCertSign -out root.pem") &&
+           Shell("openssl req -new -newkey rsa:2048 -nodes -keyout leaf.key -subj '/CN=Bench Signer' -out "
+                 "leaf.csr") &&
+           Shell("openssl x509 -req -in leaf.csr -CA root.pem -CAkey root.key -CAcreateserial -days 2 "
+                 "-extfile leaf.ext -out leaf.pem") &&
+           WriteBigImage(g_dir / "big.exe") &&
+           Shell(
+               "osslsigncode sign -certs leaf.pem -key leaf.key -h sha256 -in big.exe -out big-signed.exe") &&
+           std::filesystem::remove(g_dir / "big.exe");
+}
+
+void BM_QzVerify(benchmark::State& state)
+{
+    ::setenv("SSL_CERT_FILE", (g_dir / "root.pem").c_str(), 1);
+    for (auto _ : state) {
+        const auto verdict = qz::platform::CheckAuthenticode(Wide(Signed()));
+        if (!verdict.valid) {
+            state.SkipWithError(verdict.reason.c_str());
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kPayloadSize));
+}
+
+void BM_OsslsigncodeVerify(benchmark::State& state)
+{
+    for (auto _ : state) {
+        if (!Shell("osslsigncode verify -CAfile root.pem -in big-signed.exe")) {
+            state.SkipWithError("osslsigncode verify failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kPayloadSize));
+}
+
+void BM_OpensslDgst(benchmark::State& state)
+{
+    for (auto _ : state) {
+        if (!Shell("openssl dgst -sha256 big-signed.exe")) {
+            state.SkipWithError("openssl dgst failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kPayloadSize));
+}
+
+BENCHMARK(BM_QzVerify)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OsslsigncodeVerify)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpensslDgst)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Keeps each benchmark's real time per iteration for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+// Peak RSS in KiB of a fresh process that verifies the file once.
+long PeakRssOfOneVerification(const char* self)
+{
+    const std::string command = std::string("'") + self + "' --verify-once '" + Signed().string() + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    long kib = -1;
+    if (pipe) {
+        if (std::fscanf(pipe, "%ld", &kib) != 1) {
+            kib = -1;
+        }
+        ::pclose(pipe);
+    }
+    return kib;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--verify-once") == 0) {
+        const bool valid = qz::platform::CheckAuthenticode(Wide(argv[2])).valid;
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        std::printf("%ld\n", valid ? usage.ru_maxrss : -1L);
+        return valid ? 0 : 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (!SetUpFiles()) {
+        std::fprintf(stderr, "cannot make the signed test file in %s\n", g_dir.c_str());
+        return 1;
+    }
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double ours = reporter.times["BM_QzVerify/iterations:5/real_time"];
+    const double peer = reporter.times["BM_OsslsigncodeVerify/iterations:5/real_time"];
+    const double dgst = reporter.times["BM_OpensslDgst/iterations:5/real_time"];
+    if (ours > 0 && peer > 0 && dgst > 0) {
+        std::printf("ours / openssl dgst:        %.2f (goal at most 1.15)\n", ours / dgst);
+        std::printf("osslsigncode verify / ours: %.2f (goal at least 1.5)\n", peer / ours);
+    }
+    ::setenv("SSL_CERT_FILE", (g_dir / "root.pem").c_str(), 1);
+    std::printf("peak RSS of one verification: %.1f MiB (goal under 16)\n",
+                static_cast<double>(PeakRssOfOneVerification(argv[0])) / 1024.0);
+    std::filesystem::remove_all(g_dir);
+    return 0;
+}

@@ -1,0 +1,39 @@
+// Feeds arbitrary bytes to the PE header parser, the resource walk and the
+// version-resource reader.
+#include "platform/pe/ByteSource.h"
+#include "platform/pe/PeImage.h"
+#include "platform/pe/VersionInfo.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace qz::platform;
+    const MemoryByteSource source(std::span(data, size));
+    if (const auto image = PeImage::Parse(source)) {
+        for (const PeSection& section : image->Sections()) {
+            if (const auto offset = image->RvaToOffset(section.virtualAddress, 16)) {
+                std::uint8_t probe[16];
+                if (!source.Read(*offset, probe)) {
+                    __builtin_trap(); // a mapped range must lie within the file
+                }
+            }
+        }
+        if (const auto resource = ReadVersionResource(*image, source)) {
+            if (const auto info = VersionInfo::Parse(*resource)) {
+                for (const VersionTranslation& t : info->Translations()) {
+                    (void)t;
+                }
+                (void)info->QueryString(L"\\StringFileInfo\\040904b0\\ProductVersion");
+            }
+        }
+    }
+    // The raw bytes as a version block, too.
+    if (const auto info = VersionInfo::Parse(std::span(data, size))) {
+        (void)info->Translations();
+        (void)info->QueryValue(L"\\VarFileInfo\\Translation");
+        (void)info->QueryString(L"\\StringFileInfo\\040904b0\\CompanyName");
+    }
+    return 0;
+}

@@ -1,0 +1,67 @@
+#include "platform/pe/ByteSource.h"
+
+#include "platform/CodePage.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qz::platform {
+
+std::filesystem::path NativePath(const std::wstring& path)
+{
+    return std::filesystem::path(WideToMultiByte(CP_UTF8, path).value_or(std::string{}));
+}
+
+bool MemoryByteSource::Read(std::uint64_t offset, std::span<std::uint8_t> dest) const
+{
+    if (!RangeFits(offset, dest.size(), bytes_.size())) {
+        return false;
+    }
+    if (!dest.empty()) {
+        std::memcpy(dest.data(), bytes_.data() + offset, dest.size());
+    }
+    return true;
+}
+
+std::unique_ptr<FileByteSource> FileByteSource::Open(const std::filesystem::path& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<FileByteSource>(new FileByteSource(fd, static_cast<std::uint64_t>(st.st_size)));
+}
+
+FileByteSource::~FileByteSource()
+{
+    ::close(fd_);
+}
+
+bool FileByteSource::Read(std::uint64_t offset, std::span<std::uint8_t> dest) const
+{
+    if (!RangeFits(offset, dest.size(), size_)) {
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < dest.size()) {
+        ssize_t n = ::pread(fd_, dest.data() + done, dest.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false; // error, or the file shrank under us
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace qz::platform

@@ -1,0 +1,34 @@
+// The trust service in place of WinVerifyTrust with the generic verify
+// action: does a PE file carry a valid Authenticode signature? Any publisher
+// is accepted whose chain reaches a root of the trust store (OpenSSL's default
+// paths, or SSL_CERT_FILE / SSL_CERT_DIR when set, read at each call) with
+// code-signing usage, judged at the time of a valid timestamp or else now.
+// No revocation checking, no network. Stricter than Windows: the certificate
+// table must end the file and hold one entry with nothing but zero padding.
+#pragma once
+
+#include "platform/pe/ByteSource.h"
+
+#include <string>
+
+namespace qz::platform {
+
+/// A verdict with the reason behind it, for log lines and the command line.
+struct AuthenticodeVerdict {
+    bool valid = false;
+    /// On success who signed and how the time was fixed; otherwise the first
+    /// check that failed.
+    std::string reason;
+};
+
+/// True when the file at `path` (stored on disk as UTF-8) carries a valid
+/// Authenticode signature.
+bool VerifyAuthenticode(const std::wstring& path);
+
+/// The same check with its reason.
+AuthenticodeVerdict CheckAuthenticode(const std::wstring& path);
+
+/// The same check over any byte source; the file is read in blocks, never whole.
+AuthenticodeVerdict CheckAuthenticode(const ByteSource& source);
+
+} // namespace qz::platform

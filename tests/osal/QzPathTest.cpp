@@ -1,0 +1,359 @@
+#include "osal/QzPath.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+
+using QzOSAL::QzPath;
+
+namespace QzOSAL {
+// Failures show the text, not the bytes of the object.
+void PrintTo(const QzPath& path, std::ostream* out) {
+    *out << ::testing::PrintToString(path.GetPath());
+}
+}  // namespace QzOSAL
+
+namespace {
+
+struct Parts {
+    std::wstring drive, directory, fileName, extension;
+};
+
+void ExpectParts(const QzPath& path, const Parts& parts) {
+    SCOPED_TRACE(std::wstring(L"path ") + path.GetPath());
+    EXPECT_EQ(path.GetDrive(), parts.drive);
+    EXPECT_EQ(path.GetDirectory(), parts.directory);
+    EXPECT_EQ(path.GetFileName(), parts.fileName);
+    EXPECT_EQ(path.GetExtension(), parts.extension);
+}
+
+// Sets environment variables for one test and puts the old values back.
+class ScopedEnvironment {
+public:
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+    void Set(const char* name, const std::string& value) {
+        Save(name);
+        setenv(name, value.c_str(), 1);
+    }
+    void Unset(const char* name) {
+        Save(name);
+        unsetenv(name);
+    }
+
+private:
+    void Save(const char* name) {
+        if (!saved_.count(name)) {
+            const char* value = std::getenv(name);
+            saved_[name] = value ? std::optional<std::string>(value) : std::nullopt;
+        }
+    }
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+std::wstring ExecutableFolder() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().wstring() + L"/";
+}
+
+}  // namespace
+
+TEST(QzPath, SplitsLocalPaths) {
+    ExpectParts(QzPath(L"D:/a//b\\\\c.txt"), {L"D:", L"/a/b/", L"c", L".txt"});
+    ExpectParts(QzPath(L"/usr/lib/libz.so.1"), {L"", L"/usr/lib/", L"libz.so", L".1"});
+    ExpectParts(QzPath(L"rel\\dir/name"), {L"", L"rel/dir/", L"name", L""});
+    ExpectParts(QzPath(L"C:foo.txt"), {L"C:", L"/", L"foo", L".txt"});
+    ExpectParts(QzPath(L""), {L"", L"", L"", L""});
+
+    // A bare drive names its root.
+    QzPath drive(L"C:");
+    EXPECT_EQ(drive.GetPath(), L"C:/");
+    ExpectParts(drive, {L"C:", L"/", L"", L""});
+    EXPECT_EQ(QzPath(L"z:").GetPath(), L"z:/");
+    EXPECT_EQ(QzPath(L"1:").GetPath(), L"1:");
+    EXPECT_EQ(QzPath(L"C:x").GetPath(), L"C:x");
+
+    // The text itself is kept as given.
+    EXPECT_EQ(QzPath(L"D:/a//b\\c.txt").GetPath(), L"D:/a//b\\c.txt");
+    EXPECT_EQ(QzPath(L"D:/a//b\\c.txt").GetFolder(), L"D:/a/b/");
+    EXPECT_EQ(QzPath(static_cast<const wchar_t*>(nullptr)).GetPath(), L"");
+}
+
+TEST(QzPath, SplitsNetworkPathsAndUrls) {
+    ExpectParts(QzPath(L"//server/share/dir/f.ini"), {L"//server/share", L"/dir/", L"f", L".ini"});
+    ExpectParts(QzPath(L"\\\\server\\share\\dir\\\\f.ini"), {L"//server/share", L"/dir/", L"f", L".ini"});
+    ExpectParts(QzPath(L"//server/share/"), {L"//server/share", L"/", L"", L""});
+    ExpectParts(QzPath(L"//server/share"), {L"//server/share", L"", L"", L""});
+    ExpectParts(QzPath(L"\\\\server"), {L"//server", L"", L"", L""});
+    ExpectParts(QzPath(L"//server/share/:x"), {L"//server/share", L"/", L":x", L""});
+
+    ExpectParts(QzPath(L"http://host:8080/a/b/c.html?x=1.2/3#top"),
+                {L"http://host:8080", L"/a/b/", L"c", L".html"});
+    ExpectParts(QzPath(L"file:///home/u/a.txt"), {L"file://", L"/home/u/", L"a", L".txt"});
+    ExpectParts(QzPath(L"https://host"), {L"https://host", L"", L"", L""});
+    ExpectParts(QzPath(L"https://host?q=/x.y"), {L"https://host", L"", L"", L""});
+    ExpectParts(QzPath(L"mailto:a@b.c"), {L"mailto:", L"", L"a@b", L".c"});
+}
+
+TEST(QzPath, ComponentsFollowTheText) {
+    QzPath path(L"/a/b.txt");
+    EXPECT_EQ(path.GetFileName(), L"b");
+    QzPath copy(path);
+    QzPath assigned;
+    assigned = path;
+    path.SetPath(L"/c/d.ini");
+    ExpectParts(path, {L"", L"/c/", L"d", L".ini"});
+    ExpectParts(copy, {L"", L"/a/", L"b", L".txt"});
+    ExpectParts(assigned, {L"", L"/a/", L"b", L".txt"});
+
+    QzPath unsplit(L"/x/y.z");
+    QzPath other;
+    other.Assign(unsplit);
+    ExpectParts(other, {L"", L"/x/", L"y", L".z"});
+    other = std::wstring(L"C:");
+    EXPECT_EQ(other.GetPath(), L"C:/");
+    other = L"/e/f.g";
+    ExpectParts(other, {L"", L"/e/", L"f", L".g"});
+}
+
+TEST(QzPath, ReplacingComponentsRebuildsTheText) {
+    QzPath path(L"D:\\a\\b.txt");
+    path.SetFileName(L"c");
+    EXPECT_EQ(path.GetPath(), L"D:/a/c.txt");
+    path.SetExtension(L"ini");
+    EXPECT_EQ(path.GetPath(), L"D:/a/c.ini");
+    path.SetExtension(L".log");
+    EXPECT_EQ(path.GetPath(), L"D:/a/c.log");
+    path.SetExtension(L"");
+    EXPECT_EQ(path.GetPath(), L"D:/a/c");
+    path.SetFolder(L"/var/lib");
+    EXPECT_EQ(path.GetPath(), L"/var/lib/c");
+    EXPECT_EQ(path.GetDirectory(), L"/var/lib/");
+    path.SetFolder(L"//server/share/");
+    EXPECT_EQ(path.GetPath(), L"//server/share/c");
+    EXPECT_EQ(path.GetDrive(), L"//server/share");
+    path.SetFolder(L"");
+    EXPECT_EQ(path.GetPath(), L"c");
+
+    QzPath unc(L"//server/share/dir/f.ini");
+    unc.SetFileName(L"g");
+    EXPECT_EQ(unc.GetPath(), L"//server/share/dir/g.ini");
+    QzPath url(L"http://host/a/b.html?x=1");
+    url.SetExtension(L".xml");
+    EXPECT_EQ(url.GetPath(), L"http://host/a/b.xml");
+}
+
+TEST(QzPath, AppendPathPutsOneSeparatorBetween) {
+    const struct {
+        const wchar_t* base;
+        const wchar_t* sub;
+        const wchar_t* result;
+    } cases[] = {
+        {L"/a", L"b", L"/a/b"},
+        {L"/a/", L"/b", L"/a/b"},
+        {L"/a//", L"\\\\b\\c\\", L"/a/b/c/"},
+        {L"/", L"tmp", L"/tmp"},
+        {L"C:", L"x", L"C:/x"},
+        {L"", L"Bitmaps\\", L"Bitmaps/"},
+        {L"/a", L"", L"/a"},
+        {L"/a", L"//", L"/a/"},
+    };
+    for (const auto& c : cases) {
+        QzPath path(c.base);
+        path.AppendPath(c.sub);
+        EXPECT_EQ(path.GetPath(), c.result) << c.base << L" + " << c.sub;
+    }
+    QzPath path(L"/opt/app/");
+    path.AppendPath(L"Bitmaps/");
+    path.AppendPath(L"QzAutoUpdate\\");
+    path.AppendPath(L"Dialogs/Update.ini");
+    ExpectParts(path, {L"", L"/opt/app/Bitmaps/QzAutoUpdate/Dialogs/", L"Update", L".ini"});
+}
+
+TEST(QzPath, CanonicalFormAndEquality) {
+    QzPath windowsStyle(L"C:\\a\\..\\b\\x.ini");
+    EXPECT_FALSE(windowsStyle.IsCanonical());
+    EXPECT_EQ(windowsStyle, QzPath(L"c:/b/x.ini"));  // drive letters ignore case
+    EXPECT_NE(windowsStyle, QzPath(L"C:/B/X.INI"));  // file names do not
+
+    for (const wchar_t* text : {L"/a/./b", L"/a/../b", L"./b", L"../b", L"a/..", L"/a/.", L"C:..",
+                                L"a\\.\\b", L"a\\..\\b"}) {
+        EXPECT_FALSE(QzPath(text).IsCanonical()) << text;
+    }
+    for (const wchar_t* text : {L"/a/b", L"a./b", L"/..a/b.", L"/.../x", L"", L"C:/", L"/.x"}) {
+        EXPECT_TRUE(QzPath(text).IsCanonical()) << text;
+    }
+
+    // Two spellings of one file are equal.
+    EXPECT_EQ(QzPath(L"/home/u/./a/../f.ini"), QzPath(L"/home/u/f.ini"));
+    EXPECT_EQ(QzPath(L"/home//u\\f.ini"), QzPath(L"/home/u/f.ini"));
+    EXPECT_EQ(QzPath(L"\\\\server\\share\\f.ini"), QzPath(L"//server/share/f.ini"));
+    EXPECT_EQ(QzPath(L"C:"), QzPath(L"c:\\"));
+    EXPECT_NE(QzPath(L"/home/u/"), QzPath(L"/home/u"));
+    EXPECT_NE(QzPath(L"/home/u/f.ini"), QzPath(L"home/u/f.ini"));
+    EXPECT_NE(QzPath(L"//server/share/f.ini"), QzPath(L"/server/share/f.ini"));
+
+    QzPath path(L"C:\\a\\.\\b\\..\\c\\x.ini");
+    path.Canonicalize();
+    EXPECT_EQ(path.GetPath(), L"C:/a/c/x.ini");
+    EXPECT_TRUE(path.IsCanonical());
+    path.SetPath(L"C:/..");
+    path.Canonicalize();
+    EXPECT_EQ(path.GetPath(), L"C:/");
+}
+
+TEST(QzPath, GoToParent) {
+    QzPath path(L"C:\\a\\b\\");
+    ASSERT_TRUE(path.GoToParent());
+    EXPECT_EQ(path.GetPath(), L"C:/a/");
+    ASSERT_TRUE(path.GoToParent());
+    EXPECT_EQ(path.GetPath(), L"C:/");
+    EXPECT_FALSE(path.GoToParent());
+    EXPECT_EQ(path.GetPath(), L"C:/");
+
+    path.SetPath(L"/home/u/f.ini");  // the parent of the file's folder
+    ASSERT_TRUE(path.GoToParent());
+    EXPECT_EQ(path.GetPath(), L"/home/");
+
+    path.SetPath(L"//server/share/dir/f.ini");
+    ASSERT_TRUE(path.GoToParent());
+    EXPECT_EQ(path.GetPath(), L"//server/share/");
+    EXPECT_FALSE(path.GoToParent());
+    EXPECT_EQ(path.GetPath(), L"//server/share/");
+
+    path.SetPath(L"http://host/a/b/c.html");
+    ASSERT_TRUE(path.GoToParent());
+    EXPECT_EQ(path.GetPath(), L"http://host/a/");
+
+    path.SetPath(L"/a/../b/c/");
+    ASSERT_TRUE(path.GoToParent());
+    EXPECT_EQ(path.GetPath(), L"/b/");
+
+    path.SetPath(L"rel/dir/");
+    ASSERT_TRUE(path.GoToParent());
+    EXPECT_EQ(path.GetPath(), L"rel/");
+    ASSERT_TRUE(path.GoToParent());  // the current folder
+    EXPECT_EQ(path.GetPath(), L"");
+    EXPECT_FALSE(path.GoToParent());
+
+    for (const wchar_t* text : {L"f.ini", L"/", L"//server/share", L"https://host", L"C:.."}) {
+        QzPath unchanged(text);
+        EXPECT_FALSE(unchanged.GoToParent()) << text;
+        EXPECT_EQ(unchanged.GetPath(), QzPath(text).GetPath());
+    }
+}
+
+TEST(QzPath, DrivesAndSpecialFolders) {
+    EXPECT_EQ(QzPath(QzPath::DriveNumber{0}).GetPath(), L"A:/");
+    EXPECT_EQ(QzPath(QzPath::DriveNumber{2}).GetPath(), L"C:/");
+    EXPECT_EQ(QzPath(QzPath::DriveNumber{25}).GetPath(), L"Z:/");
+    EXPECT_EQ(QzPath(QzPath::DriveNumber{26}).GetPath(), L"");
+    EXPECT_EQ(QzPath(QzPath::DriveNumber{-1}).GetPath(), L"");
+
+    char pattern[] = "/tmp/qz-path-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string home = pattern;
+    const std::wstring wideHome(home.begin(), home.end());
+    ScopedEnvironment env;
+    env.Set("HOME", home);
+    env.Set("TMPDIR", home + "/tmp");
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        env.Unset(name);
+    }
+
+    EXPECT_EQ(QzPath(QzPath::kTempFolder).GetPath(), wideHome + L"/tmp/");
+    EXPECT_EQ(QzPath(7, L"QzPatch.exe").GetPath(), wideHome + L"/tmp/QzPatch.exe");
+    EXPECT_EQ(QzPath(42, L"Bitmaps/").GetPath(), ExecutableFolder() + L"Bitmaps/");
+    const QzPath exe(43);
+    EXPECT_EQ(exe.GetFolder(), ExecutableFolder());
+    EXPECT_FALSE(exe.GetFileName().empty());
+    EXPECT_EQ(QzPath(21).GetPath(), L"/opt/");
+    EXPECT_EQ(QzPath(36, L"x.so").GetPath(), L"/opt/VSTPlugins/x.so");
+    EXPECT_EQ(QzPath(0).GetPath(), wideHome + L"/.local/share/");      // application data
+    EXPECT_EQ(QzPath(15).GetPath(), wideHome + L"/.config/");          // local application data
+    EXPECT_EQ(QzPath(18, L"a.txt").GetPath(), wideHome + L"/Documents/a.txt");
+    EXPECT_EQ(QzPath(19).GetPath(), wideHome + L"/");                  // profile
+    // 9 and numbers past the table name the desktop.
+    for (int number : {9, 10, 47, 1000, -1}) {
+        EXPECT_EQ(QzPath(number).GetPath(), wideHome + L"/Desktop/") << number;
+    }
+    // Unresolvable folders stay empty, also with a sub-path.
+    EXPECT_EQ(QzPath(24, L"sub").GetPath(), L"");
+    EXPECT_EQ(QzPath(3).GetPath(), L"");
+
+    EXPECT_TRUE(QzPath(wideHome + L"/tmp/").IsSpecialFolder());
+    EXPECT_TRUE(QzPath(wideHome + L"\\.config\\").IsSpecialFolder());
+    EXPECT_TRUE(QzPath(ExecutableFolder()).IsSpecialFolder());
+    EXPECT_TRUE(QzPath(L"/usr/lib/").IsSpecialFolder());
+    EXPECT_FALSE(QzPath(wideHome + L"/tmp").IsSpecialFolder());
+    EXPECT_FALSE(QzPath(L"/nowhere/").IsSpecialFolder());
+    EXPECT_FALSE(QzPath(L"").IsSpecialFolder());
+
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+}
+
+TEST(QzPath, HostileInputs) {
+    std::wstring long10k;
+    while (long10k.size() < 10000) {
+        long10k += L"dir.x\\";
+    }
+    long10k += L"name.ext";
+    std::wstring climbing;
+    for (int i = 0; i < 2000; ++i) {
+        climbing += L"ab/../..\\";
+    }
+    const std::wstring inputs[] = {
+        L"", L"/", L"\\", L"////", std::wstring(10000, L'\\'), std::wstring(10000, L'.'),
+        long10k, std::wstring(L"/a\0b/../c\0d.e\0f", 15), std::wstring(L"\0", 1), L"..",
+        L"C:..", L"C:", L":", L"::::", L"//", L"//?", L"//./..", L"http:", L"a:b:c",
+        L"\\\\server\\..\\..", L"./C:/..", climbing, L"/" + climbing,
+    };
+    for (const std::wstring& text : inputs) {
+        QzPath path(text);
+        (void)path.GetFolder();
+        (void)path.GetFileName();
+        (void)path.GetExtension();
+        (void)path.IsSpecialFolder();
+        QzPath canonical(path);
+        canonical.Canonicalize();
+        EXPECT_TRUE(canonical.IsCanonical());
+        QzPath again(canonical);
+        again.Canonicalize();
+        EXPECT_EQ(again.GetPath(), canonical.GetPath());
+        EXPECT_EQ(canonical, path);
+        QzPath parent(path);
+        if (!parent.GoToParent()) {
+            EXPECT_EQ(parent.GetPath(), path.GetPath());
+        }
+        path.AppendPath(text);
+    }
+
+    ExpectParts(QzPath(L".."), {L"", L"", L".", L"."});
+    ExpectParts(QzPath(L"C:.."), {L"C:", L"/", L".", L"."});
+    QzPath dots(L"..");
+    dots.Canonicalize();
+    EXPECT_EQ(dots.GetPath(), L"");
+
+    QzPath deep(long10k);
+    EXPECT_EQ(deep.GetExtension(), L".ext");
+    ASSERT_TRUE(deep.GoToParent());
+    EXPECT_EQ(deep.GetPath().size(), long10k.size() - std::wstring(L"dir.x\\name.ext").size());
+
+    const QzPath nul(std::wstring(L"/a\0b/../c\0d.e\0f", 15));
+    ExpectParts(nul, {L"", std::wstring(L"/a\0b/../", 8), std::wstring(L"c\0d", 3),
+                      std::wstring(L".e\0f", 4)});
+    EXPECT_EQ(nul, QzPath(std::wstring(L"/c\0d.e\0f", 8)));
+}

@@ -1,0 +1,401 @@
+#include "platform/trust/Authenticode.h"
+#include "platform/pe/PeImage.h"
+#include "platform/trust/CertificateTable.h"
+
+#include "support/PeWriter.h"
+#include "support/SigningKit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+using namespace qz::platform;
+using qz::test::PeWriter;
+using qz::test::ReadFileBytes;
+using qz::test::SigningKit;
+using qz::test::WriteFileBytes;
+using Signer = SigningKit::Signer;
+
+namespace {
+
+constexpr std::int64_t kMid2021 = 1622505600; // inside the expired signer's validity
+constexpr std::int64_t kStart2023 = 1672531200;
+
+std::uint32_t Get32(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+}
+
+void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) {
+        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+
+class Authenticode : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { kit_ = new SigningKit(); }
+    static void TearDownTestSuite()
+    {
+        delete kit_;
+        kit_ = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
+        ::setenv("SSL_CERT_FILE", kit_->RootCertificate().c_str(), 1);
+        ::unsetenv("SSL_CERT_DIR");
+        dir_ = kit_->Directory() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { ::unsetenv("SSL_CERT_FILE"); }
+
+    std::filesystem::path Unsigned(const std::string& name, bool is64 = true)
+    {
+        const auto path = dir_ / name;
+        PeWriter(is64).WriteTo(path);
+        return path;
+    }
+
+    std::filesystem::path Signed(const std::string& name, const SigningKit::SignOptions& options,
+                                 bool is64 = true)
+    {
+        const auto in = Unsigned(name + ".in", is64);
+        const auto out = dir_ / name;
+        std::string output;
+        EXPECT_TRUE(kit_->Sign(in, out, options, &output)) << output;
+        return out;
+    }
+
+    static AuthenticodeVerdict Check(const std::filesystem::path& path)
+    {
+        return CheckAuthenticode(path.wstring());
+    }
+
+    // File offset of the security directory entry.
+    static std::size_t SecurityEntry(const std::vector<std::uint8_t>& bytes)
+    {
+        MemoryByteSource source(bytes);
+        const auto image = PeImage::Parse(source);
+        return image ? static_cast<std::size_t>(image->DirectoryEntryOffset(PeImage::kDirectorySecurity)) : 0;
+    }
+
+    static std::size_t CheckSumField(const std::vector<std::uint8_t>& bytes)
+    {
+        MemoryByteSource source(bytes);
+        const auto image = PeImage::Parse(source);
+        return image ? static_cast<std::size_t>(image->CheckSumOffset()) : 0;
+    }
+
+    static SigningKit* kit_;
+    std::filesystem::path dir_;
+};
+
+SigningKit* Authenticode::kit_ = nullptr;
+
+} // namespace
+
+TEST_F(Authenticode, AcceptsValidSignaturesLikeThePeerTool)
+{
+    const std::time_t now = std::time(nullptr);
+    struct Case {
+        const char* name;
+        SigningKit::SignOptions options;
+        bool is64;
+    };
+    const Case cases[] = {
+        {"sha256.exe", {Signer::Normal, "sha256", {}, false}, true},
+        {"sha1.exe", {Signer::Normal, "sha1", {}, false}, true},
+        {"sha512-pe32.exe", {Signer::Normal, "sha512", {}, false}, false},
+        {"stamped.exe", {Signer::Normal, "sha256", now, false}, true},
+        {"expired-stamped.exe", {Signer::Expired, "sha256", kMid2021, false}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = Signed(c.name, c.options, c.is64);
+        const AuthenticodeVerdict verdict = Check(path);
+        EXPECT_TRUE(verdict.valid) << verdict.reason;
+        EXPECT_TRUE(VerifyAuthenticode(path.wstring()));
+        std::string peer;
+        EXPECT_TRUE(kit_->PeerVerifies(path, &peer)) << peer;
+    }
+    EXPECT_NE(Check(dir_ / "stamped.exe").reason.find("RFC 3161"), std::string::npos);
+    EXPECT_NE(Check(dir_ / "sha256.exe").reason.find("Qz Test signer"), std::string::npos);
+}
+
+TEST_F(Authenticode, RejectsUntrustedExpiredAndMisusedSigners)
+{
+    struct Case {
+        const char* name;
+        SigningKit::SignOptions options;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"expired.exe", {Signer::Expired, "sha256", {}, false}, "expired"},
+        {"expired-late-stamp.exe", {Signer::Expired, "sha256", kStart2023, false}, "expired (RFC 3161"},
+        {"self.exe", {Signer::SelfSigned, "sha256", {}, false}, "self-signed"},
+        {"server.exe", {Signer::NoCodeSigning, "sha256", {}, false}, "does not allow code signing"},
+        {"md5.exe", {Signer::Normal, "md5", {}, false}, "algorithm is not accepted"},
+        {"expired-rogue-stamp.exe",
+         {Signer::Expired, "sha256", kMid2021, false, Signer::UntrustedTimeStampAuthority},
+         "expired (timestamp does not verify)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = Signed(c.name, c.options);
+        EXPECT_FALSE(VerifyAuthenticode(path.wstring()));
+        EXPECT_NE(Check(path).reason.find(c.reason), std::string::npos) << Check(path).reason;
+    }
+    EXPECT_FALSE(kit_->PeerVerifies(dir_ / "expired.exe"));
+    EXPECT_FALSE(kit_->PeerVerifies(dir_ / "self.exe"));
+
+    // The store is read at each call: trusting the self-signed certificate makes it valid.
+    const auto store = dir_ / "store.pem";
+    {
+        std::ofstream out(store);
+        out << std::ifstream(kit_->RootCertificate()).rdbuf()
+            << std::ifstream(kit_->SelfSignedCertificate()).rdbuf();
+    }
+    ::setenv("SSL_CERT_FILE", store.c_str(), 1);
+    EXPECT_TRUE(VerifyAuthenticode((dir_ / "self.exe").wstring())) << Check(dir_ / "self.exe").reason;
+    // A store without the kit's root trusts none of its signers.
+    ::setenv("SSL_CERT_FILE", (dir_ / "missing.pem").c_str(), 1);
+    const auto normal = Signed("normal.exe", {});
+    EXPECT_FALSE(VerifyAuthenticode(normal.wstring()));
+    ::unsetenv("SSL_CERT_FILE");
+    const auto certs = dir_ / "certs";
+    std::filesystem::create_directories(certs);
+    ::setenv("SSL_CERT_DIR", certs.c_str(), 1);
+    EXPECT_FALSE(VerifyAuthenticode(normal.wstring()));
+    // A hashed directory holding the root is a store of its own.
+    std::string hash;
+    ASSERT_EQ(
+        SigningKit::Run("openssl x509 -hash -noout -in '" + kit_->RootCertificate().string() + "'", &hash),
+        0);
+    std::filesystem::copy_file(kit_->RootCertificate(), certs / (hash.substr(0, hash.find('\n')) + ".0"));
+    EXPECT_TRUE(VerifyAuthenticode(normal.wstring())) << Check(normal).reason;
+    ::unsetenv("SSL_CERT_DIR");
+}
+
+TEST_F(Authenticode, OnlyThePrimarySignatureDecides)
+{
+    const auto good = Signed("good.exe", {Signer::Normal, "sha256", {}, false});
+    const auto goodThenSelf = dir_ / "good-self.exe";
+    std::string output;
+    ASSERT_TRUE(kit_->Sign(good, goodThenSelf, {Signer::SelfSigned, "sha1", {}, true}, &output)) << output;
+    EXPECT_TRUE(VerifyAuthenticode(goodThenSelf.wstring())) << Check(goodThenSelf).reason;
+
+    const auto self = Signed("self.exe", {Signer::SelfSigned, "sha256", {}, false});
+    const auto selfThenGood = dir_ / "self-good.exe";
+    ASSERT_TRUE(kit_->Sign(self, selfThenGood, {Signer::Normal, "sha256", {}, true}, &output)) << output;
+    EXPECT_FALSE(VerifyAuthenticode(selfThenGood.wstring()));
+}
+
+TEST_F(Authenticode, RejectsChangedAndAppendedBytes)
+{
+    const auto path = Signed("signed.exe", {Signer::Normal, "sha256", {}, false});
+    const auto original = ReadFileBytes(path);
+    const std::size_t entry = SecurityEntry(original);
+    const std::size_t checkSum = CheckSumField(original);
+    ASSERT_NE(entry, 0u);
+    const std::uint32_t tableOffset = Get32(original, entry);
+    const std::uint32_t tableSize = Get32(original, entry + 4);
+    ASSERT_EQ(tableOffset + tableSize, original.size());
+
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<std::uint8_t>&)> change;
+        bool valid;
+        bool peerAgrees; // the peer tool accepts hidden padding; we do not
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"unchanged", [](auto&) {}, true, true, "signed by"},
+        {"checksum field", [&](auto& b) { b[checkSum + 1] ^= 0x5a; }, true, true, "signed by"},
+        {"byte in a section", [&](auto& b) { b[0x300] ^= 1; }, false, true, "image digest does not match"},
+        {"byte in the headers", [&](auto& b) { b[0x40] ^= 1; }, false, true, "image digest does not match"},
+        {"byte in the signature", [&](auto& b) { b[tableOffset + tableSize / 2] ^= 1; }, false, true,
+         "does not verify"},
+        {"bytes after the table", [&](auto& b) { b.insert(b.end(), 16, 0x41); }, false, true,
+         "data follows the certificate table"},
+        {"bytes in the padding, both sizes grown",
+         [&](auto& b) {
+             b.insert(b.end(), {'h', 'i', 'd', 'd', 'e', 'n', '!', '!'});
+             Put32(b, entry + 4, tableSize + 8);
+             Put32(b, tableOffset, Get32(b, tableOffset) + 8);
+         },
+         false, false, "length does not match"},
+        {"second entry in the table",
+         [&](auto& b) {
+             b.insert(b.end(), {8, 0, 0, 0, 0, 2, 2, 0});
+             Put32(b, entry + 4, tableSize + 8);
+         },
+         false, true, "more than one"},
+        {"truncated table", [&](auto& b) { b.resize(b.size() - 64); }, false, true, "outside the file"},
+        {"table size shrunk to the file",
+         [&](auto& b) {
+             b.resize(b.size() - 64);
+             Put32(b, entry + 4, tableSize - 64);
+         },
+         false, true, "no DER structure"},
+        {"table offset past the end", [&](auto& b) { Put32(b, entry, 0xfffffff8); }, false, true,
+         "outside the file"},
+        {"table of 4 GiB", [&](auto& b) { Put32(b, entry + 4, 0xffffffff); }, false, true,
+         "outside the file"},
+        {"table inside the headers",
+         [&](auto& b) {
+             Put32(b, entry, 0x40);
+             Put32(b, entry + 4, 0x40);
+         },
+         false, true, "outside the file"},
+        {"wrong revision", [&](auto& b) { b[tableOffset + 5] = 1; }, false, true, "not a revision 2"},
+        {"unsigned",
+         [&](auto& b) {
+             b.resize(tableOffset);
+             Put32(b, entry, 0);
+             Put32(b, entry + 4, 0);
+         },
+         false, true, "not signed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto bytes = original;
+        c.change(bytes);
+        const auto changed = dir_ / "changed.exe";
+        WriteFileBytes(changed, bytes);
+        const AuthenticodeVerdict verdict = Check(changed);
+        EXPECT_EQ(verdict.valid, c.valid) << verdict.reason;
+        EXPECT_NE(verdict.reason.find(c.reason), std::string::npos) << verdict.reason;
+        if (c.peerAgrees) {
+            EXPECT_EQ(kit_->PeerVerifies(changed), c.valid);
+        }
+    }
+
+    EXPECT_FALSE(VerifyAuthenticode((dir_ / "missing.exe").wstring()));
+    EXPECT_EQ(Check(Unsigned("plain.exe")).reason, "file is not signed");
+}
+
+TEST_F(Authenticode, CertificateTableLayoutIsExact)
+{
+    const auto path = Signed("layout.exe", {Signer::Normal, "sha256", {}, false});
+    const auto bytes = ReadFileBytes(path);
+    const std::size_t entry = SecurityEntry(bytes);
+    const std::vector<std::uint8_t> table(bytes.begin() + Get32(bytes, entry), bytes.end());
+    ASSERT_TRUE(ParseCertificateTable(table).signature) << ParseCertificateTable(table).error;
+
+    // The DER content and the padding that follows it.
+    ASSERT_EQ(table[9], 0x82); // a long-form length of two octets
+    const std::size_t der = 4 + ((table[10] << 8) | table[11]);
+    const std::size_t padding = table.size() - 8 - der;
+    ASSERT_LT(padding, 8u);
+
+    auto exact = table;
+    Put32(exact, 0, static_cast<std::uint32_t>(8 + der));
+    EXPECT_TRUE(ParseCertificateTable(exact).signature); // length without padding is accepted too
+    Put32(exact, 0, static_cast<std::uint32_t>(8 + der + 8));
+    EXPECT_FALSE(ParseCertificateTable(exact).signature);
+    if (padding > 0) {
+        auto dirty = table;
+        dirty.back() = 1;
+        EXPECT_FALSE(ParseCertificateTable(dirty).signature);
+    }
+    auto grown = table;
+    grown.resize(table.size() + 8, 0);
+    EXPECT_FALSE(ParseCertificateTable(grown).signature);
+    EXPECT_FALSE(ParseCertificateTable(std::span(table).first(7)).signature);
+}
+
+TEST_F(Authenticode, LegacyCountersignatureFixesTheTime)
+{
+    const auto expired = Signed("expired.exe", {Signer::Expired, "sha256", {}, false});
+    ASSERT_FALSE(VerifyAuthenticode(expired.wstring()));
+
+    const auto stamped = dir_ / "countersigned.exe";
+    ASSERT_TRUE(kit_->Countersign(expired, stamped, kMid2021));
+    const AuthenticodeVerdict verdict = Check(stamped);
+    EXPECT_TRUE(verdict.valid) << verdict.reason;
+    EXPECT_NE(verdict.reason.find("(countersignature)"), std::string::npos) << verdict.reason;
+    std::string peer;
+    EXPECT_TRUE(kit_->PeerVerifies(stamped, &peer)) << peer;
+
+    // A time outside the signer's validity, or a countersigner that may not stamp, fixes nothing.
+    const auto late = dir_ / "late.exe";
+    ASSERT_TRUE(kit_->Countersign(expired, late, kStart2023));
+    EXPECT_FALSE(VerifyAuthenticode(late.wstring()));
+    const auto byServer = dir_ / "by-server.exe";
+    ASSERT_TRUE(kit_->Countersign(expired, byServer, kMid2021, Signer::NoCodeSigning));
+    const AuthenticodeVerdict rejected = Check(byServer);
+    EXPECT_FALSE(rejected.valid);
+    EXPECT_NE(rejected.reason.find("countersigner"), std::string::npos) << rejected.reason;
+}
+
+TEST_F(Authenticode, HostileTablesEndWithoutLargeAllocations)
+{
+    // Fifty thousand nested SEQUENCEs with four-octet lengths.
+    std::vector<std::uint8_t> der = {0x30, 0x00};
+    for (int i = 0; i < 50000; ++i) {
+        const auto size = static_cast<std::uint32_t>(der.size());
+        const std::uint8_t header[] = {0x30,
+                                       0x84,
+                                       static_cast<std::uint8_t>(size >> 24),
+                                       static_cast<std::uint8_t>(size >> 16),
+                                       static_cast<std::uint8_t>(size >> 8),
+                                       static_cast<std::uint8_t>(size)};
+        der.insert(der.begin(), header, header + sizeof header);
+    }
+    const std::uint32_t length = static_cast<std::uint32_t>(8 + der.size());
+    std::vector<std::uint8_t> table = {0, 0, 0, 0, 0x00, 0x02, 0x02, 0x00};
+    Put32(table, 0, length);
+    table.insert(table.end(), der.begin(), der.end());
+    table.resize((table.size() + 7) & ~std::size_t{7}, 0);
+    const CertificateTableResult nested = ParseCertificateTable(table);
+    EXPECT_FALSE(nested.signature);
+    EXPECT_NE(nested.error.find("PKCS#7"), std::string::npos) << nested.error;
+
+    // A table of 2 MiB that the headers describe correctly is refused before it is read.
+    const auto path = Unsigned("big-table.exe");
+    auto bytes = ReadFileBytes(path);
+    const std::size_t entry = SecurityEntry(bytes);
+    Put32(bytes, entry, static_cast<std::uint32_t>(bytes.size()));
+    Put32(bytes, entry + 4, 2u << 20);
+    bytes.resize(bytes.size() + (2u << 20), 0);
+    WriteFileBytes(path, bytes);
+    EXPECT_EQ(Check(path).reason, "certificate table too large");
+}
+
+TEST_F(Authenticode, HashesLargeImagesAndOverlaysWhole)
+{
+    // A section over several hashing blocks, then three bytes of overlay that
+    // leave the unsigned file off the 8-byte grid.
+    PeWriter writer;
+    std::vector<std::uint8_t> big((3u << 20) + 777);
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+    }
+    writer.AddSection(".big", big);
+    auto bytes = writer.Build();
+    bytes.insert(bytes.end(), {'e', 'n', 'd'});
+    const auto in = dir_ / "big.in";
+    WriteFileBytes(in, bytes);
+    const auto path = dir_ / "big.exe";
+    std::string output;
+    ASSERT_TRUE(kit_->Sign(in, path, {Signer::Normal, "sha384", {}, false}, &output)) << output;
+    EXPECT_TRUE(VerifyAuthenticode(path.wstring())) << Check(path).reason;
+    EXPECT_TRUE(kit_->PeerVerifies(path));
+
+    for (std::size_t at : {std::size_t{(1u << 20) - 1}, std::size_t{(1u << 20)}, std::size_t{(5u << 19) + 3},
+                           bytes.size() - 1}) {
+        SCOPED_TRACE(at);
+        auto changed = ReadFileBytes(path);
+        changed[at] ^= 0x80;
+        const auto changedPath = dir_ / "big-changed.exe";
+        WriteFileBytes(changedPath, changed);
+        EXPECT_FALSE(VerifyAuthenticode(changedPath.wstring()));
+    }
+}

@@ -1,0 +1,146 @@
+#include "platform/ShellPath.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace qz::platform;
+
+namespace {
+constexpr std::size_t npos = std::wstring::npos;
+}
+
+TEST(ShellPath, UrlNeedsASchemeOfTwoOrMoreCharacters) {
+    EXPECT_TRUE(PathIsURL(L"http://host/a"));
+    EXPECT_TRUE(PathIsURL(L"file:///home/u/a.txt"));
+    EXPECT_TRUE(PathIsURL(L"mailto:a@b.c"));
+    EXPECT_TRUE(PathIsURL(L"svn+ssh://h/x"));
+    EXPECT_TRUE(PathIsURL(L"a-b.c:x"));
+    EXPECT_TRUE(PathIsURL(L"ab:"));
+
+    EXPECT_FALSE(PathIsURL(L"C:/x"));  // a drive
+    EXPECT_FALSE(PathIsURL(L"C:"));
+    EXPECT_FALSE(PathIsURL(L"1ab:x"));
+    EXPECT_FALSE(PathIsURL(L"ht tp://x"));
+    EXPECT_FALSE(PathIsURL(L"/usr/a:b"));
+    EXPECT_FALSE(PathIsURL(L"http"));
+    EXPECT_FALSE(PathIsURL(L":x"));
+    EXPECT_FALSE(PathIsURL(L""));
+}
+
+TEST(ShellPath, NetworkPathsWithEitherSeparator) {
+    for (const std::wstring path : {L"//server/share/dir/f.ini", L"\\\\server\\share\\dir\\f.ini",
+                                    L"/\\server\\share/dir\\f.ini"}) {
+        SCOPED_TRACE(std::string(path.begin(), path.end()));
+        EXPECT_TRUE(PathIsUNC(path));
+        EXPECT_FALSE(PathIsUNCServer(path));
+        EXPECT_FALSE(PathIsUNCServerShare(path));
+        EXPECT_EQ(PathSkipRoot(path), 15u);  // at "dir"
+    }
+
+    EXPECT_TRUE(PathIsUNCServer(L"//server"));
+    EXPECT_FALSE(PathIsUNCServer(L"//server/"));
+    EXPECT_FALSE(PathIsUNCServerShare(L"//server"));
+    EXPECT_TRUE(PathIsUNCServerShare(L"\\\\server\\share"));
+    EXPECT_FALSE(PathIsUNCServerShare(L"//server/share/"));
+    EXPECT_FALSE(PathIsUNCServerShare(L"//server/"));
+    EXPECT_EQ(PathSkipRoot(L"//server/share/"), 15u);
+    EXPECT_EQ(PathSkipRoot(L"//server/share"), npos);
+    EXPECT_EQ(PathSkipRoot(L"//server"), npos);
+
+    // Not a server: no name, a third separator, device namespaces, a step.
+    for (const wchar_t* path : {L"//", L"///x", L"/x", L"x//y", L"//./x", L"//?/C:/x", L"//..", L"//../x", L""}) {
+        EXPECT_FALSE(PathIsUNC(path)) << path;
+    }
+}
+
+TEST(ShellPath, SkipRootOfDrivesAndLinuxRoot) {
+    EXPECT_EQ(PathSkipRoot(L"C:/a/b"), 3u);
+    EXPECT_EQ(PathSkipRoot(L"C:\\"), 3u);
+    EXPECT_EQ(PathSkipRoot(L"/usr/lib"), 1u);
+    EXPECT_EQ(PathSkipRoot(L"C:a"), npos);
+    EXPECT_EQ(PathSkipRoot(L"C:"), npos);
+    EXPECT_EQ(PathSkipRoot(L"a/b"), npos);
+    EXPECT_EQ(PathSkipRoot(L""), npos);
+}
+
+TEST(ShellPath, CanonicalizeRemovesDotSteps) {
+    const struct {
+        const wchar_t* in;
+        const wchar_t* out;
+    } cases[] = {
+        {L"A:\\name_1\\.\\name_2\\..\\name_3", L"A:/name_1/name_3"},
+        {L"A:\\name_1\\..\\name_2\\.\\name_3", L"A:/name_2/name_3"},
+        {L"A:\\name_1\\name_2\\.\\name_3\\..\\name_4", L"A:/name_1/name_2/name_4"},
+        {L"A:\\name_1\\.\\name_2\\.\\name_3\\..\\name_4\\..", L"A:/name_1/name_2"},
+        {L"/a/b/../", L"/a/"},
+        {L"/a/./", L"/a/"},
+        {L"/a/.", L"/a"},
+        {L"./a", L"a"},
+        {L"a/b/../../c", L"c"},
+        // ".." above the root or the start is dropped.
+        {L"C:/..", L"C:/"},
+        {L"C:/../../x", L"C:/x"},
+        {L"/../x", L"/x"},
+        {L"../../x", L"x"},
+        {L"C:..", L"C:"},
+        {L"./C:..", L"C:"},
+        // Collapsing to nothing.
+        {L"a/..", L""},
+        {L".", L""},
+        {L"", L""},
+        {L"/.", L"/"},
+        // Separators are kept, but a relative path stays relative.
+        {L"a//b", L"a//b"},
+        {L"a/.//b", L"a//b"},
+        {L".//a", L"a"},
+        {L"x/..//a", L"a"},
+        {L"///x/../y", L"///y"},
+        // Network paths never lose their server and share.
+        {L"\\\\server\\share\\..\\..\\x", L"//server/share/x"},
+        {L"//server/share/a/..", L"//server/share/"},
+        {L"//server/share", L"//server/share"},
+        {L"//server/../x", L"//server/x"},
+        // Names that merely contain dots are names.
+        {L"a./b", L"a./b"},
+        {L"/.../x", L"/.../x"},
+        {L"/a/..b/.c", L"/a/..b/.c"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PathCanonicalize(c.in), c.out) << "input " << c.in;
+        EXPECT_EQ(PathCanonicalize(c.out), c.out) << "again " << c.out;
+    }
+}
+
+TEST(ShellPath, SplitPathByTheRunTimeRule) {
+    // Separators are not merged here; QzPath does that before splitting.
+    PathParts p = SplitPath(L"D:/a//b\\c.txt");
+    EXPECT_EQ(p.drive, L"D:");
+    EXPECT_EQ(p.directory, L"/a//b/");
+    EXPECT_EQ(p.fileName, L"c");
+    EXPECT_EQ(p.extension, L".txt");
+
+    p = SplitPath(L"dir.d/.bashrc");
+    EXPECT_EQ(p.directory, L"dir.d/");
+    EXPECT_EQ(p.fileName, L"");
+    EXPECT_EQ(p.extension, L".bashrc");
+
+    p = SplitPath(L"C:..");
+    EXPECT_EQ(p.drive, L"C:");
+    EXPECT_EQ(p.directory, L"");
+    EXPECT_EQ(p.fileName, L".");
+    EXPECT_EQ(p.extension, L".");
+
+    // Below a network root a ":" is no drive.
+    p = SplitDirectoryAndName(L"/:x/y.z");
+    EXPECT_EQ(p.drive, L"");
+    EXPECT_EQ(p.directory, L"/:x/");
+    EXPECT_EQ(p.fileName, L"y");
+    EXPECT_EQ(p.extension, L".z");
+
+    const std::wstring nul(L"/a\0b/c\0.t\0xt", 12);
+    p = SplitPath(nul);
+    EXPECT_EQ(p.directory, std::wstring(L"/a\0b/", 5));
+    EXPECT_EQ(p.fileName, std::wstring(L"c\0", 2));
+    EXPECT_EQ(p.extension, std::wstring(L".t\0xt", 5));
+}

@@ -1,0 +1,144 @@
+#include "platform/SpecialFolders.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+
+using namespace qz::platform;
+
+namespace {
+
+std::wstring Wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// Gives each test a home of its own with the XDG variables cleared, and puts
+// the environment back afterwards.
+class SpecialFolders : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"HOME", "TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                                 "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_DATA_DIRS"}) {
+            const char* value = std::getenv(name);
+            saved_[name] = value ? std::optional<std::string>(value) : std::nullopt;
+            unsetenv(name);
+        }
+        char pattern[] = "/tmp/qz-folders-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        home_ = pattern;
+        setenv("HOME", home_.c_str(), 1);
+    }
+
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(home_, ignored);
+    }
+
+    void WriteUserDirs(const std::string& folder, const std::string& text) {
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder + "/user-dirs.dirs") << text;
+    }
+
+    std::string home_;
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+}  // namespace
+
+TEST_F(SpecialFolders, UserDirectoriesFromTheUserDirsFile) {
+    WriteUserDirs(home_ + "/.config",
+                  "# written by the test\n"
+                  "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n"
+                  "XDG_MUSIC_DIR=\"/srv/music/\"\n"
+                  "  XDG_VIDEOS_DIR=\"$HOME/Films \\\"neu\\\"\"\n"
+                  "XDG_TEMPLATES_DIR=\"relative/ignored\"\n"
+                  "XDG_DOCUMENTS_DIR=\"$HOME/Old\"\n"
+                  "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
+                  "#XDG_PICTURES_DIR=\"$HOME/Commented\"\n"
+                  "XDG_PUBLICSHARE_DIR=$HOME\n"
+                  "XDG_DESKTOP_DIRX=\"$HOME/Wrong\"\n");
+    const std::wstring home = Wide(home_);
+
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlDesktop), home + L"/Bureau");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlDesktopDirectory), home + L"/Bureau");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlMyMusic), L"/srv/music");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlMyVideo), home + L"/Films \"neu\"");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlPersonal), home + L"/Dokumente");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlMyDocuments), home + L"/Dokumente");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonDocuments), home);
+    // Unusable or missing lines fall back to the defaults.
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlTemplates), home + L"/Templates");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlMyPictures), home + L"/Pictures");
+
+    // The file is found through XDG_CONFIG_HOME, read at every call.
+    WriteUserDirs(home_ + "/elsewhere", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    setenv("XDG_CONFIG_HOME", (home_ + "/elsewhere").c_str(), 1);
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlMyPictures), home + L"/Bilder");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlDesktop), home + L"/Desktop");
+}
+
+TEST_F(SpecialFolders, BaseDirectoriesFromTheEnvironmentOrDefaults) {
+    const std::wstring home = Wide(home_);
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlProfile), home);
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlAppData), home + L"/.local/share");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlFonts), home + L"/.local/share/fonts");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlLocalAppData), home + L"/.config");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlInternetCache), home + L"/.cache");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlCookies), home + L"/.cache");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlHistory), home + L"/.local/state");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonAppData), L"/usr/local/share");
+
+    setenv("XDG_DATA_HOME", "/d/data/", 1);
+    setenv("XDG_CONFIG_HOME", "/d/config", 1);
+    setenv("XDG_CACHE_HOME", "/d/cache", 1);
+    setenv("XDG_STATE_HOME", "relative/state", 1);  // not absolute: ignored
+    setenv("XDG_DATA_DIRS", "relative:/usr/share/:/opt/share", 1);
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlAppData), L"/d/data");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlFonts), L"/d/data/fonts");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlLocalAppData), L"/d/config");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlInternetCache), L"/d/cache");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlHistory), home + L"/.local/state");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonAppData), L"/usr/share");
+
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlProgramFiles), L"/opt");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlProgramFilesX86), L"/opt");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlSystem), L"/usr/lib");
+}
+
+TEST_F(SpecialFolders, NumbersWithoutLinuxMeaningGiveNothing) {
+    for (int csidl : {int(kCsidlWindows), int(kCsidlPrograms), int(kCsidlFavorites), 0x03, 0x11,
+                      0x3b, -1, 1000}) {
+        EXPECT_EQ(GetSpecialFolderPath(csidl), L"") << csidl;
+    }
+}
+
+TEST_F(SpecialFolders, TemporaryFolderAndExecutable) {
+    EXPECT_EQ(GetTempFolderPath(), L"/tmp");
+    setenv("TMPDIR", "/var/tmp/", 1);
+    EXPECT_EQ(GetTempFolderPath(), L"/var/tmp");
+    setenv("TMPDIR", "", 1);
+    EXPECT_EQ(GetTempFolderPath(), L"/tmp");
+
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+    EXPECT_EQ(GetExecutablePath(), self.wstring());
+    EXPECT_EQ(GetExecutableFolder(), self.parent_path().wstring());
+}
+
+TEST_F(SpecialFolders, UndecodableBytesInNamesAreKept) {
+    setenv("HOME", "/tmp/caf\xc3\xa9-\xff", 1);
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlProfile), L"/tmp/caf\u00e9-\xdcff");
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlMyMusic), L"/tmp/caf\u00e9-\xdcff/Music");
+}

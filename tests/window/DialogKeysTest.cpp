@@ -1,0 +1,125 @@
+// The dialog manager's keys and the ways a modal dialog ends.
+#include "WindowTestSupport.h"
+
+#include "../data/window/window_test_ids.h"
+
+#include <QWidget>
+
+namespace qz::platform::test {
+namespace {
+
+using DialogKeysTest = WindowTest;
+
+// Runs the test dialog modally; `act` runs once the modal loop is idle.
+std::intptr_t RunWith(RecordingDialog& dlg, std::function<void(RecordingDialog&)> act)
+{
+    dlg.onInit = [act](RecordingDialog& d) { WhenIdle([&d, act] { act(d); }); };
+    return dlg.DoModal();
+}
+
+TEST_F(DialogKeysTest, EnterPressesTheDefaultButtonAndEscapeCancels)
+{
+    RecordingDialog enter(IDD_TEST_DIALOG);
+    EXPECT_EQ(RunWith(enter,
+                      [](RecordingDialog& d) {
+                          EXPECT_EQ(d.GetDefID(), IDOK);
+                          PressKey(GetDlgItem(d.m_hWnd, IDC_EDIT_NAME), Qt::Key_Return);
+                      }),
+              IDOK);
+    EXPECT_EQ(enter.commands, std::vector<int>{IDOK});
+
+    RecordingDialog escape(IDD_TEST_DIALOG);
+    EXPECT_EQ(
+        RunWith(escape,
+                [](RecordingDialog& d) { PressKey(GetDlgItem(d.m_hWnd, IDC_CHK_OPTION), Qt::Key_Escape); }),
+        IDCANCEL);
+    EXPECT_EQ(escape.commands, std::vector<int>{IDCANCEL});
+
+    // Enter on a focused push button presses that button, not the default.
+    RecordingDialog onCancel(IDD_TEST_DIALOG);
+    EXPECT_EQ(RunWith(onCancel,
+                      [](RecordingDialog& d) { PressKey(GetDlgItem(d.m_hWnd, IDCANCEL), Qt::Key_Enter); }),
+              IDCANCEL);
+
+    // Without a default push button Enter sends IDOK.
+    RecordingDialog plain(IDD_PLAIN_DIALOG);
+    EXPECT_EQ(RunWith(plain,
+                      [](RecordingDialog& d) {
+                          EXPECT_EQ(d.GetDefID(), IDOK);
+                          PressKey(d.m_hWnd, Qt::Key_Return);
+                      }),
+              IDOK);
+}
+
+TEST_F(DialogKeysTest, CloseBoxSendsCloseThenCancel)
+{
+    RecordingDialog dlg(IDD_TEST_DIALOG);
+    EXPECT_EQ(RunWith(dlg, [](RecordingDialog& d) { WidgetFromHandle(d.m_hWnd)->close(); }), IDCANCEL);
+    EXPECT_EQ(dlg.closeMessages, 1);
+    EXPECT_EQ(dlg.commands, std::vector<int>{IDCANCEL});
+
+    // With the Cancel button disabled the close box does nothing.
+    RecordingDialog disabled(IDD_TEST_DIALOG);
+    EXPECT_EQ(RunWith(disabled,
+                      [](RecordingDialog& d) {
+                          EnableWindow(GetDlgItem(d.m_hWnd, IDCANCEL), false);
+                          WidgetFromHandle(d.m_hWnd)->close();
+                          EXPECT_TRUE(IsWindowVisible(d.m_hWnd));
+                          d.EndDialog(42);
+                      }),
+              42);
+    EXPECT_TRUE(disabled.commands.empty());
+}
+
+TEST_F(DialogKeysTest, ChangedDefaultButtonAndDisabledDefault)
+{
+    RecordingDialog dlg(IDD_TEST_DIALOG);
+    EXPECT_EQ(RunWith(dlg,
+                      [](RecordingDialog& d) {
+                          HWND edit = GetDlgItem(d.m_hWnd, IDC_EDIT_NAME);
+                          d.SetDefID(IDC_BTN_APPLY);
+                          EXPECT_EQ(GetWindowLongW(GetDlgItem(d.m_hWnd, IDOK), GWL_STYLE) & BS_TYPEMASK,
+                                    static_cast<long>(BS_PUSHBUTTON));
+                          PressKey(edit, Qt::Key_Return); // Apply is disabled: nothing
+                          EXPECT_TRUE(d.commands.empty());
+                          EnableWindow(GetDlgItem(d.m_hWnd, IDC_BTN_APPLY), true);
+                          PressKey(edit, Qt::Key_Return);
+                          EXPECT_EQ(d.commands, std::vector<int>{IDC_BTN_APPLY});
+                          // The first end code stays.
+                          d.EndDialog(7);
+                          d.EndDialog(8);
+                          EXPECT_FALSE(IsWindowVisible(d.m_hWnd));
+                      }),
+              7);
+}
+
+TEST_F(DialogKeysTest, TabMovesTheFocusAlongTabStops)
+{
+    RecordingDialog dlg(IDD_TEST_DIALOG);
+    RunWith(dlg, [](RecordingDialog& d) {
+        HWND edit = GetDlgItem(d.m_hWnd, IDC_EDIT_NAME);
+        HWND check = GetDlgItem(d.m_hWnd, IDC_CHK_OPTION);
+        SetFocus(edit);
+        ASSERT_EQ(GetFocus(), edit);
+        PressKey(edit, Qt::Key_Tab);
+        // The group box and statics are no tab stops.
+        EXPECT_EQ(GetFocus(), check);
+        PressKey(check, Qt::Key_Tab);
+        // The read-only log has NOT WS_TABSTOP and Apply is disabled.
+        EXPECT_EQ(GetFocus(), GetDlgItem(d.m_hWnd, IDOK));
+        d.EndDialog(IDOK);
+    });
+}
+
+TEST_F(DialogKeysTest, MissingTemplateGivesMinusOne)
+{
+    RecordingDialog missing(4242);
+    bool initialised = false;
+    missing.onInit = [&](RecordingDialog&) { initialised = true; };
+    EXPECT_EQ(missing.DoModal(), -1);
+    EXPECT_FALSE(initialised);
+    EXPECT_EQ(missing.m_hWnd, nullptr);
+}
+
+} // namespace
+} // namespace qz::platform::test

@@ -1,0 +1,97 @@
+#include "WindowTestSupport.h"
+
+#include "../data/window/window_test_ids.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+
+namespace qz::platform::test {
+
+void RequireGui()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    ASSERT_TRUE(EnsureGuiApplication());
+}
+
+void PressKey(HWND hwnd, int qtKey)
+{
+    QWidget* w = WidgetFromHandle(hwnd);
+    ASSERT_NE(w, nullptr);
+    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &press);
+}
+
+void WhenIdle(std::function<void()> fn)
+{
+    QTimer::singleShot(0, QCoreApplication::instance(), std::move(fn));
+}
+
+BEGIN_MESSAGE_MAP(RecordingDialog, CDialog)
+ON_BN_CLICKED(IDC_BTN_APPLY, OnApply)
+ON_BN_CLICKED(IDC_CHK_OPTION, OnOption)
+ON_WM_CLOSE()
+ON_EN_CHANGE(IDC_EDIT_NAME, OnNameChange)
+ON_COMMAND_RANGE(IDYES, IDNO, OnAnswer)
+END_MESSAGE_MAP()
+
+RecordingDialog::RecordingDialog(UINT templateId) : CDialog(templateId) {}
+
+BOOL RecordingDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (onInit) {
+        onInit(*this);
+    }
+    return TRUE;
+}
+
+void RecordingDialog::OnOK()
+{
+    commands.push_back(IDOK);
+    CDialog::OnOK();
+}
+
+void RecordingDialog::OnCancel()
+{
+    commands.push_back(IDCANCEL);
+    CDialog::OnCancel();
+}
+
+void RecordingDialog::OnApply()
+{
+    commands.push_back(IDC_BTN_APPLY);
+}
+
+void RecordingDialog::OnOption()
+{
+    commands.push_back(IDC_CHK_OPTION);
+}
+
+void RecordingDialog::OnClose()
+{
+    ++closeMessages;
+    DefWindowProc(WM_CLOSE, 0, 0);
+}
+
+void RecordingDialog::OnNameChange()
+{
+    ++nameChanges;
+}
+
+void RecordingDialog::OnAnswer(UINT id)
+{
+    commands.push_back(static_cast<int>(id));
+}
+
+} // namespace qz::platform::test
+
+// The application lives until the process ends, so fontconfig's caches are
+// never released; they are not leaks of ours.
+extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
