@@ -1,0 +1,669 @@
+#include "platform/internet/Internet.h"
+#include "platform/internet/InternetTestApi.h"
+#include "support/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cwchar>
+#include <optional>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+using namespace qz::platform;
+using qz::test::HttpAnswer;
+using qz::test::TestHttpServer;
+
+namespace {
+
+// Closes a handle at the end of a scope.
+struct Handle {
+    explicit Handle(HINTERNET h = nullptr) : handle(h) {}
+    ~Handle()
+    {
+        if (handle != nullptr) {
+            InternetCloseHandle(handle);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    operator HINTERNET() const { return handle; }
+    HINTERNET handle;
+};
+
+// Sets or clears an environment variable for the scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv()
+    {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+std::wstring Wide(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string Pattern(std::uint64_t offset, std::size_t length)
+{
+    std::string bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i) {
+        bytes[i] = TestHttpServer::PatternByte(offset + i);
+    }
+    return bytes;
+}
+
+// A request opened the way the transfer engine opens one.
+struct Exchange {
+    Handle session{InternetOpen(L"TestAgent", INTERNET_OPEN_TYPE_PRECONFIG)};
+    Handle connection;
+    Handle request;
+
+    Exchange(const std::string& url, const std::wstring& verb = L"GET")
+    {
+        UrlComponents parts;
+        if (!InternetCrackUrl(Wide(url), ICU_DECODE, parts)) {
+            ADD_FAILURE() << "cannot crack " << url;
+            return;
+        }
+        connection.handle = InternetConnect(session, parts.hostName, parts.port, L"TavorHttpUser", L"",
+                                            INTERNET_SERVICE_HTTP, 0, 0);
+        const std::uint32_t flags =
+            INTERNET_FLAG_DONT_CACHE | (parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+        request.handle =
+            HttpOpenRequest(connection, verb, parts.urlPath + parts.extraInfo, L"", L"", {L"*/*"}, flags, 0);
+    }
+
+    std::wstring Query(std::uint32_t level)
+    {
+        std::wstring value;
+        return HttpQueryInfo(request, level, value) ? value : L"<absent>";
+    }
+
+    // Reads the whole body in blocks; readError is 0 when it ended cleanly.
+    std::string ReadAll(std::size_t block, std::uint32_t& readError,
+                        std::vector<std::size_t>* sizes = nullptr)
+    {
+        std::string body;
+        std::vector<char> buffer(block);
+        readError = 0;
+        for (;;) {
+            std::size_t got = 0;
+            if (!InternetReadFile(request, buffer.data(), buffer.size(), &got)) {
+                readError = InternetGetLastError();
+                return body;
+            }
+            if (got == 0) {
+                return body;
+            }
+            if (sizes != nullptr) {
+                sizes->push_back(got);
+            }
+            body.append(buffer.data(), got);
+        }
+    }
+};
+
+} // namespace
+
+TEST(InternetCrackUrl, SplitsAndDecodesUrls)
+{
+    UrlComponents parts;
+    ASSERT_TRUE(InternetCrackUrl(L"https://updates.example.com/patch/query.php?program=X&v=1#top", 0, parts));
+    EXPECT_EQ(parts.scheme, INTERNET_SCHEME_HTTPS);
+    EXPECT_EQ(parts.schemeName, L"https");
+    EXPECT_EQ(parts.hostName, L"updates.example.com");
+    EXPECT_EQ(parts.port, 443);
+    EXPECT_EQ(parts.urlPath, L"/patch/query.php");
+    EXPECT_EQ(parts.extraInfo, L"?program=X&v=1#top");
+    EXPECT_EQ(parts.userName, L"");
+
+    ASSERT_TRUE(InternetCrackUrl(L"HTTP://host:8080", 0, parts));
+    EXPECT_EQ(parts.scheme, INTERNET_SCHEME_HTTP);
+    EXPECT_EQ(parts.port, 8080);
+    EXPECT_EQ(parts.urlPath, L"");
+    EXPECT_EQ(parts.extraInfo, L"");
+
+    ASSERT_TRUE(InternetCrackUrl(L"http://host/a#frag", 0, parts));
+    EXPECT_EQ(parts.port, 80);
+    EXPECT_EQ(parts.urlPath, L"/a");
+    EXPECT_EQ(parts.extraInfo, L"#frag");
+
+    ASSERT_TRUE(
+        InternetCrackUrl(L"https://user:pa%3Ass@[::1]:8443/x%20y/%C3%A4.exe?q=%41%zz", ICU_DECODE, parts));
+    EXPECT_EQ(parts.userName, L"user");
+    EXPECT_EQ(parts.password, L"pa:ss");
+    EXPECT_EQ(parts.hostName, L"::1");
+    EXPECT_EQ(parts.port, 8443);
+    EXPECT_EQ(parts.urlPath, L"/x y/\u00e4.exe");
+    EXPECT_EQ(parts.extraInfo, L"?q=A%zz");
+
+    // Without ICU_DECODE the escapes stay; a lone invalid UTF-8 byte decodes
+    // to the character of the same number.
+    ASSERT_TRUE(InternetCrackUrl(L"http://h/x%20y", 0, parts));
+    EXPECT_EQ(parts.urlPath, L"/x%20y");
+    ASSERT_TRUE(InternetCrackUrl(L"http://h/%E4", ICU_DECODE, parts));
+    EXPECT_EQ(parts.urlPath, L"/\u00e4");
+
+    for (const wchar_t* bad :
+         {L"", L"garbage", L"://host/", L"1http://host/", L"http:host/path", L"http:///path",
+          L"http://host:80x/", L"http://host:65536/", L"http://[::1/"}) {
+        EXPECT_FALSE(InternetCrackUrl(bad, ICU_DECODE, parts)) << std::wstring(bad).size();
+        EXPECT_NE(InternetGetLastError(), 0u);
+    }
+}
+
+TEST(Internet, GetWithLengthChunkedAndCloseDelimitedBodies)
+{
+    TestHttpServer server;
+    server.SetAnswer("/length", HttpAnswer::Ok("hello"));
+    HttpAnswer chunked = HttpAnswer::Ok(Pattern(0, 10000));
+    chunked.framing = HttpAnswer::Framing::Chunked;
+    chunked.chunkSize = 777;
+    server.SetAnswer("/chunked", chunked);
+    HttpAnswer open = HttpAnswer::Ok("until the end");
+    open.framing = HttpAnswer::Framing::Close;
+    server.SetAnswer("/open", open);
+
+    {
+        Exchange x(server.Url("/length?a=1&b=%41"));
+        ASSERT_TRUE(HttpSendRequest(x.request)) << InternetGetLastErrorText();
+        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_CODE), L"200");
+        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_TEXT), L"OK");
+        EXPECT_EQ(x.Query(HTTP_QUERY_VERSION), L"HTTP/1.1");
+        EXPECT_EQ(x.Query(HTTP_QUERY_CONTENT_LENGTH), L"5");
+        std::wstring value;
+        EXPECT_FALSE(HttpQueryInfo(x.request, HTTP_QUERY_TRANSFER_ENCODING, value));
+        EXPECT_EQ(InternetGetLastError(), ERROR_HTTP_HEADER_NOT_FOUND);
+        std::uint32_t error = 0;
+        EXPECT_EQ(x.ReadAll(2, error), "hello");
+        EXPECT_EQ(error, 0u);
+        // After the end, reads keep answering 0 bytes.
+        char byte = 0;
+        std::size_t got = 1;
+        EXPECT_TRUE(InternetReadFile(x.request, &byte, 1, &got));
+        EXPECT_EQ(got, 0u);
+    }
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    // The cracked and decoded query goes out re-escaped only where needed.
+    EXPECT_EQ(requests[0].requestLine, "GET /length?a=1&b=A HTTP/1.1");
+    EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "TestAgent");
+    EXPECT_EQ(requests[0].Header("Accept").value_or(""), "*/*");
+    EXPECT_EQ(requests[0].Header("Host").value_or(""), "127.0.0.1:" + std::to_string(server.Port()));
+    // The user name without a password is not sent.
+    EXPECT_FALSE(requests[0].Header("Authorization"));
+    EXPECT_FALSE(requests[0].Header("Expect"));
+
+    {
+        Exchange x(server.Url("/chunked"));
+        ASSERT_TRUE(HttpSendRequest(x.request));
+        EXPECT_EQ(x.Query(HTTP_QUERY_TRANSFER_ENCODING), L"chunked");
+        EXPECT_EQ(x.Query(HTTP_QUERY_CONTENT_LENGTH), L"<absent>");
+        std::uint32_t error = 0;
+        EXPECT_EQ(x.ReadAll(4096, error), Pattern(0, 10000));
+        EXPECT_EQ(error, 0u);
+    }
+    {
+        Exchange x(server.Url("/open"));
+        ASSERT_TRUE(HttpSendRequest(x.request));
+        EXPECT_EQ(x.Query(HTTP_QUERY_CONTENT_LENGTH), L"<absent>");
+        EXPECT_EQ(x.Query(HTTP_QUERY_TRANSFER_ENCODING), L"<absent>");
+        std::uint32_t error = 0;
+        EXPECT_EQ(x.ReadAll(65536, error), "until the end");
+        EXPECT_EQ(error, 0u);
+    }
+}
+
+TEST(Internet, ErrorStatusesKeepTheirBodies)
+{
+    TestHttpServer server;
+    server.SetAnswer("/broken", HttpAnswer::Status(500, "Internal Server Error", "stack trace"));
+    for (const auto& [path, code, text, body] :
+         {std::tuple{"/missing", L"404", L"Not Found", std::string("nothing at /missing")},
+          std::tuple{"/broken", L"500", L"Internal Server Error", std::string("stack trace")}}) {
+        Exchange x(server.Url(path));
+        ASSERT_TRUE(HttpSendRequest(x.request));
+        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_CODE), code);
+        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_TEXT), text);
+        std::uint32_t error = 0;
+        EXPECT_EQ(x.ReadAll(100, error), body);
+        EXPECT_EQ(error, 0u);
+    }
+}
+
+TEST(Internet, RedirectsAreFollowedForGetOnly)
+{
+    TestHttpServer server;
+    server.SetAnswer("/r301", HttpAnswer::Redirect(301, "/r302"));
+    server.SetAnswer("/r302", HttpAnswer::Redirect(302, server.Url("/r303")));
+    server.SetAnswer("/r303", HttpAnswer::Redirect(303, "r307?x=1"));
+    server.SetAnswer("/r307", HttpAnswer::Redirect(307, "/r308"));
+    server.SetAnswer("/r308", HttpAnswer::Redirect(308, "/final"));
+    server.SetAnswer("/final", HttpAnswer::Ok("arrived"));
+    server.SetAnswer("/loop", HttpAnswer::Redirect(302, "/loop"));
+    server.SetAnswer("/nowhere", HttpAnswer::Status(302, "Found", "no location"));
+    {
+        Exchange x(server.Url("/r301"));
+        ASSERT_TRUE(HttpSendRequest(x.request)) << InternetGetLastErrorText();
+        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_CODE), L"200");
+        EXPECT_EQ(x.Query(HTTP_QUERY_CONTENT_LENGTH), L"7");
+        std::uint32_t error = 0;
+        EXPECT_EQ(x.ReadAll(3, error), "arrived");
+        std::vector<std::string> targets;
+        for (const auto& request : server.Requests()) {
+            targets.push_back(request.method + " " + request.target);
+        }
+        EXPECT_EQ(targets, (std::vector<std::string>{"GET /r301", "GET /r302", "GET /r303", "GET /r307?x=1",
+                                                     "GET /r308", "GET /final"}));
+    }
+    {
+        Exchange x(server.Url("/r302"), L"POST");
+        ASSERT_TRUE(HttpSendRequest(x.request, L"", "a=b", 3));
+        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_CODE), L"302");
+        EXPECT_EQ(x.Query(HTTP_QUERY_LOCATION), Wide(server.Url("/r303")));
+        std::uint32_t error = 0;
+        EXPECT_EQ(x.ReadAll(100, error), "moved");
+        const auto post = server.Requests().back();
+        EXPECT_EQ(post.requestLine, "POST /r302 HTTP/1.1");
+        EXPECT_EQ(post.body, "a=b");
+        EXPECT_FALSE(post.Header("Content-Type"));
+    }
+    {
+        Exchange x(server.Url("/nowhere"));
+        ASSERT_TRUE(HttpSendRequest(x.request));
+        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_CODE), L"302");
+    }
+    {
+        Exchange x(server.Url("/loop"));
+        EXPECT_FALSE(HttpSendRequest(x.request));
+        EXPECT_EQ(InternetGetLastError(), ERROR_HTTP_REDIRECT_FAILED);
+    }
+}
+
+TEST(Internet, ReadsFillTheCallersBlocks)
+{
+    TestHttpServer server;
+    constexpr std::size_t kSize = 3 * 1024 * 1024 + 17;
+    server.SetAnswer("/big", HttpAnswer::Generated(kSize));
+    for (const std::size_t block : {std::size_t{1000}, std::size_t{65536}, std::size_t{4 * 1024 * 1024}}) {
+        Exchange x(server.Url("/big"));
+        ASSERT_TRUE(HttpSendRequest(x.request));
+        std::uint32_t error = 0;
+        std::vector<std::size_t> sizes;
+        const std::string body = x.ReadAll(block, error, &sizes);
+        EXPECT_EQ(error, 0u);
+        EXPECT_TRUE(body == Pattern(0, kSize)) << "block " << block;
+        ASSERT_FALSE(sizes.empty());
+        // Every read but the last one is a whole block.
+        for (std::size_t i = 0; i + 1 < sizes.size(); ++i) {
+            ASSERT_EQ(sizes[i], block) << "read " << i << " of blocks of " << block;
+        }
+        EXPECT_EQ(sizes.back(), kSize % block == 0 ? block : kSize % block);
+    }
+}
+
+TEST(Internet, ConnectionFailuresAreReportedBySend)
+{
+    {
+        Exchange x("http://127.0.0.1:" + std::to_string(TestHttpServer::UnusedPort()) + "/");
+        EXPECT_FALSE(HttpSendRequest(x.request));
+        EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
+        EXPECT_NE(InternetGetLastErrorText().find("could not be established"), std::string::npos);
+        std::wstring value;
+        EXPECT_FALSE(HttpQueryInfo(x.request, HTTP_QUERY_STATUS_CODE, value));
+        EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    {
+        Exchange x("http://qz-no-such-host.invalid/");
+        EXPECT_FALSE(HttpSendRequest(x.request));
+        EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_NAME_NOT_RESOLVED);
+    }
+    {
+        Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_DIRECT));
+        EXPECT_EQ(InternetConnect(session, L"", 80, L"", L"", INTERNET_SERVICE_HTTP, 0, 0), nullptr);
+        EXPECT_EQ(InternetOpenUrl(session, L"ftp://host/file", L"", 0, 0), nullptr);
+        EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+        // A handle of the wrong kind is refused.
+        EXPECT_FALSE(HttpSendRequest(session));
+        EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+    }
+}
+
+TEST(Internet, TlsTrustsOnlyTheConfiguredStore)
+{
+    TestHttpServer server(TestHttpServer::Mode::Https);
+    server.SetAnswer("/secure", HttpAnswer::Ok("secret"));
+    {
+        ScopedEnv file("SSL_CERT_FILE", nullptr);
+        ScopedEnv dir("SSL_CERT_DIR", nullptr);
+        Exchange x(server.Url("/secure"));
+        EXPECT_FALSE(HttpSendRequest(x.request));
+        EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_INVALID_CA) << InternetGetLastErrorText();
+    }
+    ScopedEnv file("SSL_CERT_FILE", TestHttpServer::CaFile().c_str());
+    for (const std::string host : {"127.0.0.1", "localhost"}) {
+        Exchange x("https://" + host + ":" + std::to_string(server.Port()) + "/secure");
+        ASSERT_TRUE(HttpSendRequest(x.request)) << host << ": " << InternetGetLastErrorText();
+        std::uint32_t error = 0;
+        EXPECT_EQ(x.ReadAll(65536, error), "secret");
+        EXPECT_EQ(error, 0u);
+    }
+    Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_PRECONFIG));
+    Handle request(InternetOpenUrl(session, Wide(server.Url("/secure")), L"", INTERNET_FLAG_DONT_CACHE, 0));
+    EXPECT_NE(request.handle, nullptr) << InternetGetLastErrorText();
+    // A plain request to the TLS port is no HTTP answer.
+    Exchange plain("http://127.0.0.1:" + std::to_string(server.Port()) + "/secure");
+    EXPECT_FALSE(HttpSendRequest(plain.request) && plain.Query(HTTP_QUERY_STATUS_CODE) == L"200");
+    EXPECT_TRUE(server.Requests().size() == 3u && server.Requests()[0].tls);
+}
+
+TEST(Internet, CutBodiesFailAfterTheBytesThatArrived)
+{
+    TestHttpServer server;
+    HttpAnswer reset = HttpAnswer::Generated(200000);
+    reset.resetAfter = 30000;
+    server.SetAnswer("/reset", reset);
+    HttpAnswer truncated = HttpAnswer::Ok(Pattern(0, 5000));
+    truncated.framing = HttpAnswer::Framing::Chunked;
+    truncated.truncateChunks = true;
+    server.SetAnswer("/truncated", truncated);
+    HttpAnswer short_ = HttpAnswer::Ok(Pattern(0, 5000));
+    short_.declaredLength = 9000;
+    server.SetAnswer("/short", short_);
+
+    for (const auto& [path, length] :
+         {std::pair{"/reset", 30000}, std::pair{"/truncated", 5000}, std::pair{"/short", 5000}}) {
+        Exchange x(server.Url(path));
+        ASSERT_TRUE(HttpSendRequest(x.request)) << path;
+        std::uint32_t error = 0;
+        const std::string body = x.ReadAll(4096, error);
+        EXPECT_TRUE(body == Pattern(0, static_cast<std::size_t>(length))) << path << ": " << body.size();
+        EXPECT_NE(error, 0u) << path;
+        if (std::string(path) == "/reset") {
+            EXPECT_EQ(error, ERROR_INTERNET_CONNECTION_RESET) << InternetGetLastErrorText();
+        }
+    }
+}
+
+TEST(Internet, UnparsableStatusLinesStillSend)
+{
+    TestHttpServer server;
+    for (const std::string line : {"HTTP/1.1 abc Whatever", "Garbage from a broken proxy"}) {
+        HttpAnswer answer = HttpAnswer::Ok("body");
+        answer.rawStatusLine = line;
+        server.SetAnswer("/bad", answer);
+        Exchange x(server.Url("/bad"));
+        ASSERT_TRUE(HttpSendRequest(x.request)) << line;
+        const std::wstring code = x.Query(HTTP_QUERY_STATUS_CODE);
+        int status = 0;
+        EXPECT_NE(std::swscanf(code.c_str(), L"%i", &status), 1) << line;
+        EXPECT_FALSE(x.Query(HTTP_QUERY_STATUS_TEXT).empty());
+        if (line[0] != 'H') {
+            // The raw line when the library lets it through.
+            EXPECT_EQ(code, Wide(line));
+        }
+        std::uint32_t error = 0;
+        x.ReadAll(100, error);
+        EXPECT_EQ(error, ERROR_HTTP_INVALID_SERVER_RESPONSE);
+    }
+}
+
+TEST(Internet, StreamedUploadArrivesByteForByte)
+{
+    TestHttpServer server;
+    server.SetAnswer("/upload.php", HttpAnswer::Status(500, "Server Error", "not today"));
+    std::string body;
+    for (int i = 0; i < 10237; ++i) {
+        body += static_cast<char>((i * 31) & 0xFF);
+    }
+
+    Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_PRECONFIG));
+    Handle connection(
+        InternetConnect(session, L"127.0.0.1", server.Port(), L"", L"", INTERNET_SERVICE_HTTP, 0, 1));
+    Handle request(HttpOpenRequest(connection, L"POST", L"/upload.php", L"", L"", {},
+                                   INTERNET_FLAG_EXISTING_CONNECT, 1));
+    ASSERT_NE(request.handle, nullptr);
+    const std::wstring type = L"Content-Type: multipart/form-data; boundary=----xyz";
+    ASSERT_TRUE(HttpAddRequestHeaders(request, type, HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+    EXPECT_FALSE(HttpAddRequestHeaders(request, type, HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+    EXPECT_EQ(InternetGetLastError(), ERROR_HTTP_HEADER_ALREADY_EXISTS);
+    ASSERT_TRUE(HttpAddRequestHeaders(request, L"Content-Length: " + std::to_wstring(body.size()),
+                                      HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+    ASSERT_TRUE(HttpSendRequestEx(request, body.size(), HSR_INITIATE, 1)) << InternetGetLastErrorText();
+    for (std::size_t offset = 0; offset < body.size(); offset += 1000) {
+        const std::size_t n = std::min<std::size_t>(1000, body.size() - offset);
+        std::size_t written = 0;
+        ASSERT_TRUE(InternetWriteFile(request, body.data() + offset, n, &written))
+            << InternetGetLastErrorText();
+        EXPECT_EQ(written, n);
+    }
+    std::size_t written = 0;
+    EXPECT_FALSE(InternetWriteFile(request, "x", 1, &written));
+    EXPECT_FALSE(HttpAddRequestHeaders(request, L"X-Late: 1", 0));
+    ASSERT_TRUE(HttpEndRequest(request, 0, 1)) << InternetGetLastErrorText();
+    std::wstring status;
+    ASSERT_TRUE(HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE, status));
+    EXPECT_EQ(status, L"500");
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].requestLine, "POST /upload.php HTTP/1.1");
+    EXPECT_EQ(requests[0].Header("Content-Type").value_or(""), "multipart/form-data; boundary=----xyz");
+    EXPECT_EQ(requests[0].Header("Content-Length").value_or(""), std::to_string(body.size()));
+    EXPECT_EQ(std::count_if(requests[0].headers.begin(), requests[0].headers.end(),
+                            [](const auto& h) { return h.first == "Content-Length"; }),
+              1);
+    EXPECT_FALSE(requests[0].Header("Transfer-Encoding"));
+    EXPECT_FALSE(requests[0].Header("Accept"));
+    EXPECT_TRUE(requests[0].body == body);
+
+    // A body shorter than announced does not end the request.
+    Handle shortRequest(HttpOpenRequest(connection, L"POST", L"/upload.php", L"", L"", {}, 0, 1));
+    ASSERT_TRUE(HttpSendRequestEx(shortRequest, 10));
+    ASSERT_TRUE(InternetWriteFile(shortRequest, "12345", 5, &written));
+    EXPECT_FALSE(HttpEndRequest(shortRequest));
+}
+
+TEST(Internet, LargeBodiesAreReadWithFlatMemory)
+{
+    TestHttpServer server;
+    constexpr std::uint64_t kSize = 64ull * 1024 * 1024;
+    constexpr std::size_t kBlock = 65536;
+    server.SetAnswer("/huge", HttpAnswer::Generated(kSize));
+    Exchange x(server.Url("/huge"));
+    ASSERT_TRUE(HttpSendRequest(x.request));
+    EXPECT_EQ(x.Query(HTTP_QUERY_CONTENT_LENGTH), std::to_wstring(kSize));
+    std::vector<char> block(kBlock);
+    const std::string expected = Pattern(0, kBlock + 251);
+    std::uint64_t total = 0;
+    bool same = true;
+    for (;;) {
+        std::size_t got = 0;
+        ASSERT_TRUE(InternetReadFile(x.request, block.data(), block.size(), &got))
+            << InternetGetLastErrorText();
+        if (got == 0) {
+            break;
+        }
+        same = same && std::equal(block.begin(), block.begin() + static_cast<long>(got),
+                                  expected.begin() + static_cast<long>(total % 251));
+        total += got;
+    }
+    EXPECT_EQ(total, kSize);
+    EXPECT_TRUE(same);
+    const std::size_t highWater = InternetTestApi::BufferHighWater(x.request);
+    EXPECT_GT(highWater, 0u);
+    EXPECT_LE(highWater, 4 * kBlock);
+}
+
+TEST(Internet, SlowBodiesArriveWhole)
+{
+    TestHttpServer server;
+    HttpAnswer slow = HttpAnswer::Ok(Pattern(0, 3000));
+    slow.slowBytes = 300;
+    slow.slowInterval = std::chrono::milliseconds(40);
+    server.SetAnswer("/slow", slow);
+    Exchange x(server.Url("/slow"));
+    ASSERT_TRUE(HttpSendRequest(x.request));
+    const auto cpu = [] {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+    };
+    const auto wallStart = std::chrono::steady_clock::now();
+    const auto cpuStart = cpu();
+    std::uint32_t error = 0;
+    std::vector<std::size_t> sizes;
+    EXPECT_EQ(x.ReadAll(1024, error, &sizes), Pattern(0, 3000));
+    const auto cpuUsed = cpu() - cpuStart;
+    const auto wall = std::chrono::steady_clock::now() - wallStart;
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{1024, 1024, 952}));
+    // The reader sleeps in poll while the server pauses; it does not spin.
+    EXPECT_GE(wall, std::chrono::milliseconds(300));
+    EXPECT_LT(cpuUsed * 6, wall);
+}
+
+TEST(Internet, HandlesCloseInAnyOrder)
+{
+    TestHttpServer server;
+    server.SetAnswer("/a", HttpAnswer::Ok("first"));
+    HINTERNET session = InternetOpen(L"agent", INTERNET_OPEN_TYPE_PRECONFIG);
+    HINTERNET request = InternetOpenUrl(session, Wide(server.Url("/a")), L"X-Extra: 1\r\n", 0, 0);
+    ASSERT_NE(request, nullptr) << InternetGetLastErrorText();
+    EXPECT_TRUE(InternetCloseHandle(session));
+    EXPECT_FALSE(InternetCloseHandle(session));
+    EXPECT_EQ(InternetGetLastError(), ERROR_INVALID_HANDLE);
+    char buffer[16];
+    std::size_t got = 0;
+    ASSERT_TRUE(InternetReadFile(request, buffer, sizeof buffer, &got));
+    EXPECT_EQ(std::string(buffer, got), "first");
+    EXPECT_TRUE(InternetCloseHandle(request));
+    EXPECT_FALSE(InternetReadFile(request, buffer, sizeof buffer, &got));
+    EXPECT_EQ(InternetGetLastError(), ERROR_INVALID_HANDLE);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].Header("X-Extra").value_or(""), "1");
+
+    // A request closed before its body was read ends its transfer.
+    server.SetAnswer("/huge", HttpAnswer::Generated(1ull << 30));
+    {
+        Exchange x(server.Url("/huge"));
+        ASSERT_TRUE(HttpSendRequest(x.request));
+        ASSERT_TRUE(InternetReadFile(x.request, buffer, sizeof buffer, &got));
+    }
+}
+
+TEST(Internet, RequestsOnSeveralThreadsStaySeparate)
+{
+    TestHttpServer server;
+    constexpr std::size_t kSize = 1024 * 1024;
+    for (int i = 0; i < 4; ++i) {
+        server.SetAnswer("/file" + std::to_string(i),
+                         HttpAnswer::Ok(Pattern(static_cast<std::uint64_t>(i), kSize)));
+    }
+    std::vector<std::string> bodies(4);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&, i] {
+            Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_PRECONFIG));
+            Handle request(
+                InternetOpenUrl(session, Wide(server.Url("/file" + std::to_string(i))), L"", 0, 0));
+            std::vector<char> block(10000);
+            std::size_t got = 0;
+            while (InternetReadFile(request, block.data(), block.size(), &got) && got > 0) {
+                bodies[static_cast<std::size_t>(i)].append(block.data(), got);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(bodies[static_cast<std::size_t>(i)] == Pattern(static_cast<std::uint64_t>(i), kSize))
+            << i;
+    }
+}
+
+TEST(Internet, RequestTargetsAreEscapedForTheWire)
+{
+    TestHttpServer server;
+    Exchange x(server.Url("/dir%20name/%C3%A4%22.exe?q=a%20b"));
+    ASSERT_TRUE(HttpSendRequest(x.request));
+    EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_CODE), L"404");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].target, "/dir%20name/%C3%A4%22.exe?q=a%20b");
+}
+
+TEST(Internet, PreconfiguredAccessUsesTheProxyVariables)
+{
+    TestHttpServer proxy;
+    proxy.SetAnswer("http://updates.qz-test.invalid/patch?x=1", HttpAnswer::Ok("via proxy"));
+    ScopedEnv httpProxy("http_proxy", proxy.Url("").c_str());
+    ScopedEnv noProxy("no_proxy", nullptr);
+    {
+        Exchange x("http://updates.qz-test.invalid/patch?x=1");
+        ASSERT_TRUE(HttpSendRequest(x.request)) << InternetGetLastErrorText();
+        std::uint32_t error = 0;
+        EXPECT_EQ(x.ReadAll(100, error), "via proxy");
+    }
+    ASSERT_EQ(proxy.Requests().size(), 1u);
+    EXPECT_EQ(proxy.Requests()[0].requestLine, "GET http://updates.qz-test.invalid/patch?x=1 HTTP/1.1");
+    {
+        // A streamed upload to port 80 takes the same way.
+        Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_PRECONFIG));
+        Handle connection(
+            InternetConnect(session, L"crm.qz-test.invalid", 80, L"", L"", INTERNET_SERVICE_HTTP, 0, 1));
+        Handle request(HttpOpenRequest(connection, L"POST", L"/up.php", L"", L"", {}, 0, 1));
+        std::size_t written = 0;
+        ASSERT_TRUE(HttpSendRequestEx(request, 6)) << InternetGetLastErrorText();
+        ASSERT_TRUE(InternetWriteFile(request, "abc", 3, &written));
+        ASSERT_TRUE(InternetWriteFile(request, "def", 3, &written));
+        ASSERT_TRUE(HttpEndRequest(request));
+        EXPECT_EQ(proxy.Requests().back().requestLine, "POST http://crm.qz-test.invalid/up.php HTTP/1.1");
+        EXPECT_EQ(proxy.Requests().back().body, "abcdef");
+    }
+
+    // Direct access ignores the variables, and so does a host in no_proxy.
+    Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_DIRECT));
+    EXPECT_EQ(InternetOpenUrl(session, L"http://updates.qz-test.invalid/patch?x=1", L"", 0, 0), nullptr);
+    EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_NAME_NOT_RESOLVED);
+    ScopedEnv bypass("no_proxy", "qz-test.invalid");
+    Exchange x("http://updates.qz-test.invalid/patch?x=1");
+    EXPECT_FALSE(HttpSendRequest(x.request));
+    EXPECT_EQ(proxy.Requests().size(), 2u);
+}
+
+TEST(Internet, LocalUseNeverLooksOffline)
+{
+    std::uint32_t flags = 0;
+    EXPECT_TRUE(InternetGetConnectedState(&flags, 0, L"127.0.0.1"));
+    EXPECT_NE(flags & INTERNET_CONNECTION_LAN, 0u);
+    EXPECT_TRUE(InternetGetConnectedState(&flags, 0, L"localhost"));
+    EXPECT_TRUE(InternetAutodial(INTERNET_AUTODIAL_FORCE_ONLINE, nullptr));
+}
