@@ -1,7 +1,7 @@
 #include "osal/QzPath.h"
 
 #include "platform/ShellPath.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include <algorithm>
 

@@ -9,7 +9,7 @@
 namespace qz::platform {
 
 /// CSIDL numbers of the Windows shell that name folders callers ask for.
-/// Only those with a Linux counterpart resolve (table in SpecialFolders.cpp).
+/// Only those with a Linux counterpart resolve (table in ShellFolders.cpp).
 enum Csidl : int {
     kCsidlDesktop = 0x00,
     kCsidlPrograms = 0x02,

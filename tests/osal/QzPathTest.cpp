@@ -255,7 +255,7 @@ TEST(QzPath, GoToParent) {
     }
 }
 
-TEST(QzPath, DrivesAndSpecialFolders) {
+TEST(QzPath, DrivesAndShellFolders) {
     EXPECT_EQ(QzPath(QzPath::DriveNumber{0}).GetPath(), L"A:/");
     EXPECT_EQ(QzPath(QzPath::DriveNumber{2}).GetPath(), L"C:/");
     EXPECT_EQ(QzPath(QzPath::DriveNumber{25}).GetPath(), L"Z:/");

@@ -1,4 +1,4 @@
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -20,7 +20,7 @@ std::wstring Wide(const std::string& ascii) {
 
 // Gives each test a home of its own with the XDG variables cleared, and puts
 // the environment back afterwards.
-class SpecialFolders : public ::testing::Test {
+class ShellFolders : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* name : {"HOME", "TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
@@ -58,7 +58,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SpecialFolders, UserDirectoriesFromTheUserDirsFile) {
+TEST_F(ShellFolders, UserDirectoriesFromTheUserDirsFile) {
     WriteUserDirs(home_ + "/.config",
                   "# written by the test\n"
                   "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n"
@@ -90,7 +90,7 @@ TEST_F(SpecialFolders, UserDirectoriesFromTheUserDirsFile) {
     EXPECT_EQ(GetSpecialFolderPath(kCsidlDesktop), home + L"/Desktop");
 }
 
-TEST_F(SpecialFolders, BaseDirectoriesFromTheEnvironmentOrDefaults) {
+TEST_F(ShellFolders, BaseDirectoriesFromTheEnvironmentOrDefaults) {
     const std::wstring home = Wide(home_);
     EXPECT_EQ(GetSpecialFolderPath(kCsidlProfile), home);
     EXPECT_EQ(GetSpecialFolderPath(kCsidlAppData), home + L"/.local/share");
@@ -118,14 +118,14 @@ TEST_F(SpecialFolders, BaseDirectoriesFromTheEnvironmentOrDefaults) {
     EXPECT_EQ(GetSpecialFolderPath(kCsidlSystem), L"/usr/lib");
 }
 
-TEST_F(SpecialFolders, NumbersWithoutLinuxMeaningGiveNothing) {
+TEST_F(ShellFolders, NumbersWithoutLinuxMeaningGiveNothing) {
     for (int csidl : {int(kCsidlWindows), int(kCsidlPrograms), int(kCsidlFavorites), 0x03, 0x11,
                       0x3b, -1, 1000}) {
         EXPECT_EQ(GetSpecialFolderPath(csidl), L"") << csidl;
     }
 }
 
-TEST_F(SpecialFolders, TemporaryFolderAndExecutable) {
+TEST_F(ShellFolders, TemporaryFolderAndExecutable) {
     EXPECT_EQ(GetTempFolderPath(), L"/tmp");
     setenv("TMPDIR", "/var/tmp/", 1);
     EXPECT_EQ(GetTempFolderPath(), L"/var/tmp");
@@ -137,7 +137,7 @@ TEST_F(SpecialFolders, TemporaryFolderAndExecutable) {
     EXPECT_EQ(GetExecutableFolder(), self.parent_path().wstring());
 }
 
-TEST_F(SpecialFolders, UndecodableBytesInNamesAreKept) {
+TEST_F(ShellFolders, UndecodableBytesInNamesAreKept) {
     setenv("HOME", "/tmp/caf\xc3\xa9-\xff", 1);
     EXPECT_EQ(GetSpecialFolderPath(kCsidlProfile), L"/tmp/caf\u00e9-\xdcff");
     EXPECT_EQ(GetSpecialFolderPath(kCsidlMyMusic), L"/tmp/caf\u00e9-\xdcff/Music");
