@@ -22,6 +22,8 @@ protected:
         doAction_ = reinterpret_cast<DoActionFunction>(dlsym(library_, kDoActionSymbol));
         ASSERT_NE(doAction_, nullptr);
     }
+    // Unloading after each test also checks that a library which showed no
+    // window leaves nothing behind.
     void TearDown() override
     {
         if (library_)

@@ -4,7 +4,13 @@
 // dlopen, exactly as any other host would. Every log line and finding is
 // printed as it arrives; the exit status is 0 for result 1 and the result
 // code itself otherwise, so scripts can branch on it.
+//
+// The one exception is `verify`: the library exports nothing but DoAction,
+// so the signature check is linked into qzupdate from the platform layer.
 #include <QzAutoUpdate/UpdateConfiguration2.h>
+
+#include "platform/FileNames.h"
+#include "platform/trust/Authenticode.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,6 +39,9 @@ const char* const kUsage =
     "  check           action 3: is a patch available?\n"
     "  download        action 4: download the patch into the download folder\n"
     "  action N        any action code, for experiments\n"
+    "  verify FILE     check FILE's Authenticode signature alone and print the reason;\n"
+    "                  exit 0 when valid, 1 otherwise (this check is built into\n"
+    "                  qzupdate, as the library exports only DoAction)\n"
     "options:\n"
     "  --library PATH           libQzAutoUpdate.so to load (default: beside qzupdate)\n"
     "  --service-url URL        patch service base URL (required for queries)\n"
@@ -302,6 +311,17 @@ std::optional<Options> Parse(int argc, char** argv)
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
+    if (argc >= 2 && std::strcmp(argv[1], "verify") == 0) {
+        if (argc != 3) {
+            std::fputs(kUsage, stderr);
+            return 64;
+        }
+        // The name's bytes go to the file system unchanged, whatever the locale.
+        const qz::platform::AuthenticodeVerdict verdict =
+            qz::platform::CheckAuthenticode(qz::platform::WideFileName(argv[2]));
+        std::printf("signature: %s: %s\n", verdict.valid ? "valid" : "not valid", verdict.reason.c_str());
+        return verdict.valid ? 0 : 1;
+    }
     const std::optional<Options> options = Parse(argc, argv);
     if (!options) {
         std::fputs(kUsage, stderr);

@@ -117,11 +117,23 @@ bool WindowBridge::eventFilter(QObject* watched, QEvent* e)
     return QObject::eventFilter(watched, e);
 }
 
+namespace {
+// Outlives every window, so it is never deleted; it is made only when a
+// window needs it, so a process that shows none never has one.
+std::atomic<WindowManager*> g_manager{nullptr};
+}  // namespace
+
 WindowManager& WindowManager::Instance()
 {
-    static WindowManager* instance = new WindowManager(); // outlives every window
+    static WindowManager* instance = [] {
+        auto* manager = new WindowManager();
+        g_manager = manager;
+        return manager;
+    }();
     return *instance;
 }
+
+WindowManager* WindowManager::IfExists() { return g_manager.load(); }
 
 bool WindowManager::OnGuiThread() const
 {

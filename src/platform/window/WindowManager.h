@@ -107,6 +107,8 @@ class WindowBridge : public QObject {
 class WindowManager {
   public:
     static WindowManager& Instance();
+    /// The manager when one was made, else null; never makes one.
+    static WindowManager* IfExists();
 
     /// Enters a window into the table and gives it its handle; the bridge is
     /// created here. The widget must exist.

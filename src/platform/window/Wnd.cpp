@@ -14,10 +14,13 @@ CWnd::CWnd() = default;
 CWnd::~CWnd()
 {
     HWND h = m_hWnd;
-    if (!h) {
+    // The z-order pseudo handles (wndTop and friends) name no window, and a
+    // process that never made a window must not make a manager on its way out.
+    WindowManager* manager = WindowManager::IfExists();
+    if (!h || !manager) {
         return;
     }
-    WindowRecord* r = WindowManager::Instance().Find(h);
+    WindowRecord* r = manager->Find(h);
     if (!r) {
         return;
     }

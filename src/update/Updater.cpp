@@ -1,0 +1,312 @@
+#include "update/Updater.h"
+
+#include "patchservice/PatchOnline.h"
+#include "patchservice/TavorHttpTransfer.h"
+#include "platform/FileNames.h"
+#include "platform/trust/Authenticode.h"
+#include "platform/window/WindowSystem.h"
+#include "update/CrmUpload.h"
+#include "update/CurrentConfiguration.h"
+#include "update/States.h"
+#include "update/UpdateMessages.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+using QzAutoUpdate::CUpdateConfiguration2;
+
+namespace {
+
+// Set by the cancel paths, read by every worker and by the download's
+// progress receiver. Each new updater starts with it clear (see CUpdater).
+std::atomic<bool> cancelFlag{false};
+
+std::wstring Text(const wchar_t* text)
+{
+    return text ? std::wstring(text) : std::wstring();
+}
+
+void DeleteFileW(const QzOSAL::QzPath& path)
+{
+    if (!path.GetPath().empty())
+        ::unlink(qz::platform::NativeFileName(path.GetPath()).c_str());
+}
+
+}  // namespace
+
+// --- CProgressReceiver ---------------------------------------------------
+
+void CUpdater::CProgressReceiver::OnProgress(std::int32_t bytesReceived)
+{
+    // Inline on the dialog's thread this keeps the dialog painted and its
+    // Cancel button working; on a worker thread there is nothing to do.
+    qz::platform::DispatchPendingMessages();
+    if (dialog_)
+        qz::platform::PostMessage(dialog_, WM_UPDATE_PROGRESS, static_cast<qz::platform::WPARAM>(bytesReceived), 0);
+}
+
+bool CUpdater::CProgressReceiver::IsCancelled()
+{
+    return cancelFlag.load();
+}
+
+const wchar_t* CUpdater::CProgressReceiver::GetCrmFilePath(bool) { return nullptr; }
+const wchar_t* CUpdater::CProgressReceiver::GetProgramName() { return nullptr; }
+const wchar_t* CUpdater::CProgressReceiver::GetPatchServiceUrl() { return nullptr; }
+const wchar_t* CUpdater::CProgressReceiver::GetProgramLanguage() { return nullptr; }
+const wchar_t* CUpdater::CProgressReceiver::GetProgramVersion() { return nullptr; }
+const wchar_t* CUpdater::CProgressReceiver::GetSerialNumber() { return nullptr; }
+void CUpdater::CProgressReceiver::AddFile(const wchar_t*, QzAutoUpdate::InstallerKind) {}
+void CUpdater::CProgressReceiver::Log(const wchar_t*) {}
+
+// --- CUpdater --------------------------------------------------------------
+
+CUpdater::CUpdater(CUpdateConfiguration2* configuration) : configuration_(configuration)
+{
+    // Calls never overlap and every worker of an earlier call has been
+    // joined, so a cancel of an earlier run must not stop this one.
+    cancelFlag.store(false);
+    qz::update::SetCurrentConfiguration(configuration);
+}
+
+CUpdater::~CUpdater()
+{
+    // A worker may still run after a second Cancel closed its dialog; it
+    // uses this object and the host's configuration until it ends.
+    JoinWorker();
+    DeleteFileW(descriptionFile_);
+    Singleton<CStates>::Release();
+    if (qz::update::GetCurrentConfiguration() == configuration_)
+        qz::update::SetCurrentConfiguration(nullptr);
+}
+
+void CUpdater::Log(const wchar_t* line) const
+{
+    if (configuration_)
+        configuration_->Log(line);
+}
+
+void CUpdater::JoinWorker()
+{
+    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
+        worker_.join();
+}
+
+void CUpdater::Start(Worker worker, qz::platform::CWnd* dialog)
+{
+    auto* parameters = new WorkerParameters{this, dialog ? dialog->GetSafeHwnd() : nullptr};
+    if (configuration_ && !configuration_->UseWorkerThreads()) {
+        worker(parameters);
+        return;
+    }
+    // The previous worker has posted its end message already (that is what
+    // led here), so this join is short.
+    JoinWorker();
+    worker_ = std::thread(worker, parameters);
+}
+
+void CUpdater::StartPatchCheck(qz::platform::CWnd* dialog)
+{
+    checkOnly_ = false;
+    Start(&CUpdater::ThreadPatchCheck, dialog);
+}
+
+void CUpdater::StartCrmUpload(qz::platform::CWnd* dialog)
+{
+    Start(&CUpdater::ThreadCRMUpload, dialog);
+}
+
+void CUpdater::StartDownload(qz::platform::CWnd* dialog)
+{
+    Start(&CUpdater::ThreadDownload, dialog);
+}
+
+void CUpdater::StartFileCheck(qz::platform::CWnd* dialog)
+{
+    Start(&CUpdater::ThreadFileCheck, dialog);
+}
+
+void CUpdater::Cancel()
+{
+    CancelWithResult(QzAutoUpdate::kResultProgressCancelled);
+}
+
+void CUpdater::CancelWithResult(std::uint32_t result)
+{
+    cancelFlag.store(true);
+    result_ = result;
+}
+
+bool CUpdater::IsCancelRequested()
+{
+    return cancelFlag.load();
+}
+
+std::uint32_t CUpdater::RunAction(std::uint32_t action)
+{
+    if (action == QzAutoUpdate::kActionUpdate)
+        return RunUpdate();
+    if (action != QzAutoUpdate::kActionCrmUpload)
+        return QzAutoUpdate::kResultSuccess;
+    if (configuration_ == nullptr)
+        return QzAutoUpdate::kResultNoConfiguration;
+    if (configuration_->GetCrmFilePath(true) == nullptr)
+        return QzAutoUpdate::kResultNoCrmFile;
+    // Asked again: a returned text is only valid until the next call.
+    const QzOSAL::QzPath dataFile(Text(configuration_->GetCrmFilePath(true)));
+    return UploadCrmData(configuration_, dataFile, true) ? QzAutoUpdate::kResultSuccess
+                                                         : QzAutoUpdate::kResultFailed;
+}
+
+std::uint32_t CUpdater::RunUpdate()
+{
+    if (configuration_ == nullptr)
+        return QzAutoUpdate::kResultNoConfiguration;
+    const bool interactive = configuration_->IsInteractive() == 1;
+    const std::shared_ptr<CStates> states = Singleton<CStates>::Instance();
+    states->SetCrmUploadWanted(configuration_->GetSendCrmDefault());
+
+    bool accepted = false;
+    if (!interactive) {
+        checkOnly_ = true;
+        auto* parameters = new WorkerParameters{this, nullptr};
+        if (configuration_->UseWorkerThreads()) {
+            JoinWorker();
+            worker_ = std::thread(&CUpdater::ThreadPatchCheck, parameters);
+            doneEvent_.Wait();
+            JoinWorker();
+        } else {
+            ThreadPatchCheck(parameters);
+        }
+        // The version goes where it goes everywhere else; a host sees it
+        // even when nothing was found (then 0.0.0.0).
+        configuration_->SetPatchVersion(patchInfo_.GetVersion().ToString().c_str());
+    } else {
+        Log(L"CUpdater::RunUpdate(): the update dialogs are not available in this build.");
+        return QzAutoUpdate::kResultFailed;
+    }
+    std::uint32_t result = result_;
+    AskInstallTime(result, accepted);
+    return result;
+}
+
+void CUpdater::AskInstallTime(std::uint32_t& result, bool accepted)
+{
+    if (!accepted || IsCancelRequested() || result != QzAutoUpdate::kResultSuccess || configuration_ == nullptr)
+        return;
+    if (configuration_->IsInstallDialogEnabled() == 1) {
+        Log(L"CUpdater::AskInstallTime(): the install dialog is not available in this build.");
+        return;
+    }
+    result = QzAutoUpdate::kResultInstallNow;
+}
+
+// --- Workers ---------------------------------------------------------------
+
+void CUpdater::ThreadPatchCheck(WorkerParameters* parameters)
+{
+    std::unique_ptr<WorkerParameters> block(parameters);
+    CUpdater& updater = *block->updater;
+    CUpdateConfiguration2* configuration = updater.configuration_;
+    CPatchOnline online(configuration);
+    const std::uint32_t queried = online.IsAvailable(false);
+    const QzOSAL::QzPath resultFile = online.GetLocalFile();
+    bool found = false;
+    if (queried == QzAutoUpdate::kResultSuccess) {
+        updater.patchInfo_.ParseResult(resultFile);
+        const bool valid = updater.patchInfo_.IsValid();
+        if (valid) {
+            updater.patchInfo_.WriteDescriptionFile(resultFile);
+            updater.descriptionFile_ = updater.patchInfo_.GetDescriptionFile();
+            found = true;
+        }
+        if (configuration && valid) {
+            configuration->SetPatchDescriptionFile(updater.descriptionFile_.GetPath().c_str());
+            configuration->SetPatchVersion(updater.patchInfo_.GetVersion().ToString().c_str());
+            configuration->SetPatchSize(static_cast<std::uint64_t>(updater.patchInfo_.GetFileSize()));
+        }
+        DeleteFileW(resultFile);
+    }
+    const qz::platform::HWND dialog = block->dialog;
+    const bool checkOnly = updater.checkOnly_;
+    block.reset();
+    if (checkOnly)
+        updater.doneEvent_.SetEvent();
+    else if (dialog)
+        qz::platform::PostMessage(dialog, WM_UPDATE_QUERY_DONE, found ? 1 : 0, 0);
+}
+
+void CUpdater::ThreadCRMUpload(WorkerParameters* parameters)
+{
+    std::unique_ptr<WorkerParameters> block(parameters);
+    CUpdater* updater = block->updater;
+    if (updater && updater->configuration_ && !IsCancelRequested()) {
+        CUpdateConfiguration2& configuration = *updater->configuration_;
+        const std::shared_ptr<CStates> states = Singleton<CStates>::Instance();
+        if (states->IsCrmUploadWanted() && configuration.GetCrmFilePath(true) != nullptr) {
+            configuration.Log(L"CUpdater::ThreadCRMUpload(): start uploading CRM data.");
+            const QzOSAL::QzPath dataFile(Text(configuration.GetCrmFilePath(true)));
+            UploadCrmData(&configuration, dataFile, true);
+            configuration.Log(L"CUpdater::ThreadCRMUpload(): finished uploading CRM data.");
+        }
+    }
+    if (block->dialog)
+        qz::platform::PostMessage(block->dialog, WM_UPDATE_CRM_DONE, 0, 0);
+}
+
+void CUpdater::ThreadDownload(WorkerParameters* parameters)
+{
+    std::unique_ptr<WorkerParameters> block(parameters);
+    CUpdater& updater = *block->updater;
+    CUpdateConfiguration2* configuration = updater.configuration_;
+    QzOSAL::QzPath target(QzOSAL::QzPath::kTempFolder);
+    if (configuration) {
+        if (const wchar_t* folder = configuration->GetDownloadFolder())
+            target = QzOSAL::QzPath(std::wstring(folder));
+        target.AppendPath(Text(configuration->GetPatchFileName()));
+    } else {
+        target.AppendPath(L"QzPatch.exe");
+    }
+    CProgressReceiver receiver(block->dialog);
+    CTavorHttpTransfer transfer;
+    transfer.SetProgressReceiver(&receiver);
+    transfer.SetAskBeforeOverwriting(false);
+    const bool transferred = transfer.DownloadToFile(updater.patchInfo_.GetUrl().GetText(), 0, target.GetPath().c_str());
+    if (block->dialog) {
+        // Stored before posting: the message starts the check, which reads it.
+        updater.downloadedFile_ = target;
+        qz::platform::PostMessage(block->dialog, WM_UPDATE_DOWNLOAD_DONE, 0, transferred ? 1 : 0);
+    }
+}
+
+void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
+{
+    std::unique_ptr<WorkerParameters> block(parameters);
+    CUpdater* updater = block->updater;
+    bool answer = false;
+    if (updater && updater->configuration_ && !IsCancelRequested()) {
+        CUpdateConfiguration2& configuration = *updater->configuration_;
+        configuration.Log(L"CUpdater::ThreadFileCheck(): start checking file for a valid certificate.");
+        const bool ok = VerifySignature(QzOSAL::QzFileSystemItem(updater->downloadedFile_));
+        updater->fileVerified_ = ok;
+        if (ok) {
+            configuration.Log(L"CUpdater::ThreadFileCheck(): check ok; adding file to list.");
+            answer = true;
+            configuration.AddFile(updater->downloadedFile_.GetPath().c_str(),
+                                  static_cast<QzAutoUpdate::InstallerKind>(updater->patchInfo_.GetInstallerKind()));
+        } else {
+            configuration.Log(L"CUpdater::ThreadFileCheck(): check was failed.");
+        }
+    }
+    if (block->dialog)
+        qz::platform::PostMessage(block->dialog, WM_UPDATE_CHECK_DONE, answer ? 1 : 0, 0);
+}
+
+bool CUpdater::VerifySignature(const QzOSAL::QzFileSystemItem& item)
+{
+    // An item without a path is checked as the empty name, which fails.
+    return qz::platform::VerifyAuthenticode(item.GetFullPath());
+}
