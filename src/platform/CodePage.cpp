@@ -1,5 +1,7 @@
 #include "platform/CodePage.h"
 
+#include "platform/Utf8.h"
+
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -281,21 +283,7 @@ std::optional<std::string> EncodeUtf8(std::wstring_view in, bool strict)
                 return std::nullopt;
             c = kReplacement;
         }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
+        AppendUtf8(out, c);
     }
     return out;
 }

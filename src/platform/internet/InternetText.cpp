@@ -1,66 +1,12 @@
 #include "platform/internet/InternetText.h"
 
+#include "platform/Utf8.h"
+
 #include <cstdint>
 
 namespace qz::platform::internet {
 
 namespace {
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        c = 0xFFFD;
-    }
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 sequence at text[i]; returns its length, 0 when invalid.
-std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& c)
-{
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if (b0 < 0x80) {
-        c = b0;
-        return 1;
-    } else if ((b0 & 0xE0) == 0xC0) {
-        length = 2, c = b0 & 0x1F, minimum = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        length = 3, c = b0 & 0x0F, minimum = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        length = 4, c = b0 & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            return 0;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
 
 int HexValue(wchar_t c)
 {
@@ -108,7 +54,7 @@ std::wstring FromBytes(std::string_view bytes)
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
         char32_t c = 0;
-        const std::size_t length = DecodeUtf8(bytes, i, c);
+        const std::size_t length = DecodeUtf8At(bytes, i, c);
         if (length == 0) {
             out += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
             ++i;

@@ -1,6 +1,6 @@
 #include "platform/pe/ByteSource.h"
 
-#include "platform/CodePage.h"
+#include "platform/FileNames.h"
 
 #include <cerrno>
 #include <cstring>
@@ -12,7 +12,7 @@ namespace qz::platform {
 
 std::filesystem::path NativePath(const std::wstring& path)
 {
-    return std::filesystem::path(WideToMultiByte(CP_UTF8, path).value_or(std::string{}));
+    return std::filesystem::path(NativeFileName(path));
 }
 
 bool MemoryByteSource::Read(std::uint64_t offset, std::span<std::uint8_t> dest) const
