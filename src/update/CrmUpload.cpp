@@ -18,7 +18,7 @@ namespace {
 constexpr std::size_t kRedirectAnswerSize = 4096;
 constexpr std::size_t kBlockSize = 1000;
 constexpr std::uintptr_t kContext = 1;
-// The fields of MFC's error text hold 255 characters and a terminator.
+// Error texts are cut to what the Windows message buffer holds.
 constexpr std::size_t kMaxErrorMessage = 255;
 
 constexpr const wchar_t* kBoundary = L"---------------------------119281817426312";

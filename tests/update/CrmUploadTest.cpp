@@ -1,0 +1,377 @@
+#include "update/CrmUpload.h"
+
+#include "support/RecordingHost.h"
+#include "support/TestHttpServer.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using qz::test::HttpAnswer;
+using qz::test::RecordedRequest;
+using qz::test::RecordingHost;
+using qz::test::TestHttpServer;
+
+const std::string kFirstLine = "-----------------------------119281817426312\n";
+
+std::string HeaderPart(const std::string& length)
+{
+    return kFirstLine +
+           "Content-Disposition: form-data; name=\"File\"; filename=\"crm.zip\"\n"
+           "Content-Type: application/octet-stream\n"
+           "Content-Length: " +
+           length + "\n\n\n";
+}
+
+const std::string kClosingPart = "\n\n-----------------------------119281817426312--\n";
+
+std::wstring Wide(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+// Takes one connection, reads the request head and its announced body, and
+// hangs up without answering.
+class HangUpServer {
+  public:
+    HangUpServer()
+    {
+        listen_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(listen_, 1);
+        socklen_t size = sizeof address;
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~HangUpServer()
+    {
+        Finish();
+        close(listen_);
+    }
+    std::uint16_t Port() const { return port_; }
+    /// Waits for the connection to end; the bytes received before hanging up.
+    const std::string& Finish()
+    {
+        if (thread_.joinable()) {
+            shutdown(listen_, SHUT_RDWR);
+            thread_.join();
+        }
+        return received_;
+    }
+
+  private:
+    void Serve()
+    {
+        const int fd = accept(listen_, nullptr, nullptr);
+        if (fd < 0) {
+            return;
+        }
+        char buffer[4096];
+        std::size_t headEnd = std::string::npos;
+        std::size_t wanted = std::string::npos;
+        while (wanted == std::string::npos || received_.size() < wanted) {
+            const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                break;
+            }
+            received_.append(buffer, static_cast<std::size_t>(n));
+            if (headEnd == std::string::npos && (headEnd = received_.find("\r\n\r\n")) != std::string::npos) {
+                const std::size_t at = received_.find("Content-Length: ");
+                wanted = headEnd + 4 + std::strtoul(received_.c_str() + at + 16, nullptr, 10);
+            }
+        }
+        close(fd);
+    }
+
+    int listen_ = -1;
+    std::uint16_t port_ = 0;
+    std::thread thread_;
+    std::string received_;
+};
+
+class CrmUploadTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "qz-crm-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        host_.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
+        uploadUrl_ = "http://127.0.0.1:" + std::to_string(server_.Port()) + "/crm/upload.php";
+        server_.SetAnswer("/redirect", HttpAnswer::Ok(uploadUrl_));
+        server_.SetAnswer("/crm/upload.php", HttpAnswer::Ok("thank you"));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    QzOSAL::QzPath DataFile(const std::string& bytes)
+    {
+        std::ofstream(dir_ / "crm data.zip", std::ios::binary) << bytes;
+        return QzOSAL::QzPath((dir_ / "crm data.zip").wstring());
+    }
+    bool DataFileExists() const { return fs::exists(dir_ / "crm data.zip"); }
+    std::wstring RedirectLine(std::uint16_t port) const
+    {
+        return L"Redirect found and parsed: server=127.0.0.1:" + std::to_wstring(port) +
+               L", URL=/crm/upload.php";
+    }
+    std::optional<RecordedRequest> Post() const
+    {
+        for (const RecordedRequest& request : server_.Requests()) {
+            if (request.method == "POST") {
+                return request;
+            }
+        }
+        return std::nullopt;
+    }
+
+    TestHttpServer server_;
+    RecordingHost host_;
+    std::string uploadUrl_;
+    fs::path dir_;
+};
+
+TEST_F(CrmUploadTest, TenByteFileGoesOutByteForByte)
+{
+    const QzOSAL::QzPath file = DataFile("0123456789");
+    EXPECT_TRUE(UploadCrmData(&host_, file, true));
+
+    EXPECT_EQ(host_.LogLines(), std::vector<std::wstring>{RedirectLine(server_.Port())});
+    EXPECT_EQ(host_.ArgumentsOf("GetCrmRedirectUrl").size(), 1u);
+    const auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].requestLine, "GET /redirect HTTP/1.1");
+    const RecordedRequest& post = requests[1];
+    EXPECT_EQ(post.requestLine, "POST /crm/upload.php HTTP/1.1");
+    EXPECT_EQ(post.Header("Content-Type"),
+              "multipart/form-data; boundary=---------------------------119281817426312");
+    EXPECT_EQ(post.Header("Content-Length"), "228");
+    EXPECT_EQ(post.Header("Transfer-Encoding"), std::nullopt);
+    const auto lengths = std::count_if(post.headers.begin(), post.headers.end(),
+                                       [](const auto& header) { return header.first == "Content-Length"; });
+    EXPECT_EQ(lengths, 1) << "the announced length is the only one";
+
+    const std::string header = HeaderPart("10");
+    ASSERT_EQ(header.size(), 169u);
+    ASSERT_EQ(kClosingPart.size(), 49u);
+    EXPECT_EQ(post.body, header + "0123456789" + kClosingPart);
+    EXPECT_EQ(post.body.find('\r'), std::string::npos);
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(CrmUploadTest, EmptyAndLargerFilesAndKeepingTheFile)
+{
+    EXPECT_TRUE(UploadCrmData(&host_, DataFile(""), false));
+    auto post = Post();
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->body, HeaderPart("0") + kClosingPart);
+    EXPECT_EQ(post->Header("Content-Length"), "217");
+    EXPECT_TRUE(DataFileExists()) << "kept when not asked to delete";
+
+    // Many 1000-byte blocks and a short last one, every byte value included.
+    std::string content;
+    for (int i = 0; i < 250'123; ++i) {
+        content.push_back(static_cast<char>((i * 7) % 256));
+    }
+    server_.ClearRequests();
+    EXPECT_TRUE(UploadCrmData(&host_, DataFile(content), true));
+    post = Post();
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->body, HeaderPart("250123") + content + kClosingPart);
+    EXPECT_EQ(post->Header("Content-Length"), std::to_string(post->body.size()));
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(CrmUploadTest, AnErrorStatusStillCountsAsSent)
+{
+    server_.SetAnswer("/crm/upload.php", HttpAnswer::Status(500, "Internal Server Error", "broken"));
+    EXPECT_TRUE(UploadCrmData(&host_, DataFile("x"), true));
+    EXPECT_EQ(host_.LogLines(), std::vector<std::wstring>{RedirectLine(server_.Port())});
+    EXPECT_TRUE(Post());
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(CrmUploadTest, FailuresBeforeTheBodyKeepTheFile)
+{
+    // No configuration: nothing is asked, nothing is sent.
+    EXPECT_FALSE(UploadCrmData(nullptr, DataFile("data"), true));
+    EXPECT_TRUE(server_.Requests().empty());
+    EXPECT_TRUE(DataFileExists());
+
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::vector<std::wstring> log;
+        bool posted;
+    };
+    const std::uint16_t unused = TestHttpServer::UnusedPort();
+    const std::vector<Case> cases = {
+        {"redirect URL unreachable",
+         [&] { host_.texts["GetCrmRedirectUrl"] = L"http://127.0.0.1:" + std::to_wstring(unused) + L"/r"; },
+         {L"Unable to redirect path"},
+         false},
+        {"no redirect URL",
+         [&] { host_.texts["GetCrmRedirectUrl"] = std::nullopt; },
+         {L"Unable to redirect path"},
+         false},
+        {"redirect answer without a path",
+         [&] { server_.SetAnswer("/redirect", HttpAnswer::Ok("http://x")); },
+         {L"Unable to get Http Connection"},
+         false},
+        {"redirect answer that is no URL",
+         [&] { server_.SetAnswer("/redirect", HttpAnswer::Ok("no upload today, sorry")); },
+         {L"Unable to get Http Connection"},
+         false},
+        {"data file cannot be opened",
+         [&] { fs::remove(dir_ / "crm data.zip"); },
+         {RedirectLine(server_.Port())},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host_.ClearCalls();
+        server_.ClearRequests();
+        host_.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
+        server_.SetAnswer("/redirect", HttpAnswer::Ok(uploadUrl_));
+        const QzOSAL::QzPath file = DataFile("data");
+        c.arrange();
+        const bool keepsFile = DataFileExists();
+        EXPECT_FALSE(UploadCrmData(&host_, file, true));
+        EXPECT_EQ(host_.LogLines(), c.log);
+        EXPECT_EQ(Post().has_value(), c.posted);
+        EXPECT_EQ(DataFileExists(), keepsFile);
+    }
+}
+
+TEST_F(CrmUploadTest, NetworkErrorsLogTheirMessageAndDeleteOnlyAfterTheStart)
+{
+    // Nothing listens on the upload port: the request cannot start.
+    const std::uint16_t unused = TestHttpServer::UnusedPort();
+    server_.SetAnswer("/redirect",
+                      HttpAnswer::Ok("http://127.0.0.1:" + std::to_string(unused) + "/crm/upload.php"));
+    EXPECT_FALSE(UploadCrmData(&host_, DataFile("data"), true));
+    auto lines = host_.LogLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], RedirectLine(unused));
+    EXPECT_EQ(lines[1].rfind(L"CRM-Upload Error: ", 0), 0u);
+    EXPECT_GT(lines[1].size(), std::wstring(L"CRM-Upload Error: ").size()) << "the message follows";
+    EXPECT_LE(lines[1].size(), std::wstring(L"CRM-Upload Error: ").size() + 255);
+    EXPECT_TRUE(DataFileExists());
+
+    // The server takes the whole body and hangs up without an answer: the
+    // request fails when it is ended, after the file went out.
+    for (const bool deleteAfterwards : {true, false}) {
+        SCOPED_TRACE(deleteAfterwards);
+        host_.ClearCalls();
+        HangUpServer hangUp;
+        server_.SetAnswer("/redirect", HttpAnswer::Ok("http://127.0.0.1:" + std::to_string(hangUp.Port()) +
+                                                      "/crm/upload.php"));
+        EXPECT_FALSE(UploadCrmData(&host_, DataFile("0123456789"), deleteAfterwards));
+        lines = host_.LogLines();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0], RedirectLine(hangUp.Port()));
+        EXPECT_EQ(lines[1].rfind(L"CRM-Upload Error: ", 0), 0u);
+        const std::string& received = hangUp.Finish();
+        EXPECT_EQ(received.substr(received.find("\r\n\r\n") + 4),
+                  HeaderPart("10") + "0123456789" + kClosingPart);
+        EXPECT_EQ(DataFileExists(), !deleteAfterwards);
+    }
+}
+
+// Sets an environment variable for one scope and puts the old value back.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const std::string& value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable()
+    {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(CrmUploadTest, RedirectWithoutPortPostsToPortEighty)
+{
+    // The upload server stands behind a proxy, so the request for port 80
+    // arrives here with its absolute target.
+    const ScopedVariable proxy("http_proxy", server_.Url(""));
+    server_.SetAnswer("/redirect", HttpAnswer::Ok("http://crm.test.invalid/crm/upload.php"));
+    server_.SetAnswer("http://crm.test.invalid/crm/upload.php", HttpAnswer::Ok("ok"));
+    EXPECT_TRUE(UploadCrmData(&host_, DataFile("abc"), true));
+    EXPECT_EQ(host_.LogLines(),
+              std::vector<std::wstring>{
+                  L"Redirect found and parsed: server=crm.test.invalid, URL=/crm/upload.php"});
+    const auto post = Post();
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->requestLine, "POST http://crm.test.invalid/crm/upload.php HTTP/1.1");
+    EXPECT_EQ(post->body, HeaderPart("3") + "abc" + kClosingPart);
+}
+
+TEST(CrmRedirectTest, ServerAndPathAtTheirPlaces)
+{
+    CrmRedirect r = ParseCrmRedirect(L"http://crm.example.com/redirects/crm/upload.php");
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.server, L"crm.example.com");
+    EXPECT_EQ(r.host, L"crm.example.com");
+    EXPECT_EQ(r.port, 80);
+    EXPECT_EQ(r.path, L"/redirects/crm/upload.php");
+
+    r = ParseCrmRedirect(L"http://127.0.0.1:8081/up?x=1\r\n");
+    EXPECT_EQ(r.server, L"127.0.0.1:8081");
+    EXPECT_EQ(r.host, L"127.0.0.1");
+    EXPECT_EQ(r.port, 8081);
+    EXPECT_EQ(r.path, L"/up?x=1") << "the line break the script printed is dropped";
+
+    r = ParseCrmRedirect(L"http://[::1]:81/u");
+    EXPECT_EQ(r.host, L"::1");
+    EXPECT_EQ(r.port, 81);
+
+    // Ports out of range, or not numbers, stay part of the server name.
+    for (const wchar_t* answer : {L"http://h:99999/u", L"http://h:0/u", L"http://h:/u", L"http://h:8a/u"}) {
+        r = ParseCrmRedirect(answer);
+        EXPECT_EQ(r.port, 80) << answer;
+        EXPECT_EQ(r.host, r.server) << answer;
+    }
+
+    // Other answers are cut at the same places.
+    r = ParseCrmRedirect(L"https://h/x");
+    EXPECT_EQ(r.server, L"/h");
+    EXPECT_EQ(r.path, L"/x");
+    r = ParseCrmRedirect(L"http://a/b");
+    EXPECT_EQ(r.server, L"a");
+    EXPECT_EQ(r.path, L"/b");
+    for (const wchar_t* answer : {L"", L"http://", L"http://host", L"http:///", L"no slash here"}) {
+        EXPECT_FALSE(ParseCrmRedirect(answer).found) << answer;
+    }
+}
+
+} // namespace
