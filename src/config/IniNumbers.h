@@ -1,0 +1,33 @@
+// Number reading as the Windows C run-time's _wtoi and _wtol do it: the
+// legacy value formats and the profile functions depend on its tolerance.
+#pragma once
+
+#include <climits>
+#include <cwctype>
+
+/// Leading white space, an optional sign, then decimal digits up to the first
+/// other character; 0 when there are none. Out-of-range values saturate at
+/// the 32-bit limits. A null text gives 0.
+inline int QzWtoi(const wchar_t* text)
+{
+    if (text == nullptr)
+        return 0;
+    while (*text != 0 && std::iswspace(static_cast<wint_t>(*text)))
+        ++text;
+    bool negative = false;
+    if (*text == L'+' || *text == L'-')
+        negative = *text++ == L'-';
+    long long value = 0;
+    while (*text >= L'0' && *text <= L'9') {
+        value = value * 10 + (*text++ - L'0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}

@@ -1,0 +1,88 @@
+// Helpers shared by the configuration tests: a scratch folder and a view of
+// a parsed document that ignores what saving may renumber.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "config/IniDocument.h"
+
+namespace qz::test {
+
+/// A fresh folder under the temporary folder, removed with its content.
+class ScratchDir {
+public:
+    ScratchDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qzini-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~ScratchDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    /// Full name of a file in the folder, as a wide string.
+    std::wstring File(const std::string& name) const { return (path_ / name).wstring(); }
+    std::string Narrow(const std::string& name) const { return (path_ / name).string(); }
+
+    /// Writes raw bytes to a file in the folder.
+    void Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    std::string Read(const std::string& name) const
+    {
+        std::ifstream in(path_ / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+/// Latin-1 text as UTF-16 bytes with a byte-order mark.
+inline std::string Utf16Bytes(const std::string& latin1, bool bigEndian = false)
+{
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : latin1) {
+        bytes += bigEndian ? '\0' : c;
+        bytes += bigEndian ? c : '\0';
+    }
+    return bytes;
+}
+
+/// The maps as lines: header lines, then each section with entries and its
+/// entries; comment entries show their text only, since their numbers are
+/// handed out again on every parse. Empty sections are left out: saving
+/// drops them.
+inline std::vector<std::wstring> Canonical(const CQZIniDocument& doc)
+{
+    std::vector<std::wstring> lines;
+    for (const auto& h : doc.header)
+        lines.push_back(L"H:" + h.text);
+    for (const auto& s : doc.sections.Items()) {
+        if (s.value.entries.Empty())
+            continue;
+        lines.push_back(L"S:" + s.key);
+        for (const auto& e : s.value.entries.Items()) {
+            if (CQZIniDocument::IsCommentKey(e.key))
+                lines.push_back(L"C:" + e.value.text);
+            else
+                lines.push_back(L"K:" + e.key + L"=" + e.value.text);
+        }
+    }
+    return lines;
+}
+
+}  // namespace qz::test

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "config/QZIniFileReader.h"
+#include "config/QZLegacyIniFileSupport.h"
+#include "platform/ORLFont.h"
+#include "IniTestUtil.h"
+
+namespace {
+
+using qz::platform::RECT;
+using qz::test::ScratchDir;
+
+class LegacyIni : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_.Write("skin.ini",
+                   "[Ctl]\ncolor=255, 128, 0\nshort=1 2\nrect=10 20 30\nfull=1,2,3,4\nnum=12,5\nimg=pic.png\n"
+                   "face=\t Tavor Sans\nfont=-12.7, 700, 1\nface.alternative=Sans\nfont.alternative=9,400\n"
+                   "quality=10,400,0,0,0,0,5\nplain=10 400 0 0 0 186\n[Base]\nbase=7\n");
+        file_ = dir_.File("skin.ini");
+    }
+    void TearDown() override
+    {
+        CQZLegacyIniFileSupport::SetTavorFontQueries({}, {});
+        CQZLegacyIniFileSupport::SetTavorFontsEnabled(true);
+    }
+
+    ScratchDir dir_;
+    std::wstring file_;
+    CQZLegacyIniFileSupport ini_;
+};
+
+TEST_F(LegacyIni, ValueFormsAndFallbackSection)
+{
+    QzColorRef color = 0;
+    EXPECT_TRUE(ini_.GetColor(&color, L"0 0 0", L"color", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(color, 33023u);
+    EXPECT_FALSE(ini_.GetColor(&color, L"0 0 0", L"short", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(color, 1u + 2u * 256u);
+    EXPECT_FALSE(ini_.GetColor(&color, L"1,1,1", L"none", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(color, 0x010101u);
+
+    RECT r;
+    EXPECT_FALSE(ini_.GetRect(&r, L"", L"rect", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(r, (RECT{10, 20, 30, 0}));
+    EXPECT_TRUE(ini_.GetRect(&r, L"", L"full", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(r, (RECT{1, 2, 3, 4}));
+
+    std::int32_t n = 0;
+    EXPECT_TRUE(ini_.GetInt(&n, 3, L"num", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(n, 12);
+    EXPECT_FALSE(ini_.GetInt(&n, -4, L"none", L"Ctl", file_.c_str(), L"Base"));
+    EXPECT_EQ(n, -4);
+    EXPECT_TRUE(ini_.GetInt(&n, -4, L"base", L"Ctl", file_.c_str(), L"Base"));
+    EXPECT_EQ(n, 7);
+
+    wchar_t path[CQZLegacyIniFileSupport::kBufferSize];
+    EXPECT_TRUE(ini_.GetPath(path, L"/skin/", L"x.png", L"img", L"Ctl", file_.c_str(), L""));
+    EXPECT_STREQ(path, L"/skin/pic.png");
+    ini_.SetPathPrefix(L"/stored/");
+    ini_.GetPathPrefix(path);
+    EXPECT_STREQ(path, L"/stored/");
+    EXPECT_FALSE(ini_.GetPath(path, L"", L"x.png", L"nope", L"Ctl", file_.c_str(), L""));
+    EXPECT_STREQ(path, L"/stored/x.png");
+
+    // Missing arguments: nothing found, nothing written.
+    n = 99;
+    EXPECT_FALSE(ini_.GetInt(&n, 1, nullptr, L"Ctl", file_.c_str(), L""));
+    EXPECT_FALSE(ini_.GetInt(&n, 1, L"num", L"Ctl", file_.c_str(), nullptr));
+    EXPECT_EQ(n, 99);
+    EXPECT_FALSE(ini_.GetInt(&n, 1, L"", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(n, 1);
+    // No file at all: not found; the stored defaults fill empty file and section.
+    EXPECT_FALSE(ini_.GetInt(&n, 1, L"num", L"", L"", L""));
+    ini_.SetDefaults(file_.c_str(), L"Ctl");
+    EXPECT_TRUE(ini_.GetInt(&n, 1, L"num", L"", L"", L""));
+    EXPECT_EQ(n, 12);
+}
+
+TEST_F(LegacyIni, AttachedReaderReplacesTheFile)
+{
+    CQZIniFileReader reader;
+    ASSERT_TRUE(reader.OpenText(L"[Ctl]\nnum=42\n[Fallback]\nother=5\n"));
+    EXPECT_EQ(ini_.AttachReader(&reader), nullptr);
+    std::int32_t n = 0;
+    EXPECT_TRUE(ini_.GetInt(&n, 0, L"num", L"Ctl", dir_.File("does-not-exist.ini").c_str(), L""));
+    EXPECT_EQ(n, 42);
+    EXPECT_TRUE(ini_.GetInt(&n, 0, L"other", L"Ctl", L"x", L"Fallback"));
+    EXPECT_EQ(n, 5);
+    EXPECT_EQ(ini_.AttachReader(nullptr), &reader);
+    EXPECT_TRUE(ini_.GetInt(&n, 0, L"num", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(n, 12);
+}
+
+TEST_F(LegacyIni, FontsAndTheirAlternatives)
+{
+    LOGFONTW font;
+    std::memset(&font, 0x5A, sizeof font);
+    // The library's own answer: no face belongs to the maker's family.
+    EXPECT_FALSE(CORLFont::IsTavorFont(L"Tavor Sans"));
+    EXPECT_FALSE(CORLFont::IsTavorFontAvailable());
+    ASSERT_TRUE(ini_.GetFont(&font, L"", L"", L"face", L"font", L"Ctl", file_.c_str(), L""));
+    EXPECT_STREQ(font.lfFaceName, L"Tavor Sans");
+    EXPECT_EQ(font.lfHeight, -12);
+    EXPECT_EQ(font.lfWeight, 700);
+    EXPECT_EQ(font.lfItalic, 1);
+    EXPECT_EQ(font.lfUnderline, 0);
+    EXPECT_EQ(font.lfQuality, 3);
+    EXPECT_EQ(font.lfOutPrecision, 7);
+    EXPECT_EQ(font.lfCharSet, 1);
+    EXPECT_EQ(font.lfWidth, 0);
+
+    ASSERT_TRUE(ini_.GetFont(&font, L"", L"", L"face", L"quality", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(font.lfQuality, 5);
+    CQZLegacyIniFileSupport::SetDefaultCharSet(0);
+    ASSERT_TRUE(ini_.GetFont(&font, L"", L"", L"face", L"plain", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(font.lfQuality, 0);
+    EXPECT_EQ(font.lfCharSet, 186);
+    ASSERT_TRUE(ini_.GetFont(&font, L"", L"", L"face", L"quality", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(font.lfCharSet, 0);
+    CQZLegacyIniFileSupport::SetDefaultCharSet(1);
+
+    // Face found but no description: not accepted, font untouched.
+    std::memset(&font, 0x5A, sizeof font);
+    LOGFONTW before = font;
+    EXPECT_FALSE(ini_.GetFont(&font, L"", L"9", L"face", L"nodesc", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(std::memcmp(&font, &before, sizeof font), 0);
+
+    // A maker font that is unavailable sends the lookup to the alternative keys.
+    CQZLegacyIniFileSupport::SetTavorFontQueries([](const wchar_t* face) { return std::wcsstr(face, L"Tavor") != nullptr; },
+                                                 [] { return false; });
+    ASSERT_TRUE(ini_.GetFont(&font, L"", L"", L"face", L"font", L"Ctl", file_.c_str(), L""));
+    EXPECT_STREQ(font.lfFaceName, L"Sans");
+    EXPECT_EQ(font.lfHeight, 9);
+    EXPECT_EQ(font.lfWeight, 400);
+    // No alternative keys: nothing accepted.
+    std::memset(&font, 0x5A, sizeof font);
+    EXPECT_FALSE(ini_.GetFont(&font, L"", L"", L"face", L"quality", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(std::memcmp(&font, &before, sizeof font), 0);
+    // Available maker fonts are used, unless switched off process-wide.
+    CQZLegacyIniFileSupport::SetTavorFontQueries([](const wchar_t* face) { return std::wcsstr(face, L"Tavor") != nullptr; },
+                                                 [] { return true; });
+    ASSERT_TRUE(ini_.GetFont(&font, L"", L"", L"face", L"font", L"Ctl", file_.c_str(), L""));
+    EXPECT_STREQ(font.lfFaceName, L"Tavor Sans");
+    CQZLegacyIniFileSupport::SetTavorFontsEnabled(false);
+    ASSERT_TRUE(ini_.GetFont(&font, L"", L"", L"face", L"font", L"Ctl", file_.c_str(), L""));
+    EXPECT_STREQ(font.lfFaceName, L"Sans");
+}
+
+}  // namespace

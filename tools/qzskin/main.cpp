@@ -1,0 +1,177 @@
+// qzskin ini FILE [--save OUT [--encoding ansi|utf16le|utf16be] [--plain]]
+//
+// Without --save, prints what the INI reader sees in FILE as JSON: the
+// encoding, header lines, sections in order with their entries (keys in the
+// spelling of their first occurrence, comment lines as comment entries) and
+// the origin of everything read from an included file. With --save, writes
+// the file back through the reader's Save.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "config/IniFileText.h"
+#include "config/QZIniFileReader.h"
+#include "platform/CodePage.h"
+
+namespace {
+
+int Usage()
+{
+    std::fputs("usage: qzskin ini FILE [--save OUT [--encoding ansi|utf16le|utf16be] [--plain]]\n", stderr);
+    return 2;
+}
+
+std::wstring Wide(const char* text)
+{
+    return qz::platform::MultiByteToWide(qz::platform::CP_UTF8, text).value_or(std::wstring());
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c >= 0xD800 && (c <= 0xDFFF || c > 0x10FFFF))
+        c = 0xFFFD;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::string Json(const std::wstring& text)
+{
+    std::string out = "\"";
+    for (wchar_t wc : text) {
+        const auto c = static_cast<char32_t>(wc);
+        switch (c) {
+        case U'"': out += "\\\""; break;
+        case U'\\': out += "\\\\"; break;
+        case U'\n': out += "\\n"; break;
+        case U'\r': out += "\\r"; break;
+        case U'\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            } else {
+                AppendUtf8(out, c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+const char* EncodingName(std::uint32_t encoding)
+{
+    switch (encoding) {
+    case CQZIniFileReader::kEncodingAnsi: return "ansi";
+    case CQZIniFileReader::kEncodingUtf16LE: return "utf16le";
+    case CQZIniFileReader::kEncodingUtf16BE: return "utf16be";
+    default: return "unknown";
+    }
+}
+
+void PrintOrigin(std::string& out, const CQZIniDocument& doc, std::uint32_t origin)
+{
+    const std::wstring text = doc.OriginText(origin);
+    if (!text.empty())
+        out += ", \"origin\": " + Json(text);
+}
+
+std::string Describe(const CQZIniFileReader& reader)
+{
+    const CQZIniDocument& doc = reader.GetDocument();
+    std::string out = "{\n  \"file\": " + Json(reader.GetFileName()) + ",\n";
+    out += "  \"encoding\": \"" + std::string(EncodingName(reader.GetEncoding())) + "\",\n";
+    out += "  \"header\": [";
+    for (std::size_t i = 0; i < doc.header.size(); ++i) {
+        out += i == 0 ? "\n" : ",\n";
+        out += "    {\"text\": " + Json(doc.header[i].text);
+        PrintOrigin(out, doc, doc.header[i].origin);
+        out += "}";
+    }
+    out += doc.header.empty() ? "],\n" : "\n  ],\n";
+    out += "  \"sections\": [";
+    const auto& sections = doc.sections.Items();
+    for (std::size_t s = 0; s < sections.size(); ++s) {
+        out += s == 0 ? "\n" : ",\n";
+        out += "    {\"name\": " + Json(sections[s].key);
+        PrintOrigin(out, doc, sections[s].value.origin);
+        out += ", \"entries\": [";
+        const auto& entries = sections[s].value.entries.Items();
+        for (std::size_t e = 0; e < entries.size(); ++e) {
+            out += e == 0 ? "\n" : ",\n";
+            const bool comment = CQZIniDocument::IsCommentKey(entries[e].key);
+            out += "      {\"key\": " + Json(entries[e].key) + ", \"value\": " + Json(entries[e].value.text);
+            if (comment)
+                out += ", \"comment\": true";
+            PrintOrigin(out, doc, entries[e].value.origin);
+            out += "}";
+        }
+        out += entries.empty() ? "]}" : "\n    ]}";
+    }
+    out += sections.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3 || std::strcmp(argv[1], "ini") != 0)
+        return Usage();
+    const std::wstring file = Wide(argv[2]);
+    const char* saveTo = nullptr;
+    std::uint32_t encoding = 0;
+    bool plain = false;
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) {
+            saveTo = argv[++i];
+        } else if (std::strcmp(argv[i], "--encoding") == 0 && i + 1 < argc) {
+            const char* name = argv[++i];
+            if (std::strcmp(name, "ansi") == 0)
+                encoding = CQZIniFileReader::kEncodingAnsi;
+            else if (std::strcmp(name, "utf16le") == 0)
+                encoding = CQZIniFileReader::kEncodingUtf16LE;
+            else if (std::strcmp(name, "utf16be") == 0)
+                encoding = CQZIniFileReader::kEncodingUtf16BE;
+            else
+                return Usage();
+        } else if (std::strcmp(argv[i], "--plain") == 0) {
+            plain = true;
+        } else {
+            return Usage();
+        }
+    }
+    if (saveTo == nullptr && (encoding != 0 || plain))
+        return Usage();
+
+    CQZIniFileReader reader;
+    if (!CQZIniFileText::Exists(file) || !reader.Open(file.c_str())) {
+        std::fprintf(stderr, "qzskin: cannot read %s\n", argv[2]);
+        return 1;
+    }
+    if (saveTo == nullptr) {
+        const std::string json = Describe(reader);
+        std::fwrite(json.data(), 1, json.size(), stdout);
+        return 0;
+    }
+    reader.SetPlainSave(plain);
+    // The output is named from the current folder, not from the input's.
+    const std::wstring out = CQZIniFileText::FullName(Wide(saveTo));
+    if (!reader.Save(nullptr, encoding, out.c_str(), true)) {
+        std::fprintf(stderr, "qzskin: cannot write %s\n", saveTo);
+        return 1;
+    }
+    return 0;
+}
