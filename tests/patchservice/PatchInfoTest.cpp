@@ -93,6 +93,18 @@ TEST(PatchInfo, FaultyDocumentsKeepWhatWasReadBeforeTheFault)
     EXPECT_EQ(Parse(std::string(4, '\0')).GetFileSize(), 0);
 }
 
+TEST(PatchInfo, HugeDescriptionIsKeptWhole)
+{
+    // Release notes of several megabytes arrive whole, in one CDATA section
+    // or as plain text with entities.
+    const std::string notes(3 * 1024 * 1024, 'n');
+    EXPECT_EQ(Parse("<r><patch><![CDATA[" + notes + "]]></patch></r>").GetDescription().size(), notes.size());
+    std::string escaped;
+    for (int i = 0; i < 200000; ++i)
+        escaped += "a&amp;b ";
+    EXPECT_EQ(Parse("<r><patch>" + escaped + "</patch></r>").GetDescription().size(), 200000u * 4);
+}
+
 TEST(PatchInfo, DeclaredEncodingIsHonoured)
 {
     const CPatchInfo info = Parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><patch>Gr\xfc\xdf" "e</patch></r>");
