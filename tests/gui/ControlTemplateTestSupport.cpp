@@ -1,0 +1,54 @@
+#include "ControlTemplateTestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <QImage>
+
+#include "gui/GuiErrorLog.h"
+#include "platform/FileNames.h"
+
+void ControlTemplateTest::SetUp()
+{
+    char pattern[] = "/tmp/qz_gui_templates_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    wideFolder_ = qz::platform::WideFileName(folder_);
+    CQZControlTemplateCache::Instance().Clear();
+    CQZGuiErrorLog::SetObserver([this](const std::wstring& text) { reports_.push_back(text); });
+}
+
+void ControlTemplateTest::TearDown()
+{
+    CQZGuiErrorLog::SetObserver({});
+    CQZControlTemplateCache::Instance().Clear();
+    std::filesystem::remove_all(folder_);
+}
+
+void ControlTemplateTest::Write(const std::string& name, const std::string& text) const
+{
+    std::ofstream out(folder_ + "/" + name, std::ios::binary);
+    out << text;
+}
+
+void ControlTemplateTest::WriteImage(const std::string& name, int width, int height) const
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(qRgb(10, 20, 30));
+    ASSERT_TRUE(image.save(QString::fromStdString(folder_ + "/" + name), "PNG"));
+}
+
+std::shared_ptr<CQZControlTemplateFile> ControlTemplateTest::Load(const std::string& name) const
+{
+    return CQZControlTemplateCache::Instance().Load(wideFolder_, qz::platform::WideFileName(name));
+}
+
+bool ControlTemplateTest::Reported(const std::wstring& part) const
+{
+    for (const std::wstring& text : reports_) {
+        if (text.find(part) != std::wstring::npos)
+            return true;
+    }
+    return false;
+}
