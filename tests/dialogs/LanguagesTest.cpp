@@ -1,0 +1,247 @@
+#include "dialogs/Languages.h"
+#include "dialogs/res/resource.h"
+#include "platform/CodePage.h"
+#include "platform/StringLoader.h"
+
+#include "support/RecordingHost.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+using namespace qz::dialogs;
+
+namespace {
+
+// Sets the locale variables for one test and puts the old values back.
+class LocaleEnvironment {
+  public:
+    LocaleEnvironment()
+    {
+        for (const char* name : kNames) {
+            const char* v = std::getenv(name);
+            saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
+            unsetenv(name);
+        }
+    }
+    ~LocaleEnvironment()
+    {
+        for (std::size_t i = 0; i < std::size(kNames); ++i) {
+            if (saved_[i]) {
+                setenv(kNames[i], saved_[i]->c_str(), 1);
+            } else {
+                unsetenv(kNames[i]);
+            }
+        }
+    }
+    void Set(const char* name, const char* value) { setenv(name, value, 1); }
+
+  private:
+    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    std::vector<std::optional<std::string>> saved_;
+};
+
+// Points the language functions at a host whose language a test chooses.
+class LanguageTest : public testing::Test {
+  protected:
+    void SetUp() override
+    {
+        SetConfigurationSource([this] { return &host_; });
+    }
+    void TearDown() override
+    {
+        SetConfigurationSource({});
+        qz::platform::SetStringProvider({});
+        qz::platform::SetAnsiCodePage(0);
+    }
+    qz::test::RecordingHost host_;
+};
+
+} // namespace
+
+TEST(LanguageCodes, NormalisationExpandsShortFormsAndFixesCase)
+{
+    EXPECT_EQ(NormalizeLanguageCode(L"D"), L"de_DE");
+    EXPECT_EQ(NormalizeLanguageCode(L"d"), L"de_DE");
+    EXPECT_EQ(NormalizeLanguageCode(L"E"), L"en_UK");
+    EXPECT_EQ(NormalizeLanguageCode(L"uk"), L"en_UK");
+    EXPECT_EQ(NormalizeLanguageCode(L"ES"), L"es_ES");
+    EXPECT_EQ(NormalizeLanguageCode(L"SE"), L"sv_SE");
+    EXPECT_EQ(NormalizeLanguageCode(L"JP"), L"ja_JP");
+    EXPECT_EQ(NormalizeLanguageCode(L"SI"), L"si_SL");
+    EXPECT_EQ(NormalizeLanguageCode(L"De_dE"), L"de_DE");
+    EXPECT_EQ(NormalizeLanguageCode(L"en_GB"), L"en_GB");
+    EXPECT_EQ(NormalizeLanguageCode(L"xx_yy"), L"xx_YY");
+    EXPECT_EQ(NormalizeLanguageCode(L"zh_tw_x"), L"zh_TW_X");
+    // Two letters that are no short form, or a code without "_", lose both parts.
+    EXPECT_EQ(NormalizeLanguageCode(L"de"), L"_");
+    EXPECT_EQ(NormalizeLanguageCode(L"en-GB"), L"_");
+}
+
+TEST(LanguageCodes, IdsFromCodes)
+{
+    EXPECT_EQ(LanguageIdFromCode(L"de_DE"), 1031);
+    EXPECT_EQ(LanguageIdFromCode(L"DE_de"), 1031);
+    EXPECT_EQ(LanguageIdFromCode(L"en_UK"), 2057);
+    EXPECT_EQ(LanguageIdFromCode(L"zh_TW"), 1028);
+    EXPECT_EQ(LanguageIdFromCode(L"zh_CN"), 2052);
+    EXPECT_EQ(LanguageIdFromCode(L"es_ES"), 1034);  // traditional sort comes first
+    EXPECT_EQ(LanguageIdFromCode(L"pt_PT"), 2070);
+    EXPECT_EQ(LanguageIdFromCode(L"fr_CA"), 3084);
+    EXPECT_EQ(LanguageIdFromCode(L"es_US"), 21514);
+    // en_GB never matches a locale (2057 is written en_UK): the language decides.
+    EXPECT_EQ(LanguageIdFromCode(L"en_GB"), 1033);
+    EXPECT_EQ(LanguageIdFromCode(L"de_XX"), 1031);
+    EXPECT_EQ(LanguageIdFromCode(L"ga_XX"), 0);  // Irish has no default sub-language
+    EXPECT_EQ(LanguageIdFromCode(L"_"), 0);
+    EXPECT_EQ(LanguageIdFromCode(L""), 0);
+    EXPECT_EQ(LanguageIdFromCode(L"xx_YY"), 0);
+    EXPECT_EQ(LanguageIdFromCode(L"de"), 0);
+
+    EXPECT_EQ(LanguageCodeFromId(2057), L"en_UK");
+    EXPECT_EQ(LanguageCodeFromId(4105), L"en_CA");
+    EXPECT_EQ(LanguageCodeFromId(0x0C1A), L"sr_CS");
+    EXPECT_EQ(LanguageCodeFromId(0x082E), L"dsb_DE");
+    EXPECT_EQ(LanguageCodeFromId(0), L"");
+    EXPECT_EQ(LanguageCodeFromId(0x043C), L"");
+    EXPECT_EQ(LanguageCodeFromId(0x0452), L"");  // primary languages above 63 are not searched
+
+    for (LANGID id : {1028, 1029, 1030, 1031, 1032, 1034, 1035, 1036, 1038, 1040, 1041, 1042, 1043, 1045, 1046,
+                      1049, 1053, 1055, 2052, 2057, 2070, 3084}) {
+        EXPECT_EQ(LanguageIdFromCode(NormalizeLanguageCode(LanguageCodeFromId(id))), id) << id;
+    }
+}
+
+TEST(LanguageCodes, UserDefaultComesFromTheEnvironment)
+{
+    LocaleEnvironment env;
+    env.Set("LANG", "de_CH.UTF-8");
+    EXPECT_EQ(GetUserDefaultLanguageId(), 2055);
+    EXPECT_EQ(NormalizeLanguageCode(L""), L"de_DE");  // not kept: default sub-language
+
+    env.Set("LANG", "en_CA.UTF-8");
+    EXPECT_EQ(NormalizeLanguageCode(L""), L"en_CA");  // 4105 is kept
+
+    env.Set("LC_MESSAGES", "fr_CA");
+    EXPECT_EQ(GetUserDefaultLanguageId(), 3084);
+    env.Set("LC_ALL", "sr_RS.UTF-8@latin");
+    EXPECT_EQ(GetUserDefaultLanguageId(), 0x241A);
+    EXPECT_EQ(NormalizeLanguageCode(L""), L"hr_HR");
+    env.Set("LC_ALL", "pt");
+    EXPECT_EQ(GetUserDefaultLanguageId(), 0x0416);
+    env.Set("LC_ALL", "ga_IE");
+    EXPECT_EQ(GetUserDefaultLanguageId(), 0x083C);
+    env.Set("LC_ALL", "C.UTF-8");
+    EXPECT_EQ(GetUserDefaultLanguageId(), 1033);
+    EXPECT_EQ(NormalizeLanguageCode(L""), L"en_US");
+    env.Set("LC_ALL", "tlh_QO");
+    EXPECT_EQ(GetUserDefaultLanguageId(), 1033);
+}
+
+TEST_F(LanguageTest, SetLanguageFillsTheState)
+{
+    SetLanguage(L"D");
+    LanguageState s = GetLanguageState();
+    EXPECT_EQ(s.code, L"de_DE");
+    EXPECT_EQ(s.languageId, 1031);
+    EXPECT_EQ(s.localeAbbreviation, "deu");
+    EXPECT_EQ(s.codePage, 1252u);
+    EXPECT_EQ(s.codePageWord, 0);
+    EXPECT_EQ(s.codePageBit, 0);
+    EXPECT_EQ(s.charset, 0);
+    EXPECT_EQ(qz::platform::GetAnsiCodePage(), 1252u);
+
+    SetLanguage(L"ja_JP");
+    s = GetLanguageState();
+    EXPECT_EQ(s.localeAbbreviation, "jpn");
+    EXPECT_EQ(s.codePage, 932u);
+    EXPECT_EQ(s.codePageBit, 17);
+    EXPECT_EQ(s.charset, 128);
+
+    SetLanguage(L"ru_RU");
+    EXPECT_EQ(GetLanguageState().codePage, 1251u);
+    EXPECT_EQ(GetLanguageState().charset, 204);
+    EXPECT_EQ(qz::platform::GetAnsiCodePage(), 1251u);
+
+    // A Unicode-only language keeps the previous code page and character set.
+    SetLanguage(L"hi_IN");
+    s = GetLanguageState();
+    EXPECT_EQ(s.languageId, 0x0439);
+    EXPECT_EQ(s.localeAbbreviation, "");
+    EXPECT_EQ(s.codePage, 1251u);
+    EXPECT_EQ(s.codePageBit, 2);
+    EXPECT_EQ(s.charset, 204);
+
+    SetLanguage(L"en_GB");
+    s = GetLanguageState();
+    EXPECT_EQ(s.code, L"en_GB");
+    EXPECT_EQ(s.languageId, 1033);
+    EXPECT_EQ(s.localeAbbreviation, "");
+
+    SetLanguage(L"xy");
+    s = GetLanguageState();
+    EXPECT_EQ(s.code, L"_");
+    EXPECT_EQ(s.languageId, 0);
+    EXPECT_EQ(s.codePage, 1252u);  // unknown language: the previous code page stays
+
+    // The character type follows the language where this system has its locale.
+    {
+        LocaleEnvironment env;
+        env.Set("LC_ALL", "C");
+        SetLanguage(L"en_GB");
+        EXPECT_EQ(GetLanguageState().ctypeLocale, "C");
+        SetLanguage(L"de_DE");
+        std::string german = GetLanguageState().ctypeLocale;
+        EXPECT_TRUE(german.empty() || german.rfind("de_DE", 0) == 0) << german;
+        EXPECT_EQ(german.empty() ? std::string("C") : german, std::setlocale(LC_CTYPE, nullptr));
+    }
+
+    std::uint8_t charset = 0;
+    EXPECT_TRUE(CharsetFromCodePage(1250, charset));
+    EXPECT_EQ(charset, 238);
+    EXPECT_FALSE(CharsetFromCodePage(850, charset));
+}
+
+TEST_F(LanguageTest, CurrentLanguageFollowsTheConfiguration)
+{
+    host_.programLanguage = L"D";
+    EXPECT_EQ(GetCurrentLanguageId(), 1031);
+    EXPECT_EQ(LoadLocalizedString(IDS_CLOSE), L"Schließen");
+    EXPECT_EQ(LoadLocalizedString(IDS_PROGRESS_FORMAT), L"%s   %d%% (%s / %s)");
+
+    host_.programLanguage = L"fr_CA";
+    EXPECT_EQ(GetCurrentLanguageId(), 3084);
+    EXPECT_EQ(LoadLocalizedString(IDS_NO), L"Non");
+
+    // No resources in 1033: English (United Kingdom) answers.
+    host_.programLanguage = L"en_GB";
+    EXPECT_EQ(GetCurrentLanguageId(), 1033);
+    EXPECT_EQ(LoadLocalizedString(IDS_CLOSE), L"Close");
+
+    host_.programLanguage = L"zz";
+    EXPECT_EQ(GetCurrentLanguageId(), 0);
+    EXPECT_EQ(LoadLocalizedString(IDS_CANCEL), L"Cancel");
+    EXPECT_EQ(LoadLocalizedString(9999), L"");
+
+    host_.texts["GetProgramLanguage"] = std::nullopt;
+    SetConfigurationSource({});
+    EXPECT_EQ(GetCurrentLanguageId(), 2057);
+    EXPECT_EQ(LoadLocalizedString(IDS_CHECKING_UPDATE), L"Checking update...");
+}
+
+TEST_F(LanguageTest, StringProviderFeedsTheTransferTexts)
+{
+    host_.programLanguage = L"de_DE";
+    EXPECT_EQ(qz::platform::LoadResourceString(IDS_DONE), L"Done.");  // built-in until installed
+    InstallStringProvider();
+    EXPECT_EQ(qz::platform::LoadResourceString(IDS_DONE), L"Fertig.");
+    EXPECT_EQ(qz::platform::LoadResourceString(IDS_FILE_EXISTS), L"%s ist bereits vorhanden. Datei überschreiben?");
+    for (std::uint32_t id = 103; id <= 110; ++id) {
+        EXPECT_EQ(qz::platform::LoadResourceString(id), LoadLocalizedString(id)) << id;
+    }
+    host_.programLanguage = L"ja_JP";
+    EXPECT_EQ(qz::platform::LoadResourceString(IDS_CONNECTING), L"サーバーに接続しています...");
+}
