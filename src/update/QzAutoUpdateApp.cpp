@@ -1,6 +1,7 @@
 #include "update/QzAutoUpdateApp.h"
 
 #include "platform/ORLFont.h"
+#include "platform/window/GuiQuestions.h"
 
 CQzAutoUpdateApp::CQzAutoUpdateApp() : CWinApp(nullptr) {}
 
@@ -8,6 +9,9 @@ bool CQzAutoUpdateApp::InitInstance()
 {
     qz::platform::AfxEnableControlContainer();
     CORLFont::Initialize();
+    // The transfer engine's questions (replace an existing file?) need a
+    // message box; without a GUI they are answered No.
+    qz::platform::InstallGuiQuestions();
     return true;
 }
 

@@ -5,35 +5,17 @@
 //
 // The template is looked up with the Windows language search (default
 // language 2057); --dpi sets the screen resolution (default 96).
-#include "platform/RcParser.h"
-#include "platform/window/Dialog.h"
-#include "platform/window/WindowQt.h"
-
-#include <QApplication>
-#include <QPixmap>
-#include <QWidget>
+#include "platform/window/RenderTemplate.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
-namespace fs = std::filesystem;
 using namespace qz::platform;
 
 namespace {
-
-std::optional<std::string> ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 int Usage()
 {
@@ -74,59 +56,22 @@ int main(int argc, char** argv)
     if (rcFile.empty() || output.empty() || templateId < 0 || dpi == 0) {
         return Usage();
     }
-    std::optional<std::string> text = ReadFile(rcFile);
-    if (!text) {
+    std::ifstream in(rcFile, std::ios::binary);
+    if (!in) {
         std::cerr << rcFile << ": error: cannot read file\n";
         return 1;
     }
-    RcParseResult parsed =
-        ParseRc(*text, rcFile,
-                [](const std::string& name, bool angled, const std::string& from, std::string& resolved) {
-                    if (angled) {
-                        return std::optional<std::string>();
-                    }
-                    fs::path p = fs::path(from).parent_path() / name;
-                    resolved = p.string();
-                    return ReadFile(p);
-                });
-    if (parsed.error) {
-        std::cerr << parsed.error->ToString() << "\n";
-        return 1;
-    }
-    ResourceTable table;
-    for (const RcResource& r : parsed.resources) {
-        table.Add({r.type, r.id, r.language, r.data});
-    }
-    const ResourceView* res =
-        table.Find(ResName::Ordinal(RT_DIALOG), ResName::Ordinal(static_cast<std::uint16_t>(templateId)),
-                   static_cast<LANGID>(lang));
-    if (!res) {
-        std::cerr << rcFile << ": error: no dialog template " << templateId << "\n";
-        return 1;
-    }
+    std::ostringstream text;
+    text << in.rdbuf();
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    SetDisplayDpiOverride(static_cast<int>(dpi));
-    if (!EnsureGuiApplication()) {
-        std::cerr << "rcrender: error: no GUI available\n";
+    std::string error;
+    RenderedDialog rendered;
+    if (!RenderDialogTemplate(text.str(), rcFile, static_cast<UINT>(templateId), static_cast<LANGID>(lang),
+                              static_cast<int>(dpi), output, error, &rendered)) {
+        std::cerr << error << "\n";
         return 1;
     }
-    CDialog dialog;
-    if (!dialog.InitModalIndirect(res->data) || !dialog.Create()) {
-        std::cerr << rcFile << ": error: template " << templateId << " cannot be built\n";
-        return 1;
-    }
-    QWidget* widget = WidgetFromHandle(dialog.m_hWnd);
-    widget->show();
-    QApplication::processEvents();
-    QPixmap pixmap = widget->grab();
-    if (!pixmap.save(QString::fromStdString(output), "PNG")) {
-        std::cerr << output << ": error: cannot write PNG\n";
-        return 1;
-    }
-    std::cout << output << ": " << pixmap.width() << "x" << pixmap.height() << " at " << dpi << " DPI\n";
+    std::cout << output << ": " << rendered.width << "x" << rendered.height << " at " << dpi << " DPI\n";
     return 0;
 }
 

@@ -1,0 +1,115 @@
+#include "platform/window/RenderTemplate.h"
+
+#include "platform/RcParser.h"
+#include "platform/window/Dialog.h"
+#include "platform/window/WindowQt.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+namespace qz::platform {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<std::string> ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Clears the DPI override however the rendering ends.
+struct DpiOverride {
+    explicit DpiOverride(int dpi) : active(dpi > 0)
+    {
+        if (active) {
+            SetDisplayDpiOverride(dpi);
+        }
+    }
+    ~DpiOverride()
+    {
+        if (active) {
+            SetDisplayDpiOverride(0);
+        }
+    }
+    bool active;
+};
+
+} // namespace
+
+bool RenderDialogTemplate(const std::string& rcText, const std::string& rcPath, UINT templateId,
+                          LANGID language, int dpi, const std::string& pngPath, std::string& error,
+                          RenderedDialog* rendered)
+{
+    RcParseResult parsed =
+        ParseRc(rcText, rcPath,
+                [](const std::string& name, bool angled, const std::string& from, std::string& resolved) {
+                    // <...> names system headers whose constants the parser knows.
+                    if (angled) {
+                        return std::optional<std::string>();
+                    }
+                    fs::path p = fs::path(from).parent_path() / name;
+                    resolved = p.string();
+                    return ReadFile(p);
+                });
+    if (parsed.error) {
+        error = parsed.error->ToString();
+        return false;
+    }
+    ResourceTable table;
+    for (const RcResource& r : parsed.resources) {
+        table.Add({r.type, r.id, r.language, r.data});
+    }
+    const ResourceView* res =
+        templateId > 0xFFFF ? nullptr
+                            : table.Find(ResName::Ordinal(RT_DIALOG),
+                                         ResName::Ordinal(static_cast<std::uint16_t>(templateId)), language);
+    if (!res) {
+        error = rcPath + ": error: no dialog template " + std::to_string(templateId);
+        return false;
+    }
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !QCoreApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (!EnsureGuiApplication()) {
+        error = rcPath + ": error: no GUI available";
+        return false;
+    }
+    DpiOverride dpiOverride(dpi);
+    CDialog dialog;
+    if (!dialog.InitModalIndirect(res->data) || !dialog.Create()) {
+        error = rcPath + ": error: template " + std::to_string(templateId) + " cannot be built";
+        return false;
+    }
+    QWidget* widget = WidgetFromHandle(dialog.m_hWnd);
+    widget->show();
+    QApplication::processEvents();
+    const QPixmap pixmap = widget->grab();
+    const POINT baseUnits = GetDialogBaseUnits(dialog.m_hWnd);
+    dialog.DestroyWindow();
+    if (!pixmap.save(QString::fromStdString(pngPath), "PNG")) {
+        error = pngPath + ": error: cannot write PNG";
+        return false;
+    }
+    if (rendered) {
+        rendered->width = pixmap.width();
+        rendered->height = pixmap.height();
+        rendered->baseUnits = baseUnits;
+    }
+    return true;
+}
+
+} // namespace qz::platform

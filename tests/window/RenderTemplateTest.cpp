@@ -1,0 +1,103 @@
+// Rendering a template to a PNG: the image is the dialog as DoModal would
+// build it, and every failure is reported rather than written.
+#include "WindowTestSupport.h"
+
+#include "../data/window/window_test_ids.h"
+#include "platform/window/RenderTemplate.h"
+
+#include <QImage>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qz::platform::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using RenderTemplateTest = WindowTest;
+
+const std::string kRcPath = QZ_TEST_DATA_DIR "/window/window_test.rc";
+
+std::string ReadRc()
+{
+    std::ifstream in(kRcPath, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+TEST_F(RenderTemplateTest, ImageIsTheDialogAtTheChosenDpi)
+{
+    const fs::path png = fs::temp_directory_path() / ("render_test_" + std::to_string(::getpid()) + ".png");
+    std::string error;
+    RenderedDialog rendered;
+    ASSERT_TRUE(RenderDialogTemplate(ReadRc(), kRcPath, IDD_TEST_DIALOG, kFallbackLanguage, 144, png.string(),
+                                     error, &rendered))
+        << error;
+    QImage image(QString::fromStdString(png.string()));
+    fs::remove(png);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.width(), rendered.width);
+    EXPECT_EQ(image.height(), rendered.height);
+
+    // The same template built by the window system at the same DPI.
+    SetDisplayDpiOverride(144);
+    RecordingDialog dlg(IDD_TEST_DIALOG);
+    ASSERT_TRUE(dlg.Create());
+    RECT client{};
+    GetClientRect(dlg.m_hWnd, &client);
+    EXPECT_EQ(rendered.baseUnits, GetDialogBaseUnits(dlg.m_hWnd));
+    EXPECT_EQ(image.width(), client.right);
+    EXPECT_EQ(image.height(), client.bottom);
+    dlg.DestroyWindow();
+    SetDisplayDpiOverride(0);
+
+    // The text was painted: the image is not one flat colour.
+    const QRgb first = image.pixel(0, 0);
+    bool varied = false;
+    for (int y = 0; y < image.height() && !varied; y += 3) {
+        for (int x = 0; x < image.width() && !varied; x += 3) {
+            varied = image.pixel(x, y) != first;
+        }
+    }
+    EXPECT_TRUE(varied);
+}
+
+TEST_F(RenderTemplateTest, FailuresAreReportedAndWriteNothing)
+{
+    const fs::path dir = fs::temp_directory_path() / ("render_fail_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string png = (dir / "out.png").string();
+    std::string error;
+
+    EXPECT_FALSE(RenderDialogTemplate(ReadRc(), kRcPath, 99, kFallbackLanguage, 96, png, error));
+    EXPECT_EQ(error, kRcPath + ": error: no dialog template 99");
+    EXPECT_FALSE(RenderDialogTemplate(ReadRc(), kRcPath, 0x10000 + IDD_TEST_DIALOG, kFallbackLanguage, 96, png,
+                                      error));
+
+    error.clear();
+    EXPECT_FALSE(RenderDialogTemplate("1 DIALOGEX 0, 0, 10, 10\nBEGIN\n", "broken.rc", 1, kFallbackLanguage, 96,
+                                      png, error));
+    EXPECT_EQ(error.rfind("broken.rc:", 0), 0u) << error;
+    EXPECT_FALSE(fs::exists(png));
+
+    EXPECT_FALSE(RenderDialogTemplate(ReadRc(), kRcPath, IDD_TEST_DIALOG, kFallbackLanguage, 96,
+                                      (dir / "missing" / "out.png").string(), error));
+    EXPECT_NE(error.find("cannot write PNG"), std::string::npos) << error;
+    fs::remove_all(dir);
+
+    // The DPI chosen for a rendering does not outlive it.
+    HDC dc = CreateDCW(L"DISPLAY");
+    const int screenDpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ASSERT_TRUE(RenderDialogTemplate(ReadRc(), kRcPath, IDD_PLAIN_DIALOG, kFallbackLanguage, screenDpi + 48,
+                                     (dir.string() + ".png"), error))
+        << error;
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), screenDpi);
+    DeleteDC(dc);
+    fs::remove(dir.string() + ".png");
+}
+
+} // namespace
+} // namespace qz::platform::test
