@@ -2,6 +2,8 @@
 
 #include "platform/ORLFont.h"
 #include "platform/window/GuiQuestions.h"
+#include "dialogs/Languages.h"
+#include "update/CurrentConfiguration.h"
 
 CQzAutoUpdateApp::CQzAutoUpdateApp() : CWinApp(nullptr) {}
 
@@ -12,6 +14,9 @@ bool CQzAutoUpdateApp::InitInstance()
     // The transfer engine's questions (replace an existing file?) need a
     // message box; without a GUI they are answered No.
     qz::platform::InstallGuiQuestions();
+    // Texts follow the language of the configuration of the running call.
+    qz::dialogs::SetConfigurationSource(&qz::update::GetCurrentConfiguration);
+    qz::dialogs::InstallStringProvider();
     return true;
 }
 
