@@ -43,7 +43,8 @@ std::uint64_t BodySize()
     return (mib != nullptr ? std::strtoull(mib, nullptr, 10) : 1024) * 1024 * 1024;
 }
 
-// Answers every connection's first request with BodySize() bytes.
+// Answers every connection's first request with BodySize() bytes, except a
+// query ("/query"), which gets a result document naming "/body" as the patch.
 class BodyServer {
   public:
     BodyServer()
@@ -68,7 +69,8 @@ class BodyServer {
         close(listenFd_);
     }
 
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/body"; }
+    std::string Url() const { return Base() + "/body"; }
+    std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
   private:
     void Run()
@@ -90,6 +92,15 @@ class BodyServer {
                     break;
                 }
                 head.append(buffer, static_cast<std::size_t>(n));
+            }
+            if (head.rfind("GET /query", 0) == 0) {
+                const std::string document = "<result filesize=\"" + std::to_string(BodySize()) +
+                                             "\" version=\"2.0\" url=\"" + Url() + "\"><patch>bench</patch></result>";
+                const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(document.size()) +
+                                          "\r\nConnection: close\r\n\r\n" + document;
+                send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+                close(fd);
+                continue;
             }
             const std::uint64_t size = BodySize();
             const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) +
@@ -214,6 +225,8 @@ Launcher* launcher = nullptr;
 std::string selfPath;
 double layerSeconds = 0;
 double curlSeconds = 0;
+double actionSeconds = 0;
+double curlFileSeconds = 0;
 
 // The client side of one download through the Internet layer; returns the
 // bytes read and the most body bytes the layer held at once.
@@ -280,6 +293,35 @@ void BM_CurlCommandLine(benchmark::State& state)
     RunClient(state, {"curl", "-s", "-o", "/dev/null", Server().Url()}, curlSeconds);
 }
 
+// The whole silent download: qzupdate loads the library and runs action 4
+// (query, result document, download of the patch into a file, hand-over),
+// against curl writing the same body into a file in the same folder.
+std::filesystem::path DownloadFolder()
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "qz-download-bench";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+void BM_DoActionDownload(benchmark::State& state)
+{
+    const std::string qzupdate = std::filesystem::path(selfPath).parent_path() / "qzupdate";
+    RunClient(state,
+              {qzupdate, "download", "--quiet", "--service-url", Server().Base() + "/query", "--download-folder",
+               DownloadFolder().string(), "--patch-file", "patch.bin"},
+              actionSeconds);
+    std::filesystem::remove(DownloadFolder() / "patch.bin");
+}
+
+void BM_CurlToFile(benchmark::State& state)
+{
+    RunClient(state, {"curl", "-s", "-o", (DownloadFolder() / "curl.bin").string(), Server().Url()},
+              curlFileSeconds);
+    std::filesystem::remove(DownloadFolder() / "curl.bin");
+}
+
+BENCHMARK(BM_DoActionDownload)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CurlToFile)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InternetLayerInProcess)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InternetLayerProcess)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlCommandLine)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -305,6 +347,10 @@ int main(int argc, char** argv)
         // Same body, same number of runs, each a process of its own.
         std::printf("throughput ratio, Internet layer / curl command line: %.2f\n",
                     curlSeconds / layerSeconds);
+    }
+    if (actionSeconds > 0 && curlFileSeconds > 0) {
+        std::printf("throughput ratio, DoAction action 4 / curl into a file: %.2f\n",
+                    curlFileSeconds / actionSeconds);
     }
     return 0;
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds the library, the qzupdate host and the demo patch
-# service; starts the service on loopback, lets the host check for a patch
-# and download it, and stops the service again.
+# service; signs the demo patch with a demo certificate authority made for
+# this run; starts the service on loopback; lets the host check for the patch,
+# run the update check without dialogs, download the patch and verify its
+# signature; stops the service again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh demo
@@ -14,12 +16,35 @@ qz="$build/bin/qzupdate"
 work=$(mktemp -d)
 service_pid=
 cleanup() {
-  [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null
+  if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-"$build/bin/qzdemoservice" demo/service --port-file "$work/port" >/dev/null &
+# A demo certificate authority and a code-signing certificate, valid for two
+# days: nothing that expires is kept in the repository.
+pki="$work/pki"
+mkdir -p "$pki"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$pki/ca.key" -out "$pki/ca.pem" -days 2 \
+  -subj "/CN=QzDemo Root CA" -addext "basicConstraints=critical,CA:TRUE" \
+  -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -keyout "$pki/signer.key" -out "$pki/signer.csr" \
+  -subj "/CN=QzDemo Software" 2>/dev/null
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' > "$pki/signer.ext"
+openssl x509 -req -in "$pki/signer.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
+  -out "$pki/signer.pem" -days 2 -extfile "$pki/signer.ext" 2>/dev/null
+
+# The served folder: the result document and the patch, signed for this run.
+cp -r demo/service "$work/service"
+patch="$work/service/QzDemo-1.1.0.0.exe"
+rm "$patch"
+osslsigncode sign -certs "$pki/signer.pem" -key "$pki/signer.key" -h sha256 -n "QzDemo 1.1" \
+  -in demo/service/QzDemo-1.1.0.0.exe -out "$patch" >/dev/null
+sed -i "s/filesize=\"[0-9]*\"/filesize=\"$(stat -c %s "$patch")\"/" "$work/service/patch.xml"
+# The host trusts the demo authority, as a product trusts its vendor's roots.
+export SSL_CERT_FILE="$pki/ca.pem"
+
+"$build/bin/qzdemoservice" "$work/service" --port-file "$work/port" >/dev/null &
 service_pid=$!
 for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 [ -s "$work/port" ] || { echo "demo service did not start" >&2; exit 1; }
@@ -34,10 +59,14 @@ run() {
 common=(--service-url "$service" --program QzDemo --version 1.0.0.0 --language en-GB
         --download-folder "$work/downloads")
 run check "${common[@]}"
+run update --no-dialogs "${common[@]}"
 run download "${common[@]}" --patch-file QzDemo-Setup.exe
+run verify "$work/downloads/QzDemo-Setup.exe"
 ls -l "$work/downloads"
 echo
-echo "Unknown actions and a missing configuration get their result codes:"
+echo "An unsigned copy of the patch is refused, and unknown actions and a"
+echo "missing configuration get their result codes:"
 set +e
+"$qz" verify demo/service/QzDemo-1.1.0.0.exe; echo "(exit status $?)"
 "$qz" action 0; echo "(exit status $?)"
 "$qz" action 5; echo "(exit status $?)"

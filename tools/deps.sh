@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
           libcurl4-openssl-dev libssl-dev openssl libxml2-dev
-          qt6-base-dev fonts-dejavu-core)
+          qt6-base-dev fonts-dejavu-core fonts-wqy-microhei osslsigncode)
 if [ "${1:-test}" = test ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libinih-dev osslsigncode)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libinih-dev)
 fi
 
 missing=()
