@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs every test, the short fuzzer runs included.
+# runs every test, the short fuzzer runs included. The threaded parts (the
+# updater's workers and the internet layer) run once more under
+# ThreadSanitizer in a build of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh test
+
+tsan=build/tsan
+CC=clang CXX=clang++ cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZ_TSAN=ON
+cmake --build "$tsan" --target qz_test_update qz_test_platform
+QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=halt_on_error=1 "$tsan/bin/qz_test_update" --gtest_brief=1
+TSAN_OPTIONS=halt_on_error=1 "$tsan/bin/qz_test_platform" --gtest_brief=1 --gtest_filter='Internet*'
 
 build=build/test
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
