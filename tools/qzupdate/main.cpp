@@ -61,7 +61,7 @@ const char* const kUsage =
     "  --no-threads             run the library's workers inline\n"
     "  --no-notifications       no download begin/end notifications\n"
     "  --no-install-dialog      install now without asking\n"
-    "  --quiet                  no log lines, findings and result only\n";
+    "  --quiet                  no log lines and no progress: findings and result only\n";
 
 std::wstring Widen(const char* text)
 {
@@ -184,6 +184,8 @@ public:
     }
     void OnProgress(std::int32_t received) override
     {
+        if (options_.quiet)
+            return;
         std::lock_guard lock(mutex_);
         if (!started_)
             started_ = std::chrono::steady_clock::now();
