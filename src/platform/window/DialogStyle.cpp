@@ -16,9 +16,11 @@ QStyle* DialogStyle::ForDpi(int dpi, int screenDpi)
         return nullptr;
     }
     static std::mutex mutex;
-    static std::map<std::pair<int, int>, DialogStyle*> styles;
+    // Styles serve widgets until the process ends, like the application
+    // object; the table is never destroyed, so they stay reachable.
+    static auto* styles = new std::map<std::pair<int, int>, DialogStyle*>;
     std::lock_guard<std::mutex> lock(mutex);
-    DialogStyle*& style = styles[{dpi, screenDpi}];
+    DialogStyle*& style = (*styles)[{dpi, screenDpi}];
     if (!style) {
         style = new DialogStyle(dpi, screenDpi);
     }
