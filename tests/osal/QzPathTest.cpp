@@ -1,5 +1,7 @@
 #include "osal/QzPath.h"
 
+#include "support/ScopedEnvironment.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -33,36 +35,6 @@ void ExpectParts(const QzPath& path, const Parts& parts) {
     EXPECT_EQ(path.GetExtension(), parts.extension);
 }
 
-// Sets environment variables for one test and puts the old values back.
-class ScopedEnvironment {
-public:
-    ~ScopedEnvironment() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
-    }
-    void Set(const char* name, const std::string& value) {
-        Save(name);
-        setenv(name, value.c_str(), 1);
-    }
-    void Unset(const char* name) {
-        Save(name);
-        unsetenv(name);
-    }
-
-private:
-    void Save(const char* name) {
-        if (!saved_.count(name)) {
-            const char* value = std::getenv(name);
-            saved_[name] = value ? std::optional<std::string>(value) : std::nullopt;
-        }
-    }
-    std::map<std::string, std::optional<std::string>> saved_;
-};
 
 std::wstring ExecutableFolder() {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().wstring() + L"/";
@@ -266,7 +238,7 @@ TEST(QzPath, DrivesAndShellFolders) {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string home = pattern;
     const std::wstring wideHome(home.begin(), home.end());
-    ScopedEnvironment env;
+    qz::test::ScopedEnvironment env;
     env.Set("HOME", home);
     env.Set("TMPDIR", home + "/tmp");
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {

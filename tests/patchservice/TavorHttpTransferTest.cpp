@@ -3,6 +3,7 @@
 
 #include "platform/UserQuestion.h"
 #include "support/RecordingHost.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -225,17 +226,16 @@ TEST_F(TransferTest, HttpsTrustsOnlyTheConfiguredStore)
     const std::string url = server.Url("/secure");
     {
         // Without the test CA the certificate is refused.
-        ::unsetenv("SSL_CERT_FILE");
+        const qz::test::ScopedEnvironment noStore("SSL_CERT_FILE", nullptr);
         Listener listener;
         CTavorHttpTransfer transfer;
         transfer.SetStatusListener(&listener);
         EXPECT_FALSE(transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.c_str()));
         EXPECT_EQ(listener.errors, std::vector<std::string>{kNoConnection});
     }
-    ::setenv("SSL_CERT_FILE", TestHttpServer::CaFile().c_str(), 1);
+    const qz::test::ScopedEnvironment store("SSL_CERT_FILE", TestHttpServer::CaFile().c_str());
     CTavorHttpTransfer transfer;
     EXPECT_TRUE(transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.c_str()));
-    ::unsetenv("SSL_CERT_FILE");
     EXPECT_EQ(Target(), "secret");
     EXPECT_EQ(transfer.GetPort(), server.Port());
     // Without a port the scheme's own is used; the host-and-path entry sets none (80).

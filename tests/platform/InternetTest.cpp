@@ -1,5 +1,6 @@
 #include "platform/internet/Internet.h"
 #include "platform/internet/InternetTestApi.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -36,33 +37,6 @@ struct Handle {
     HINTERNET handle;
 };
 
-// Sets or clears an environment variable for the scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv()
-    {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 std::wstring Wide(const std::string& text)
 {
@@ -360,13 +334,13 @@ TEST(Internet, TlsTrustsOnlyTheConfiguredStore)
     TestHttpServer server(TestHttpServer::Mode::Https);
     server.SetAnswer("/secure", HttpAnswer::Ok("secret"));
     {
-        ScopedEnv file("SSL_CERT_FILE", nullptr);
-        ScopedEnv dir("SSL_CERT_DIR", nullptr);
+        qz::test::ScopedEnvironment file("SSL_CERT_FILE", nullptr);
+        qz::test::ScopedEnvironment dir("SSL_CERT_DIR", nullptr);
         Exchange x(server.Url("/secure"));
         EXPECT_FALSE(HttpSendRequest(x.request));
         EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_INVALID_CA) << InternetGetLastErrorText();
     }
-    ScopedEnv file("SSL_CERT_FILE", TestHttpServer::CaFile().c_str());
+    qz::test::ScopedEnvironment file("SSL_CERT_FILE", TestHttpServer::CaFile().c_str());
     for (const std::string host : {"127.0.0.1", "localhost"}) {
         Exchange x("https://" + host + ":" + std::to_string(server.Port()) + "/secure");
         ASSERT_TRUE(HttpSendRequest(x.request)) << host << ": " << InternetGetLastErrorText();
@@ -624,8 +598,8 @@ TEST(Internet, PreconfiguredAccessUsesTheProxyVariables)
 {
     TestHttpServer proxy;
     proxy.SetAnswer("http://updates.qz-test.invalid/patch?x=1", HttpAnswer::Ok("via proxy"));
-    ScopedEnv httpProxy("http_proxy", proxy.Url("").c_str());
-    ScopedEnv noProxy("no_proxy", nullptr);
+    qz::test::ScopedEnvironment httpProxy("http_proxy", proxy.Url("").c_str());
+    qz::test::ScopedEnvironment noProxy("no_proxy", nullptr);
     {
         Exchange x("http://updates.qz-test.invalid/patch?x=1");
         ASSERT_TRUE(HttpSendRequest(x.request)) << InternetGetLastErrorText();
@@ -653,7 +627,7 @@ TEST(Internet, PreconfiguredAccessUsesTheProxyVariables)
     Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_DIRECT));
     EXPECT_EQ(InternetOpenUrl(session, L"http://updates.qz-test.invalid/patch?x=1", L"", 0, 0), nullptr);
     EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_NAME_NOT_RESOLVED);
-    ScopedEnv bypass("no_proxy", "qz-test.invalid");
+    qz::test::ScopedEnvironment bypass("no_proxy", "qz-test.invalid");
     Exchange x("http://updates.qz-test.invalid/patch?x=1");
     EXPECT_FALSE(HttpSendRequest(x.request));
     EXPECT_EQ(proxy.Requests().size(), 2u);

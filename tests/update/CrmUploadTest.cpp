@@ -1,6 +1,7 @@
 #include "update/CrmUpload.h"
 
 #include "support/RecordingHost.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestHttpServer.h"
 
 #include <arpa/inet.h>
@@ -295,35 +296,12 @@ TEST_F(CrmUploadTest, NetworkErrorsLogTheirMessageAndDeleteOnlyAfterTheStart)
     }
 }
 
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const std::string& value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable()
-    {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST_F(CrmUploadTest, RedirectWithoutPortPostsToPortEighty)
 {
     // The upload server stands behind a proxy, so the request for port 80
     // arrives here with its absolute target.
-    const ScopedVariable proxy("http_proxy", server_.Url(""));
+    const qz::test::ScopedEnvironment proxy("http_proxy", server_.Url("").c_str());
     server_.SetAnswer("/redirect", HttpAnswer::Ok("http://crm.test.invalid/crm/upload.php"));
     server_.SetAnswer("http://crm.test.invalid/crm/upload.php", HttpAnswer::Ok("ok"));
     EXPECT_TRUE(UploadCrmData(&host_, DataFile("abc"), true));
