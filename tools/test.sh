@@ -10,8 +10,10 @@ bash tools/deps.sh test
 tsan=build/tsan
 CC=clang CXX=clang++ cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZ_TSAN=ON
 cmake --build "$tsan" --target qz_test_update qz_test_platform
-QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=halt_on_error=1 "$tsan/bin/qz_test_update" --gtest_brief=1
-TSAN_OPTIONS=halt_on_error=1 "$tsan/bin/qz_test_platform" --gtest_brief=1 --gtest_filter='Internet*'
+export TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp"
+QT_QPA_PLATFORM=offscreen "$tsan/bin/qz_test_update" --gtest_brief=1
+"$tsan/bin/qz_test_platform" --gtest_brief=1 --gtest_filter='Internet*'
+unset TSAN_OPTIONS
 
 build=build/test
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
