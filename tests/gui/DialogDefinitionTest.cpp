@@ -1,0 +1,378 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "ControlTemplateTestSupport.h"
+#include "config/QZIniFileReader.h"
+#include "gui/DialogDefinition.h"
+#include "gui/SymbolicConstants.h"
+#include "platform/FileNames.h"
+
+namespace {
+
+class DialogDefinitionTest : public ControlTemplateTest {
+  protected:
+    void SetUp() override
+    {
+        ControlTemplateTest::SetUp();
+        CQZIniFileReader::ClearCache(true);
+    }
+    void TearDown() override
+    {
+        CQZIniFileReader::ClearCache(true);
+        ControlTemplateTest::TearDown();
+    }
+
+    void MakeFolder(const std::string& name) const { std::filesystem::create_directories(folder_ + "/" + name); }
+    std::wstring Wide(const std::string& text) const { return qz::platform::WideFileName(text); }
+    std::wstring Sub(const std::string& name) const { return Wide(folder_ + "/" + name); }
+    std::string ReadBytes(const std::wstring& path) const
+    {
+        std::ifstream in(qz::platform::NativeFileName(path), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    void WriteTemplates() const
+    {
+        Write("Controls.ini", "[Button]\ncontrolClass = CQZ_UniButton\n"
+                              "[Label]\ncontrolClass = CQZ_Static\n");
+        Write("DialogTemplates.ini", "[Button]\ncontrolClass = CQZ_Static\n"
+                                     "[Frame]\ncontrolClass = CQZ_ColorFrame\n");
+    }
+};
+
+const char* const kDefinition =
+    "[dialog]\n"
+    "name = UpdateDialog\n"
+    "text = Updates ready\n"
+    "template = Frame\n"
+    "position = 10, 20, 410,320\n"
+    "controlTemplateFile = Controls.ini\n"
+    "dialogControlTemplateFile = DialogTemplates.ini\n"
+    "dialogIniFlags = QZBDD_FLAG_USE_INI_Z_ORDER | QZBDD_FLAG_NO_LAYOUT|NOT_A_FLAG\n"
+    "[IDC_ZETA]\n"
+    "type = CQZ_UniButton\ntemplate = Button\ntext = Install\n"
+    "style = WS_CHILD | WS_VISIBLE | WS_TABSTOP\nstyleEx = WS_EX_TRANSPARENT\n"
+    "position = 1,2,3,4\ncreate = create\n"
+    "[ALIGNMENT1]\n"
+    "a = IDC_ZETA, IDC_ALPHA, QZGUI_LEFT, QZGUI_TOP, 0, 0, 0, 1, 2, 3, 4\n"
+    "[IDC_ALPHA]\n"
+    "type = CQZ_Static\ntemplate = Label\ntext = Hello\ncreate = subclass\n"
+    "[ALIGNMENT0]\n"
+    "type = CQZ_Static\ntemplate = Label\ncreate = subclass\n"
+    "[IDC_NOPOS]\n"
+    "type = CQZ_Static\ntemplate = Label\nstyle = WS_CHILD|WS_VISIBLE\ncreate = create\n"
+    "[IDC_BADSTYLE]\n"
+    "type = CQZ_Static\ntemplate = Label\nstyle = NOT_A_STYLE\nposition = 0,0,5,5\ncreate = create\n"
+    "[IDC_NOTYPE]\n"
+    "template = Label\ncreate = subclass\n"
+    "[IDC_ODDCREATE]\n"
+    "type = CQZ_Static\ntemplate = Label\ncreate = maybe\n"
+    "[ALIGNMENT2]\n"
+    "b = IDC_ALPHA, , QZGUI_RIGHT, 0, 0, 0, 0, 0, 0, 0, 0\n"
+    "[ALIGNMENT4]\n"
+    "c = IDC_ZETA, IDC_ALPHA, 0, 0, 0, 0, 0, 0, 0, 0, 0\n";
+
+TEST_F(DialogDefinitionTest, ReadsDialogValuesControlsInFileOrderAndAlignmentLines)
+{
+    WriteTemplates();
+    Write("Main.ini", kDefinition);
+    CQZDialogDefinition definition;
+    ASSERT_TRUE(definition.Load(wideFolder_, L"Main.ini"));
+
+    EXPECT_EQ(definition.GetName(), L"UpdateDialog");
+    EXPECT_EQ(definition.GetText(), L"Updates ready");
+    EXPECT_EQ(definition.GetTemplate(), L"Frame");
+    EXPECT_EQ(definition.GetPosition(), (QzDialogRect{10, 20, 410, 320}));
+    EXPECT_EQ(definition.GetControlTemplateFileName(), L"Controls.ini");
+    EXPECT_EQ(definition.GetDialogControlTemplateFileName(), L"DialogTemplates.ini");
+    EXPECT_TRUE(definition.GetGeneralControlsFileName().empty());
+    EXPECT_EQ(definition.GetDialogIniFlags(), CQZDialogDefinition::QZBDD_FLAG_USE_INI_Z_ORDER |
+                                                  CQZDialogDefinition::QZBDD_FLAG_NO_LAYOUT);
+
+    // A name in both template files comes from the controls' file.
+    ASSERT_TRUE(definition.GetControlTemplateFile());
+    ASSERT_TRUE(definition.GetDialogControlTemplateFile());
+    EXPECT_EQ(definition.FindControlTemplate(L"Button"), definition.GetControlTemplateFile()->GetTemplate(L"Button"));
+    EXPECT_EQ(definition.FindControlTemplate(L"Frame"),
+              definition.GetDialogControlTemplateFile()->GetTemplate(L"Frame"));
+    EXPECT_EQ(definition.FindControlTemplate(L"Nowhere"), nullptr);
+
+    const auto& records = definition.GetRecords();
+    ASSERT_EQ(records.size(), 7u);
+    const wchar_t* const order[] = {L"IDC_ZETA", L"IDC_ALPHA", L"ALIGNMENT0", L"IDC_NOPOS",
+                                    L"IDC_BADSTYLE", L"IDC_NOTYPE", L"IDC_ODDCREATE"};
+    for (std::size_t i = 0; i < records.size(); ++i)
+        EXPECT_EQ(records[i].name, order[i]);
+
+    const CQZSymbolicConstants& constants = CQZSymbolicConstants::Instance();
+    const QzDialogControlRecord& zeta = records[0];
+    EXPECT_EQ(zeta.type, L"CQZ_UniButton");
+    EXPECT_EQ(zeta.templateName, L"Button");
+    EXPECT_EQ(zeta.text, L"Install");
+    EXPECT_EQ(zeta.style, *constants.Lookup(L"WS_CHILD") | *constants.Lookup(L"WS_VISIBLE") |
+                              *constants.Lookup(L"WS_TABSTOP"));
+    EXPECT_EQ(zeta.styleEx, *constants.Lookup(L"WS_EX_TRANSPARENT"));
+    EXPECT_EQ(zeta.position, (QzDialogRect{1, 2, 3, 4}));
+    EXPECT_TRUE(zeta.create);
+    EXPECT_TRUE(zeta.complete);
+    EXPECT_FALSE(zeta.fromGeneralControls);
+
+    // Subclassing needs no position; creating does.
+    EXPECT_FALSE(records[1].create);
+    EXPECT_TRUE(records[1].complete);
+    EXPECT_TRUE(records[1].position.IsEmpty());
+    EXPECT_TRUE(records[2].complete);
+    EXPECT_FALSE(records[3].complete);
+    EXPECT_EQ(records[3].style, *constants.Lookup(L"WS_CHILD") | *constants.Lookup(L"WS_VISIBLE"));
+    EXPECT_FALSE(records[4].complete);
+    EXPECT_FALSE(records[5].complete);
+    EXPECT_FALSE(records[6].complete);
+
+    // ALIGNMENT4 follows a gap: neither a control nor kept.
+    const auto& lines = definition.GetAlignmentLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], L"[ALIGNMENT1]");
+    EXPECT_NE(lines[1].find(L"IDC_ZETA"), std::wstring::npos);
+    EXPECT_EQ(lines[2], L"[ALIGNMENT2]");
+    EXPECT_NE(lines[3].find(L"QZGUI_RIGHT"), std::wstring::npos);
+}
+
+TEST_F(DialogDefinitionTest, FindsFilesInOwnFolderThenSearchFoldersAndFailsWithoutOne)
+{
+    MakeFolder("own");
+    MakeFolder("skinA");
+    MakeFolder("skinB");
+    Write("skinB/Controls.ini", "[Button]\ncontrolClass = CQZ_UniButton\n");
+    Write("skinA/Main.ini", "[dialog]\nname = fromA\ncontrolTemplateFile = Controls.ini\n");
+    Write("skinB/Main.ini", "[dialog]\nname = fromB\n");
+    const std::vector<std::wstring> search = {Sub("skinA"), Sub("skinB")};
+
+    EXPECT_EQ(CQZDialogDefinition::FindFile(Sub("own"), L"Main.ini", search), Sub("skinA") + L"/Main.ini");
+    EXPECT_EQ(CQZDialogDefinition::FindFile(Sub("own"), L"None.ini", search), Sub("own") + L"/None.ini");
+
+    CQZDialogDefinition definition;
+    definition.SetSearchFolders(search);
+    ASSERT_TRUE(definition.Load(Sub("own"), L"Main.ini"));
+    EXPECT_EQ(definition.GetName(), L"fromA");
+    // The template file is neither beside the definition nor in skinA.
+    ASSERT_TRUE(definition.GetControlTemplateFile());
+    EXPECT_NE(definition.GetControlTemplateFile()->GetTemplate(L"Button"), nullptr);
+
+    Write("own/Main.ini", "[dialog]\nname = own\n");
+    CQZIniFileReader::ClearCache(true);
+    ASSERT_TRUE(definition.Load(Sub("own"), L"Main.ini"));
+    EXPECT_EQ(definition.GetName(), L"own");
+
+    EXPECT_FALSE(definition.Load(Sub("own"), L"Missing.ini"));
+    EXPECT_TRUE(Reported(L"Missing.ini"));
+    EXPECT_TRUE(definition.GetName().empty());
+    EXPECT_FALSE(definition.Load(Sub("own"), L""));
+    std::wstring path;
+    std::wstring backup;
+    EXPECT_FALSE(definition.Save(path, backup));
+
+    // A named template file that cannot be loaded fails the load.
+    Write("own/Broken.ini", "[dialog]\ncontrolTemplateFile = Gone.ini\n[IDC_A]\ntype = CQZ_Static\n");
+    EXPECT_FALSE(definition.Load(Sub("own"), L"Broken.ini"));
+    EXPECT_TRUE(Reported(L"Gone.ini"));
+    EXPECT_FALSE(definition.Save(path, backup));
+}
+
+TEST_F(DialogDefinitionTest, GeneralControlsComeFirstAndAreNotWrittenBack)
+{
+    Write("General.ini", "[IDC_SHARED]\ntype = CQZ_ColorFrame\ntemplate = Frame\ncreate = subclass\n");
+    Write("Main.ini", "[dialog]\ngeneralControlsFile = General.ini\n"
+                      "[IDC_OWN]\ntype = CQZ_Static\ntemplate = Label\ncreate = subclass\n");
+    CQZDialogDefinition definition;
+    ASSERT_TRUE(definition.Load(wideFolder_, L"Main.ini"));
+    auto& records = definition.GetRecords();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].name, L"IDC_SHARED");
+    EXPECT_TRUE(records[0].fromGeneralControls);
+    EXPECT_EQ(records[1].name, L"IDC_OWN");
+    EXPECT_FALSE(records[1].fromGeneralControls);
+
+    // The glass variant replaces the named file unless the flags forbid it.
+    Write("generalControls_vistaDialog.ini", "[IDC_GLASS]\ntype = CQZ_Static\n");
+    CQZDialogDefinition glass;
+    glass.SetGlassFrame(true);
+    ASSERT_TRUE(glass.Load(wideFolder_, L"Main.ini"));
+    ASSERT_EQ(glass.GetRecords().size(), 2u);
+    EXPECT_EQ(glass.GetRecords()[0].name, L"IDC_GLASS");
+    Write("NoGlass.ini", "[dialog]\ngeneralControlsFile = General.ini\n"
+                         "dialogIniFlags = QZBDD_FLAG_IGNORE_VISTA_GLASS_FRAME\n");
+    ASSERT_TRUE(glass.Load(wideFolder_, L"NoGlass.ini"));
+    ASSERT_EQ(glass.GetRecords().size(), 1u);
+    EXPECT_EQ(glass.GetRecords()[0].name, L"IDC_SHARED");
+
+    for (QzDialogControlRecord& record : records)
+        record.created = true;
+    std::wstring path;
+    std::wstring backup;
+    ASSERT_TRUE(definition.Save(path, backup));
+    const std::string text = ReadBytes(path);
+    EXPECT_EQ(text.find("IDC_SHARED"), std::string::npos);
+    EXPECT_NE(text.find("[IDC_OWN]"), std::string::npos);
+    EXPECT_NE(text.find("generalControlsFile\t\t\t= General.ini\n\n"), std::string::npos);
+}
+
+TEST_F(DialogDefinitionTest, WritingBackGivesTheCanonicalLayoutAndTheSameState)
+{
+    WriteTemplates();
+    Write("Main.ini", kDefinition);
+    CQZDialogDefinition first;
+    ASSERT_TRUE(first.Load(wideFolder_, L"Main.ini"));
+    auto& records = first.GetRecords();
+    // A changed word is written with table names instead of the old text.
+    const CQZSymbolicConstants& constants = CQZSymbolicConstants::Instance();
+    records[1].style = *constants.Lookup(L"WS_CHILD") | *constants.Lookup(L"WS_DISABLED");
+    // Only built controls are written, and incomplete ones are never built.
+    std::vector<QzDialogControlRecord> written;
+    for (QzDialogControlRecord& record : records) {
+        record.created = record.complete;
+        if (record.created)
+            written.push_back(record);
+    }
+    ASSERT_EQ(written.size(), 3u);
+
+    std::wstring path;
+    std::wstring backup;
+    ASSERT_TRUE(first.Save(path, backup));
+    EXPECT_EQ(path, wideFolder_ + L"/Main.ini");
+    EXPECT_EQ(backup.rfind(wideFolder_ + L"/Main_", 0), 0u);
+    EXPECT_EQ(backup.substr(backup.size() - 4), L".ini");
+    EXPECT_EQ(backup.find(L':'), std::wstring::npos);
+    EXPECT_EQ(ReadBytes(backup), kDefinition);
+
+    const std::string text = ReadBytes(path);
+    EXPECT_EQ(text.rfind("########################################################\n"
+                         "# generated by CQZ_BeautyDialogDesigner, do not modify #\n"
+                         "########################################################\n\n"
+                         "# dialog related information \n\n[dialog]\n\n"
+                         "name\t\t\t\t\t\t= UpdateDialog\n",
+                         0),
+              0u);
+    EXPECT_NE(text.find("position\t\t\t\t\t= 10, 20, 410, 320\n"), std::string::npos);
+    EXPECT_NE(text.find("\n[IDC_ZETA]\n\ntype            =             CQZ_UniButton\n"), std::string::npos);
+    EXPECT_NE(text.find("create          =             subclass\n"), std::string::npos);
+    EXPECT_NE(text.find("style           =             WS_CHILD|WS_DISABLED\n"), std::string::npos);
+    EXPECT_EQ(text.find("IDC_NOPOS"), std::string::npos);
+    EXPECT_NE(text.find("#                  Alignment infos\n#\n"
+                        "################################################\n[ALIGNMENT1]\n"),
+              std::string::npos);
+
+    CQZDialogDefinition second;
+    ASSERT_TRUE(second.Load(wideFolder_, L"Main.ini"));
+    EXPECT_EQ(second.GetName(), first.GetName());
+    EXPECT_EQ(second.GetText(), first.GetText());
+    EXPECT_EQ(second.GetTemplate(), first.GetTemplate());
+    EXPECT_EQ(second.GetPosition(), first.GetPosition());
+    EXPECT_EQ(second.GetControlTemplateFileName(), first.GetControlTemplateFileName());
+    EXPECT_EQ(second.GetDialogControlTemplateFileName(), first.GetDialogControlTemplateFileName());
+    EXPECT_EQ(second.GetDialogIniFlags(), first.GetDialogIniFlags());
+    EXPECT_EQ(second.GetAlignmentLines(), first.GetAlignmentLines());
+    ASSERT_EQ(second.GetRecords().size(), written.size());
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const QzDialogControlRecord& a = written[i];
+        const QzDialogControlRecord& b = second.GetRecords()[i];
+        EXPECT_EQ(b.name, a.name);
+        EXPECT_EQ(b.type, a.type);
+        EXPECT_EQ(b.templateName, a.templateName);
+        EXPECT_EQ(b.text, a.text);
+        EXPECT_EQ(b.style, a.style) << i;
+        EXPECT_EQ(b.styleEx, a.styleEx);
+        EXPECT_EQ(b.position, a.position);
+        EXPECT_EQ(b.create, a.create);
+        EXPECT_EQ(b.complete, a.complete);
+    }
+}
+
+TEST_F(DialogDefinitionTest, UnicodeFilesAreWrittenBackAsUnicode)
+{
+    const std::u16string text = u"\uFEFF[dialog]\r\nname = Gr\u00FC\u00DFe\r\n";
+    Write("Wide.ini", std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
+    CQZDialogDefinition definition;
+    ASSERT_TRUE(definition.Load(wideFolder_, L"Wide.ini"));
+    EXPECT_EQ(definition.GetName(), L"Gr\u00FC\u00DFe");
+    std::wstring path;
+    std::wstring backup;
+    ASSERT_TRUE(definition.Save(path, backup));
+    const std::string bytes = ReadBytes(path);
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE#\0", 4));
+
+    CQZDialogDefinition again;
+    ASSERT_TRUE(again.Load(wideFolder_, L"Wide.ini"));
+    EXPECT_EQ(again.GetName(), L"Gr\u00FC\u00DFe");
+}
+
+TEST_F(DialogDefinitionTest, HostileFilesAreReadWithinTheirLimits)
+{
+    // No [dialog] section: empty values, controls still read.
+    Write("NoDialog.ini", "[IDC_A]\ntype = CQZ_Static\ntemplate = Label\ncreate = subclass\n");
+    CQZDialogDefinition definition;
+    ASSERT_TRUE(definition.Load(wideFolder_, L"NoDialog.ini"));
+    EXPECT_TRUE(definition.GetName().empty());
+    EXPECT_EQ(definition.GetDialogIniFlags(), 0u);
+    ASSERT_EQ(definition.GetRecords().size(), 1u);
+
+    Write("Empty.ini", "");
+    ASSERT_TRUE(definition.Load(wideFolder_, L"Empty.ini"));
+    EXPECT_TRUE(definition.GetRecords().empty());
+
+    // A repeated section is one control.
+    Write("Twice.ini", "[IDC_A]\ntype = CQZ_Static\n[DIALOG]\nname = x\n[IDC_A]\ntext = again\n");
+    ASSERT_TRUE(definition.Load(wideFolder_, L"Twice.ini"));
+    ASSERT_EQ(definition.GetRecords().size(), 1u);
+    EXPECT_EQ(definition.GetRecords()[0].name, L"IDC_A");
+
+    // Values are cut at their buffers; numbers clamp.
+    const std::string huge(10000, 'x');
+    Write("Huge.ini", "[dialog]\nname = " + huge + "\nposition = 99999999999999, -99999999999999, 7\n"
+                      "dialogIniFlags = " + std::string(600, ' ') + "QZBDD_FLAG_NO_LAYOUT\n"
+                      "[IDC_A]\ntext = " + huge + "\nstyle = " + huge + "\n");
+    ASSERT_TRUE(definition.Load(wideFolder_, L"Huge.ini"));
+    EXPECT_EQ(definition.GetName().size(), CQZDialogDefinition::kDialogValueBufferSize - 1);
+    EXPECT_EQ(definition.GetPosition(), (QzDialogRect{INT_MAX, INT_MIN, 7, 0}));
+    ASSERT_EQ(definition.GetRecords().size(), 1u);
+    EXPECT_EQ(definition.GetRecords()[0].text.size(), CQZDialogDefinition::kControlValueBufferSize - 1);
+    EXPECT_EQ(definition.GetRecords()[0].style, 0u);
+
+    // Section names beyond the listing buffer are not seen.
+    std::string many;
+    for (int i = 0; i < 1000; ++i)
+        many += "[IDC_CONTROL_" + std::to_string(100000 + i) + "]\ntype = CQZ_Static\n";
+    Write("Many.ini", many);
+    ASSERT_TRUE(definition.Load(wideFolder_, L"Many.ini"));
+    EXPECT_GT(definition.GetRecords().size(), 100u);
+    EXPECT_LT(definition.GetRecords().size(), 1000u);
+    EXPECT_EQ(definition.GetRecords()[0].name, L"IDC_CONTROL_100000");
+}
+
+class FilteringDefinition : public CQZDialogDefinition {
+  public:
+    bool AcceptRecord(const std::wstring& name, const std::wstring&) override { return name != L"IDC_SKIP"; }
+    void ReadRecord(QzDialogControlRecord& record, CQZIniFileReader& reader) override
+    {
+        std::wstring extra;
+        reader.GetString(record.name.c_str(), L"extra", L"", extra);
+        extras.push_back(extra);
+    }
+    std::vector<std::wstring> extras;
+};
+
+TEST_F(DialogDefinitionTest, DialogFiltersRecordsAndReadsItsOwnKeys)
+{
+    Write("Main.ini", "[IDC_SKIP]\ntype = CQZ_Static\nextra = no\n[IDC_KEEP]\ntype = CQZ_Static\nextra = yes\n");
+    FilteringDefinition definition;
+    ASSERT_TRUE(definition.Load(wideFolder_, L"Main.ini"));
+    ASSERT_EQ(definition.GetRecords().size(), 1u);
+    EXPECT_EQ(definition.GetRecords()[0].name, L"IDC_KEEP");
+    EXPECT_EQ(definition.extras, std::vector<std::wstring>{L"yes"});
+}
+
+} // namespace
