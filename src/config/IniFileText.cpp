@@ -1,5 +1,7 @@
 #include "config/IniFileText.h"
 
+#include "platform/FileNames.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -96,7 +98,7 @@ std::string CQZIniFileText::NativeName(const std::wstring& name)
         if (c == L'\\')
             c = L'/';
     }
-    return qz::platform::WideToMultiByte(qz::platform::CP_UTF8, path).value_or(std::string());
+    return qz::platform::NativeFileName(path);
 }
 
 bool CQZIniFileText::Exists(const std::wstring& name)
