@@ -81,36 +81,15 @@ std::wstring_view StylePrefix(const std::wstring& type)
     return {};
 }
 
-// Greedy naming as the constant table does it, but with a filter: window
-// styles share "WS_" with the extended styles whose bits overlap them.
+// Window styles share "WS_" with the extended styles whose bits overlap
+// them, so the names are filtered before the table names the word.
 std::wstring FormatWord(std::uint32_t value, std::wstring_view prefix, std::wstring_view familyPrefix,
                         std::wstring_view excludedPrefix)
 {
-    if (value == 0)
-        return L"0";
-    std::vector<const QzSymbolicConstantEntry*> candidates;
-    for (const QzSymbolicConstantEntry& entry : CQZSymbolicConstants::Instance().GetEntries()) {
-        const std::wstring_view name(entry.name);
+    return CQZSymbolicConstants::Instance().FormatFlags(value, [&](std::wstring_view name) {
         const bool named = name.starts_with(prefix) || (!familyPrefix.empty() && name.starts_with(familyPrefix));
-        if (!named || (!excludedPrefix.empty() && name.starts_with(excludedPrefix)))
-            continue;
-        if (entry.value != 0 && (entry.value & value) == entry.value)
-            candidates.push_back(&entry);
-    }
-    std::stable_sort(candidates.begin(), candidates.end(), [](const auto* a, const auto* b) {
-        return std::popcount(a->value) > std::popcount(b->value);
+        return named && (excludedPrefix.empty() || !name.starts_with(excludedPrefix));
     });
-    std::wstring text;
-    std::uint32_t covered = 0;
-    for (const QzSymbolicConstantEntry* entry : candidates) {
-        if ((entry->value & ~covered) == 0)
-            continue;
-        if (!text.empty())
-            text += L"|";
-        text += entry->name;
-        covered |= entry->value;
-    }
-    return text.empty() ? std::wstring(L"0") : text;
 }
 
 std::wstring StyleText(const QzDialogControlRecord& record)

@@ -62,12 +62,18 @@ std::uint32_t CQZSymbolicConstants::ParseFlags(std::wstring_view text) const
 
 std::wstring CQZSymbolicConstants::FormatFlags(std::uint32_t value, std::wstring_view prefix) const
 {
+    return FormatFlags(value, [prefix](std::wstring_view name) { return name.starts_with(prefix); });
+}
+
+std::wstring CQZSymbolicConstants::FormatFlags(std::uint32_t value,
+                                               const std::function<bool(std::wstring_view)>& accepts) const
+{
     if (value == 0)
         return L"0";
     std::vector<const QzSymbolicConstantEntry*> candidates;
     for (const QzSymbolicConstantEntry& entry : entries_) {
         const std::wstring_view name(entry.name);
-        if (entry.value != 0 && name.starts_with(prefix) && (entry.value & value) == entry.value &&
+        if (entry.value != 0 && accepts(name) && (entry.value & value) == entry.value &&
             std::none_of(candidates.begin(), candidates.end(),
                          [&](const QzSymbolicConstantEntry* seen) { return name == seen->name; }))
             candidates.push_back(&entry);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +43,8 @@ class CQZSymbolicConstants {
     /// joined by "|" (larger masks first); "0" for 0. Bits that no such name
     /// covers are left out. For writing flag words back into files.
     std::wstring FormatFlags(std::uint32_t value, std::wstring_view prefix) const;
+    /// The same, over the names `accepts` lets through.
+    std::wstring FormatFlags(std::uint32_t value, const std::function<bool(std::wstring_view)>& accepts) const;
 
   private:
     CQZSymbolicConstants();
