@@ -9,8 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <cwchar>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -58,11 +56,8 @@ CPatchInfo::~CPatchInfo() = default;
 
 void CPatchInfo::ParseResult(const QzOSAL::QzPath& path)
 {
-    std::ifstream file(qz::platform::NativeFileName(path.GetPath()), std::ios::binary);
-    if (!file)
-        return;
-    const std::string document((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    ParseResultDocument(document);
+    if (const auto document = qz::platform::ReadWholeFile(qz::platform::NativeFileName(path.GetPath())))
+        ParseResultDocument(*document);
 }
 
 void CPatchInfo::ParseResultDocument(std::string_view document)

@@ -6,6 +6,7 @@
 // bytes, so a name survives the round trip whatever it holds.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,8 @@ std::string NativeFileName(std::wstring_view name);
 
 /// A wide file name for bytes the file system gave us.
 std::wstring WideFileName(std::string_view bytes);
+
+/// The whole content of the file at `nativePath`; nothing when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& nativePath);
 
 }  // namespace qz::platform

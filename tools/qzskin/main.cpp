@@ -21,6 +21,7 @@
 #include "config/IniFileText.h"
 #include "config/QZIniFileReader.h"
 #include "platform/CodePage.h"
+#include "platform/FileNames.h"
 #include "platform/window/RenderTemplate.h"
 
 namespace {
@@ -204,17 +205,15 @@ int Render(int argc, char** argv)
     }
     if (rcFile.empty() || output.empty() || templateId < 0)
         return Usage();
-    std::ifstream in(rcFile, std::ios::binary);
-    if (!in) {
+    const std::optional<std::string> text = qz::platform::ReadWholeFile(rcFile);
+    if (!text) {
         std::fprintf(stderr, "qzskin: cannot read %s\n", rcFile.c_str());
         return 1;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
 
     std::string error;
     qz::platform::RenderedDialog rendered;
-    if (!qz::platform::RenderDialogTemplate(text.str(), rcFile, static_cast<qz::platform::UINT>(templateId),
+    if (!qz::platform::RenderDialogTemplate(*text, rcFile, static_cast<qz::platform::UINT>(templateId),
                                             language, static_cast<int>(dpi), output, error, &rendered)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;

@@ -4,6 +4,7 @@
 //   qz_rc -o OUT.cpp --symbol NAME [--depfile OUT.d] [-I DIR]... FILE.rc...
 //
 // Errors are printed as "file:line: error: reason" and the exit status is 1.
+#include "platform/FileNames.h"
 #include "platform/RcParser.h"
 
 #include <cstdio>
@@ -20,17 +21,6 @@ namespace fs = std::filesystem;
 using namespace qz::platform;
 
 namespace {
-
-std::optional<std::string> ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::string WideLiteral(const std::wstring& s)
 {
@@ -107,7 +97,7 @@ int main(int argc, char** argv)
     std::vector<RcResource> all;
     std::set<std::string> deps;
     for (const fs::path& input : inputs) {
-        std::optional<std::string> text = ReadFile(input);
+        std::optional<std::string> text = ReadWholeFile(input.string());
         if (!text) {
             std::cerr << input.string() << ": error: cannot read file\n";
             return 1;
@@ -122,7 +112,7 @@ int main(int argc, char** argv)
             dirs.insert(dirs.end(), includeDirs.begin(), includeDirs.end());
             for (const fs::path& dir : dirs) {
                 fs::path candidate = dir / name;
-                if (auto content = ReadFile(candidate)) {
+                if (auto content = ReadWholeFile(candidate.string())) {
                     resolved = candidate.lexically_normal().string();
                     return content;
                 }
@@ -181,7 +171,7 @@ int main(int argc, char** argv)
 
     // Write only on change, so dependants do not rebuild needlessly.
     std::string generated = out.str();
-    if (ReadFile(output) != generated) {
+    if (ReadWholeFile(output) != generated) {
         std::ofstream f(output, std::ios::binary | std::ios::trunc);
         f << generated;
         if (!f) {

@@ -5,6 +5,7 @@
 //
 // The template is looked up with the Windows language search (default
 // language 2057); --dpi sets the screen resolution (default 96).
+#include "platform/FileNames.h"
 #include "platform/window/RenderTemplate.h"
 
 #include <cstdlib>
@@ -56,17 +57,15 @@ int main(int argc, char** argv)
     if (rcFile.empty() || output.empty() || templateId < 0 || dpi == 0) {
         return Usage();
     }
-    std::ifstream in(rcFile, std::ios::binary);
-    if (!in) {
+    const std::optional<std::string> text = qz::platform::ReadWholeFile(rcFile);
+    if (!text) {
         std::cerr << rcFile << ": error: cannot read file\n";
         return 1;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
 
     std::string error;
     RenderedDialog rendered;
-    if (!RenderDialogTemplate(text.str(), rcFile, static_cast<UINT>(templateId), static_cast<LANGID>(lang),
+    if (!RenderDialogTemplate(*text, rcFile, static_cast<UINT>(templateId), static_cast<LANGID>(lang),
                               static_cast<int>(dpi), output, error, &rendered)) {
         std::cerr << error << "\n";
         return 1;

@@ -1,5 +1,7 @@
 #include "patchservice/xml/XMLDocumentParser.h"
 
+#include "platform/FileNames.h"
+
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -153,12 +155,9 @@ XMLDocumentParser::Status XMLDocumentParser::Parse(std::string_view bytes, Profi
 
 bool XMLDocumentParser::ReadFile(const std::string& fileName, std::string& bytes)
 {
-    bytes.clear();
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::optional<std::string> content = qz::platform::ReadWholeFile(fileName);
+    bytes = content ? std::move(*content) : std::string();
+    return content.has_value();
 }
 
 std::string XMLDocumentParser::Report(const Error& error, std::string_view source)

@@ -1,3 +1,4 @@
+#include "platform/FileNames.h"
 #include "platform/window/RenderTemplate.h"
 
 #include "platform/RcParser.h"
@@ -18,17 +19,6 @@ namespace qz::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::optional<std::string> ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Clears the DPI override however the rendering ends.
 struct DpiOverride {
@@ -62,7 +52,7 @@ bool RenderDialogTemplate(const std::string& rcText, const std::string& rcPath, 
                     }
                     fs::path p = fs::path(from).parent_path() / name;
                     resolved = p.string();
-                    return ReadFile(p);
+                    return ReadWholeFile(p.string());
                 });
     if (parsed.error) {
         error = parsed.error->ToString();
