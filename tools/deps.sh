@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
           libcurl4-openssl-dev libssl-dev openssl libxml2-dev
-          qt6-base-dev fonts-dejavu-core fonts-wqy-microhei osslsigncode)
+          qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-wqy-microhei osslsigncode)
 if [ "${1:-test}" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev libinih-dev)
 fi

@@ -1,0 +1,57 @@
+// The common base of the update library's dialogs: the template in the
+// user's language, the look from a definition file in the skin folder, the
+// DPI of the screen (capped) and the product name in the texts.
+#pragma once
+
+#include "gui/BeautyDialog.h"
+#include "osal/QzPath.h"
+
+#include <QzAutoUpdate/UpdateConfiguration2.h>
+
+#include <cstdint>
+#include <string>
+
+class CBaseDlg : public CQZ_BeautyDialog {
+  public:
+    /// The highest DPI the dialogs scale to (96 * 7 / 4).
+    static constexpr std::uint32_t kMaxDpi = 168;
+
+    /// `configuration` and `parent` may be null; `templateId` is not kept
+    /// (GetTemplateID answers it).
+    CBaseDlg(QzAutoUpdate::CUpdateConfiguration2* configuration, std::uint32_t templateId,
+             qz::platform::CWnd* parent);
+    ~CBaseDlg() override;
+
+    /// The template in the current language (then English (United Kingdom),
+    /// then any); -1 when it cannot be found or loaded.
+    std::intptr_t DoModal() override;
+    /// Registers the controls, loads the definition file, stretches the
+    /// main-area frame; concrete dialogs call it first.
+    BOOL OnInitDialog() override;
+
+    /// The folder whose "Dialogs" sub-folder holds the definition files.
+    QzOSAL::QzPath GetSkinFolder() const;
+    int GetDpi() const { return static_cast<int>(dpi_); }
+    /// Measures the screen's DPI again (96 when it cannot, at most kMaxDpi).
+    void MeasureDpi();
+
+    /// Replaces every "$TAVOR$" in the control's text by the product name.
+    void ReplaceProductPlaceholder(qz::platform::CWnd* control);
+    /// Shows or hides item `id`; no item, nothing done.
+    void ShowControl(int id, bool show);
+    /// Sets the check mark of item `id` when it is a CQZ_UniButton.
+    void SetCheck(int id, bool checked);
+
+    QzAutoUpdate::CUpdateConfiguration2* GetConfiguration() const { return configuration_; }
+
+  protected:
+    /// Hands the designer the dialog's control names, IDs and members.
+    virtual void RegisterControls() = 0;
+    virtual std::wstring GetDefinitionFileName() const = 0;
+    virtual std::uint32_t GetTemplateID() const = 0;
+
+    QzAutoUpdate::CUpdateConfiguration2* configuration_;
+    std::wstring placeholder_;
+    qz::platform::CWnd* parent_;
+    std::uint32_t dpi_ = 96;
+};
