@@ -6,6 +6,7 @@
 #include "platform/window/Dialog.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 /// Told when a skinned button of the dialog is clicked or toggled.
@@ -28,13 +29,15 @@ class CQZ_BeautyDialog : public qz::platform::CDialog,
     static constexpr std::uint32_t QZBDLG_FLG_CLOSE_BUTTON = 32U;
     static constexpr std::uint32_t QZBDLG_FLG_NO_DPI_ADAPTION = 0x40000000U;
 
-    /// A dialog from resource `templateId` skinned by `definitionFile`.
+    /// A dialog from resource `templateId` skinned by `definitionFile` (a
+    /// path; empty when the dialog calls Load itself). `creationFlags` are
+    /// the behaviour flags until the dialog template's "flags" replace them.
     CQZ_BeautyDialog(std::uint32_t templateId, std::wstring definitionFile, std::uint32_t creationFlags,
                      qz::platform::CWnd* parent = nullptr);
     ~CQZ_BeautyDialog() override;
 
     /// Applies the run-time flags of the dialog template.
-    BOOL OnInitDialog() override;
+    qz::platform::BOOL OnInitDialog() override;
     void OnCancel() override;
 
     /// With flag 1 shows "text1text2" in a message box; with flag 2 ends the
@@ -62,12 +65,31 @@ class CQZ_BeautyDialog : public qz::platform::CDialog,
     /// QZBDLG_FLG_NO_DPI_ADAPTION).
     bool AdaptsToDpi() const;
 
+    /// Takes the behaviour flags ("flags", when the template gives them)
+    /// and the look (background colour and image) from the dialog's
+    /// template; null keeps the flags and the plain look.
+    void ApplyDialogTemplate(const CQZControlTemplate* dialogTemplate);
+    /// The background colour in force (0x00BBGGRR), or -1 for none.
+    long long GetBackgroundColor() const { return backgroundColor_; }
+    /// Whether a background image was loaded.
+    bool HasBackgroundImage() const;
+
   protected:
     qz::platform::LRESULT WindowProc(qz::platform::UINT msg, qz::platform::WPARAM wParam,
                                      qz::platform::LPARAM lParam) override;
 
   private:
+    struct Look;
+    class Events;
+    friend class Events;
+
+    /// The dialog's own key handling in front of the dialog manager's; true
+    /// when the key is used up.
+    bool FilterKey(std::uint32_t virtualKey);
+
     std::wstring definitionFile_;
     std::uint32_t creationFlags_;
     std::uint32_t dialogFlags_ = 0;
+    long long backgroundColor_ = -1;
+    std::unique_ptr<Look> look_;
 };

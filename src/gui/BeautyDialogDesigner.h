@@ -80,10 +80,30 @@ class CQZ_BeautyDialogDesigner : public CQZ_BeautyDialogDesignerListenerAccu, pu
     /// A record of type "unknown": the dialog's object for `name`, or null.
     virtual qz::platform::CWnd* LookupCustomControl(const std::wstring& name);
 
+    /// A record of type "unknown" is written back with the type the dialog
+    /// names here ("unknown" unless it knows better).
+    virtual std::wstring GetUnknownControlType(const std::wstring& name) const;
+
+    /// Moves and sizes the controls by the alignment rules; the dialog
+    /// calls it whenever its size changes.
+    void ApplyLayout();
+
+    /// A rectangle of the file in device pixels (scaled by dpi / 96 when
+    /// the dialog adapts to DPI), and back.
+    qz::platform::RECT ToDevice(const QzDialogRect& rect) const;
+    QzDialogRect FromDevice(const qz::platform::RECT& rect) const;
+
+    /// The ID of the close button made for QZBDLG_FLG_CLOSE_BUTTON; 0 when
+    /// there is none.
+    std::uint32_t GetCloseButtonId() const { return closeButtonId_; }
+
     /// The layout made at load time; null before.
     CQZLayoutManager* GetLayoutManager() const { return layout_.get(); }
     /// The dialog being skinned; null before Load.
     qz::platform::CWnd* GetDesignedWindow() const { return window_; }
+    /// The window handle the last Load worked on (null before), so that a
+    /// dialog shown again knows it has not been skinned yet.
+    qz::platform::HWND GetLoadedWindowHandle() const { return loadedWindow_; }
 
     /// Process-wide: the number of definition files kept open (readers are
     /// closed, least recently used first, down to 80 % of it).
@@ -91,6 +111,13 @@ class CQZ_BeautyDialogDesigner : public CQZ_BeautyDialogDesignerListenerAccu, pu
     static std::size_t GetDefinitionPoolLimit();
     /// Number of readers in the pool now.
     static std::size_t GetDefinitionPoolSize();
+
+  protected:
+    void OnDialogSectionRead() override;
+    void OnTemplateFilesLoaded() override;
+    QzDialogRect GetSavedDialogPosition() const override;
+    QzDialogRect GetSavedControlPosition(const QzDialogControlRecord& record) const override;
+    std::wstring GetSavedControlType(const QzDialogControlRecord& record) const override;
 
   private:
     struct NameRecord {
@@ -104,4 +131,20 @@ class CQZ_BeautyDialogDesigner : public CQZ_BeautyDialogDesignerListenerAccu, pu
     std::unique_ptr<CQZLayoutManager> layout_;
     // Skinned control objects the designer made for items without a member.
     std::vector<std::unique_ptr<qz::platform::CWnd>> ownedControls_;
+    std::uint32_t closeButtonId_ = 0;
+    qz::platform::HWND loadedWindow_ = nullptr;
+
+    CQZ_BeautyDialog* Dialog() const;
+    bool AdaptsToDpi() const;
+    std::uint32_t FindFreeControlId() const;
+    const NameRecord* FindName(const std::wstring& name) const;
+    bool CreateCustom(QzDialogControlRecord& record, const CQZControlTemplate* controlTemplate);
+    qz::platform::CWnd* BuildWindow(QzDialogControlRecord& record, std::uint32_t id,
+                                    const CQZControlTemplate* controlTemplate);
+    void CreateCloseButton(const CQZControlTemplate* dialogTemplate);
+    void PlaceCloseButton();
+    void ReadAlignmentRules(CQZIniFileReader& reader);
+    void SizeDialog();
+    void HideUnlistedControls();
+    qz::platform::HWND ResolveControl(const std::wstring& name) const;
 };

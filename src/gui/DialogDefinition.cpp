@@ -15,6 +15,7 @@
 #include "config/QZIniFileReader.h"
 #include "config/QzStringMap.h"
 #include "gui/ControlTemplateCache.h"
+#include "gui/DefinitionFilePool.h"
 #include "gui/GuiErrorLog.h"
 #include "gui/SymbolicConstants.h"
 #include "osal/QzPath.h"
@@ -176,6 +177,7 @@ void CQZDialogDefinition::Reset()
     controlTemplateFile_.clear();
     dialogControlTemplateFile_.clear();
     generalControlsFile_.clear();
+    generalControlsPath_.clear();
     dialogIniFlagsText_.clear();
     dialogIniFlags_ = 0;
     controlTemplates_.reset();
@@ -189,19 +191,27 @@ bool CQZDialogDefinition::Load(const std::wstring& folder, const std::wstring& f
     if (fileName.empty())
         return false;
     path_ = FindFile(folder, fileName, searchFolders_);
-    // The reader opens a missing file as an empty one; a definition must exist.
-    CQZIniFileReader reader;
-    if (!IsFile(path_) || !reader.Open(path_.c_str())) {
+    const std::shared_ptr<CQZIniFileReader> reader = OpenPooled(path_);
+    if (!reader) {
         CQZGuiErrorLog::Report(L"CQZ_BeautyDialogDesigner: cannot open " + path_);
         path_.clear();
         Reset();
         return false;
     }
-    if (LoadFromIni(reader))
+    const CQZDefinitionFilePool::ScopedLock locked(path_);
+    if (LoadFromIni(*reader))
         return true;
     // A half-read file must not be written back.
     path_.clear();
     return false;
+}
+
+std::shared_ptr<CQZIniFileReader> CQZDialogDefinition::OpenPooled(const std::wstring& path)
+{
+    // The reader opens a missing file as an empty one; a definition must exist.
+    if (!IsFile(path))
+        return nullptr;
+    return CQZDefinitionFilePool::Instance().Acquire(path);
 }
 
 bool CQZDialogDefinition::LoadTemplates(const std::wstring& folder)
@@ -237,19 +247,21 @@ bool CQZDialogDefinition::LoadFromIni(CQZIniFileReader& reader)
     generalControlsFile_ = Read(reader, section, L"generalControlsFile", size);
     dialogIniFlagsText_ = Read(reader, section, L"dialogIniFlags", size);
     dialogIniFlags_ = CQZSymbolicConstants::Instance().ParseFlags(dialogIniFlagsText_);
+    OnDialogSectionRead();
 
     const std::wstring folder = QzOSAL::QzPath(path_).GetFolder();
     if (!LoadTemplates(folder))
         return false;
+    OnTemplateFilesLoaded();
 
     if (!generalControlsFile_.empty()) {
         const bool glass = glassFrame_ && (dialogIniFlags_ & QZBDD_FLAG_IGNORE_VISTA_GLASS_FRAME) == 0;
         const std::wstring generalPath =
             FindFile(folder, glass ? std::wstring(kGlassGeneralControlsFile) : generalControlsFile_, searchFolders_);
-        CQZIniFileReader general;
-        if (IsFile(generalPath) && general.Open(generalPath.c_str()))
-            ReadControlSections(general, true);
-        else
+        if (const std::shared_ptr<CQZIniFileReader> general = OpenPooled(generalPath)) {
+            generalControlsPath_ = generalPath;
+            ReadControlSections(*general, true);
+        } else
             CQZGuiErrorLog::Report(L"CQZ_BeautyDialogDesigner: cannot open " + generalPath);
     }
     ReadControlSections(reader, false);
@@ -348,7 +360,7 @@ std::wstring CQZDialogDefinition::FormatText() const
     out += L"name\t\t\t\t\t\t= " + name_ + L"\n";
     out += L"text\t\t\t\t\t\t= " + text_ + L"\n";
     out += L"template\t\t\t\t\t= " + template_ + L"\n";
-    out += L"position\t\t\t\t\t= " + FormatRect(position_) + L"\n";
+    out += L"position\t\t\t\t\t= " + FormatRect(GetSavedDialogPosition()) + L"\n";
     out += L"controlTemplateFile\t\t\t= " + controlTemplateFile_ + L"\n";
     if (!dialogControlTemplateFile_.empty())
         out += L"dialogControlTemplateFile\t= " + dialogControlTemplateFile_ + L"\n\n";
@@ -361,12 +373,12 @@ std::wstring CQZDialogDefinition::FormatText() const
         if (record.fromGeneralControls || !record.created)
             continue;
         out += L"\n[" + record.name + L"]\n\n";
-        out += L"type            =             " + record.type + L"\n";
+        out += L"type            =             " + GetSavedControlType(record) + L"\n";
         out += L"template        =             " + record.templateName + L"\n";
         out += L"text            =             " + record.text + L"\n";
         out += L"style           =             " + StyleText(record) + L"\n";
         out += L"styleEx         =             " + StyleExText(record) + L"\n";
-        out += L"position        =             " + FormatRect(record.position) + L"\n";
+        out += L"position        =             " + FormatRect(GetSavedControlPosition(record)) + L"\n";
         out += record.create ? L"create          =             create\n" : L"create          =             subclass\n";
     }
     if (!alignmentLines_.empty()) {
@@ -383,7 +395,8 @@ std::wstring CQZDialogDefinition::FormatText() const
 
 bool CQZDialogDefinition::Save(std::wstring& path, std::wstring& backupPath)
 {
-    if (path_.empty())
+    // Only what a pooled reader holds is known well enough to be rewritten.
+    if (path_.empty() || !CQZDefinitionFilePool::Instance().Contains(path_))
         return false;
     path = path_;
     const QzOSAL::QzPath file(path_);
@@ -423,7 +436,7 @@ bool CQZDialogDefinition::Save(std::wstring& path, std::wstring& backupPath)
     if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         return false;
     out.close();
-    // Later opens must see the new text, not the cached old one.
-    CQZIniFileReader::ClearCache(false);
+    // Later loads must read the new text, not the pooled or cached old one.
+    CQZDefinitionFilePool::Instance().Drop(path_);
     return static_cast<bool>(out);
 }

@@ -13,6 +13,9 @@
 #include "gui/ControlTemplateFile.h"
 
 class CQZIniFileReader;
+namespace qz::platform {
+class CWnd;
+}
 
 /// A rectangle as the file writes it: left, top, right, bottom.
 struct QzDialogRect {
@@ -52,6 +55,8 @@ struct QzDialogControlRecord {
     bool created = false;
     /// Numeric ID, resolved when the control is built.
     std::uint32_t controlId = 0xFFFFFFFFU;
+    /// The window object once the control is built (not owned).
+    qz::platform::CWnd* window = nullptr;
 };
 
 class CQZDialogDefinition {
@@ -93,8 +98,9 @@ class CQZDialogDefinition {
     /// The general controls file used with the glass frame.
     static constexpr const wchar_t* kGlassGeneralControlsFile = L"generalControls_vistaDialog.ini";
 
-    /// Finds and reads the definition file. False for an empty name, a file
-    /// that does not exist or cannot be read, or a failing LoadFromIni.
+    /// Finds and reads the definition file through the definition-file
+    /// pool. False for an empty name, a file that does not exist or cannot
+    /// be read, or a failing LoadFromIni.
     bool Load(const std::wstring& folder, const std::wstring& fileName);
     /// Reads the [dialog] section, the template files it names, the control
     /// sections (of the general controls file first) and the alignment
@@ -138,9 +144,31 @@ class CQZDialogDefinition {
     /// Lines of ALIGNMENT1 to ALIGNMENT9: the header, then "key=value".
     const std::vector<std::wstring>& GetAlignmentLines() const { return alignmentLines_; }
 
+    /// The general controls file whose sections were read; empty when none.
+    const std::wstring& GetGeneralControlsPath() const { return generalControlsPath_; }
+
     /// Four integers as the file writes positions (commas as blanks);
     /// missing numbers are 0, values beyond int are clamped.
     static QzDialogRect ParsePosition(const std::wstring& text);
+
+  protected:
+    /// Called by LoadFromIni once the [dialog] section is read.
+    virtual void OnDialogSectionRead() {}
+    /// Called by LoadFromIni once the template files it names are loaded,
+    /// before the control sections are read.
+    virtual void OnTemplateFilesLoaded() {}
+    /// What Save writes as the dialog's position; the stored one here.
+    virtual QzDialogRect GetSavedDialogPosition() const { return position_; }
+    /// What Save writes as a control's position; the stored one here.
+    virtual QzDialogRect GetSavedControlPosition(const QzDialogControlRecord& record) const
+    {
+        return record.position;
+    }
+    /// What Save writes as a control's type; a dialog names the type of
+    /// its "unknown" records.
+    virtual std::wstring GetSavedControlType(const QzDialogControlRecord& record) const { return record.type; }
+    /// Opens a file of the definition through the definition-file pool.
+    static std::shared_ptr<CQZIniFileReader> OpenPooled(const std::wstring& path);
 
   private:
     void Reset();
@@ -159,6 +187,7 @@ class CQZDialogDefinition {
     std::wstring controlTemplateFile_;
     std::wstring dialogControlTemplateFile_;
     std::wstring generalControlsFile_;
+    std::wstring generalControlsPath_;
     std::wstring dialogIniFlagsText_;
     std::uint32_t dialogIniFlags_ = 0;
     std::shared_ptr<CQZControlTemplateFile> controlTemplates_;
