@@ -13,6 +13,9 @@
 
 class CBaseDlg : public CQZ_BeautyDialog {
   public:
+    /// The window system's BOOL, for the OnInitDialog of derived dialogs.
+    using BOOL = qz::platform::BOOL;
+
     /// The highest DPI the dialogs scale to (96 * 7 / 4).
     static constexpr std::uint32_t kMaxDpi = 168;
 
@@ -31,6 +34,7 @@ class CBaseDlg : public CQZ_BeautyDialog {
 
     /// The folder whose "Dialogs" sub-folder holds the definition files.
     QzOSAL::QzPath GetSkinFolder() const;
+    /// The DPI the dialog scales to.
     int GetDpi() const { return static_cast<int>(dpi_); }
     /// Measures the screen's DPI again (96 when it cannot, at most kMaxDpi).
     void MeasureDpi();
@@ -42,12 +46,15 @@ class CBaseDlg : public CQZ_BeautyDialog {
     /// Sets the check mark of item `id` when it is a CQZ_UniButton.
     void SetCheck(int id, bool checked);
 
+    /// The host's configuration; null when there is none.
     QzAutoUpdate::CUpdateConfiguration2* GetConfiguration() const { return configuration_; }
 
   protected:
     /// Hands the designer the dialog's control names, IDs and members.
     virtual void RegisterControls() = 0;
+    /// The definition file's name inside the skin's "Dialogs" folder.
     virtual std::wstring GetDefinitionFileName() const = 0;
+    /// The resource ID of the dialog template.
     virtual std::uint32_t GetTemplateID() const = 0;
 
     QzAutoUpdate::CUpdateConfiguration2* configuration_;

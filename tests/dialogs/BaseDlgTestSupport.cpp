@@ -1,0 +1,108 @@
+#include "BaseDlgTestSupport.h"
+
+#include "dialogs/Languages.h"
+#include "platform/window/WindowQt.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include <unistd.h>
+
+namespace qz::test {
+
+bool RequireDialogGui()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return platform::EnsureGuiApplication();
+}
+
+ScopedCurrentConfiguration::ScopedCurrentConfiguration(QzAutoUpdate::CUpdateConfiguration2* configuration)
+{
+    dialogs::SetConfigurationSource([configuration] { return configuration; });
+}
+
+ScopedCurrentConfiguration::~ScopedCurrentConfiguration()
+{
+    dialogs::SetConfigurationSource({});
+}
+
+namespace {
+
+// Waits, one idle turn at a time, until the dialog's window exists.
+void WhenShown(platform::CDialog& dialog, std::function<void(platform::CDialog&)> act, int turnsLeft)
+{
+    QTimer::singleShot(0, QCoreApplication::instance(), [&dialog, act, turnsLeft] {
+        if (platform::IsWindow(dialog.m_hWnd) || turnsLeft == 0) {
+            act(dialog);
+        } else {
+            WhenShown(dialog, act, turnsLeft - 1);
+        }
+    });
+}
+
+} // namespace
+
+std::intptr_t RunModal(platform::CDialog& dialog, std::function<void(platform::CDialog&)> act)
+{
+    WhenShown(dialog, std::move(act), 100);
+    return dialog.DoModal();
+}
+
+void ClickItem(platform::HWND dialog, int id)
+{
+    QWidget* w = platform::WidgetFromHandle(platform::GetDlgItem(dialog, id));
+    ASSERT_NE(w, nullptr) << "no item " << id;
+    const QPointF local(w->width() / 2.0, w->height() / 2.0);
+    const QPointF global = w->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &release);
+}
+
+void PressKey(platform::HWND window, int qtKey)
+{
+    QWidget* w = platform::WidgetFromHandle(window);
+    ASSERT_NE(w, nullptr);
+    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &press);
+}
+
+void CloseBox(platform::HWND window)
+{
+    QWidget* w = platform::WidgetFromHandle(window);
+    ASSERT_NE(w, nullptr);
+    w->close();
+}
+
+std::wstring WriteTempFile(const std::string& name, const std::string& bytes)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qz_dialogs_test_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path path = folder / name;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return path.wstring();
+}
+
+} // namespace qz::test
+
+// The application lives until the process ends, so fontconfig's caches are
+// never released; they are not leaks of ours. Weak, so that another test
+// file of this program may bring the same list.
+extern "C" __attribute__((weak, visibility("default"), used)) const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
