@@ -1,5 +1,6 @@
 // qzskin ini FILE [--save OUT [--encoding ansi|utf16le|utf16be] [--plain]]
-// qzskin render --rc FILE.rc --template ID [--lang CODE] [--dpi N] -o OUT.png
+// qzskin render --rc FILE.rc --template ID [--lang CODE] [--dpi N] [--ini DEFINITION.ini] -o OUT.png
+// qzskin check FOLDER
 //
 // Without --save, prints what the INI reader sees in FILE as JSON: the
 // encoding, header lines, sections in order with their entries (keys in the
@@ -10,6 +11,14 @@
 // render builds a dialog template of a resource script offscreen, as the
 // library would show it, and writes a PNG. --lang takes a language ID or a
 // code such as de-DE (default en-GB), --dpi the screen resolution (default 96).
+// With --ini the dialog is skinned by that definition file first.
+//
+// check reads the skin in FOLDER (its definition files in FOLDER/Dialogs, or
+// in FOLDER itself) as the dialog designer does and prints one line for
+// everything that would not apply; the exit status is 0 only for a clean
+// skin. Besides the library's control types, a control section may name the
+// types the update dialogs make in their own hooks: "WebBrowser" (the update
+// dialog's description pane) and "unknown" (an object the dialog looks up).
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +26,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include <QLoggingCategory>
+#include <QString>
+
+#include "SkinCheck.h"
+#include "SkinnedRender.h"
 #include "config/IniFileText.h"
 #include "config/QZIniFileReader.h"
 #include "platform/CodePage.h"
@@ -29,7 +44,9 @@ namespace {
 int Usage()
 {
     std::fputs("usage: qzskin ini FILE [--save OUT [--encoding ansi|utf16le|utf16be] [--plain]]\n"
-               "       qzskin render --rc FILE.rc --template ID [--lang CODE] [--dpi N] -o OUT.png\n",
+               "       qzskin render --rc FILE.rc --template ID [--lang CODE] [--dpi N] [--ini DEFINITION.ini]\n"
+               "                     -o OUT.png\n"
+               "       qzskin check FOLDER\n",
                stderr);
     return 2;
 }
@@ -177,6 +194,7 @@ int Render(int argc, char** argv)
 {
     std::string rcFile;
     std::string output;
+    std::string definition;
     long templateId = -1;
     std::uint16_t language = qz::platform::kFallbackLanguage;
     long dpi = 96;
@@ -190,6 +208,8 @@ int Render(int argc, char** argv)
             rcFile = value;
         } else if (option == "-o") {
             output = value;
+        } else if (option == "--ini") {
+            definition = value;
         } else if (option == "--lang") {
             language = ParseLanguage(value);
             if (language == 0)
@@ -213,8 +233,14 @@ int Render(int argc, char** argv)
 
     std::string error;
     qz::platform::RenderedDialog rendered;
-    if (!qz::platform::RenderDialogTemplate(*text, rcFile, static_cast<qz::platform::UINT>(templateId),
-                                            language, static_cast<int>(dpi), output, error, &rendered)) {
+    const bool ok =
+        definition.empty()
+            ? qz::platform::RenderDialogTemplate(*text, rcFile, static_cast<qz::platform::UINT>(templateId), language,
+                                                 static_cast<int>(dpi), output, error, &rendered)
+            : RenderSkinnedDialog(*text, rcFile, static_cast<qz::platform::UINT>(templateId), language,
+                                  static_cast<int>(dpi), qz::platform::WideFileName(definition), output, error,
+                                  &rendered);
+    if (!ok) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
@@ -224,12 +250,35 @@ int Render(int argc, char** argv)
     return 0;
 }
 
+std::string Utf8(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        AppendUtf8(out, static_cast<char32_t>(c));
+    return out;
+}
+
+int Check(int argc, char** argv)
+{
+    if (argc != 3)
+        return Usage();
+    // Every fault is reported once, in the check's own words.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.svg.warning=false"));
+    CQzSkinCheck check(qz::platform::WideFileName(argv[2]));
+    const std::vector<QzSkinFinding>& findings = check.Run();
+    for (const QzSkinFinding& finding : findings)
+        std::printf("%s\n", Utf8(finding.Format()).c_str());
+    return findings.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "render") == 0)
         return Render(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "check") == 0)
+        return Check(argc, argv);
     if (argc < 3 || std::strcmp(argv[1], "ini") != 0)
         return Usage();
     const std::wstring file = Wide(argv[2]);

@@ -1,0 +1,235 @@
+// The default skin on the update dialogs' own templates, in every language
+// and at 96 and 168 DPI: every control section finds its control, and the
+// controls the skin places itself stay inside the dialog, clear of the
+// others, with room for their texts.
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "gui/BeautyDialog.h"
+#include "platform/CodePage.h"
+#include "platform/FileNames.h"
+#include "platform/RcParser.h"
+#include "platform/window/WindowQt.h"
+#include "platform/window/WindowSystem.h"
+
+using namespace qz::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kSkin = QZ_SKIN_DIR;
+const fs::path kScripts = kSkin / ".." / "src" / "dialogs" / "res";
+
+using ControlNames = std::vector<std::pair<std::wstring, std::uint32_t>>;
+
+// A skinned dialog that knows its controls by the names of resource.h.
+class SkinnedTemplate : public CQZ_BeautyDialog, private CQZ_BeautyDialogDesignerListener {
+  public:
+    SkinnedTemplate(UINT id, const fs::path& definition, ControlNames names)
+        : CQZ_BeautyDialog(id, WideFileName(definition.string()), 0), names_(std::move(names))
+    {
+        AddDesignerListener(this);
+    }
+    ~SkinnedTemplate() override { RemoveDesignerListener(this); }
+
+    BOOL OnInitDialog() override
+    {
+        for (const auto& [name, id] : names_)
+            RegisterControl(name, id, nullptr, 0);
+        return CQZ_BeautyDialog::OnInitDialog();
+    }
+    bool loaded = false;
+
+  private:
+    void OnLoadEnded(bool ok) override { loaded = ok; }
+    ControlNames names_;
+};
+
+struct Script {
+    std::string file;
+    LANGID language;
+    std::vector<RcResource> resources;
+};
+
+ControlNames ReadNames()
+{
+    ControlNames names{{L"IDOK", 1}, {L"IDCANCEL", 2}};
+    const std::string header = ReadWholeFile((kScripts / "resource.h").string()).value_or("");
+    static const std::regex define(R"(#define[ \t]+(IDC_[A-Z0-9_]+)[ \t]+([0-9]+))");
+    for (auto it = std::sregex_iterator(header.begin(), header.end(), define); it != std::sregex_iterator();
+         ++it)
+        names.emplace_back(WideFileName((*it)[1].str()),
+                           static_cast<std::uint32_t>(std::stoul((*it)[2].str())));
+    return names;
+}
+
+std::vector<Script> ReadScripts()
+{
+    std::vector<Script> scripts;
+    for (const auto& entry : fs::directory_iterator(kScripts)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".rc")
+            continue;
+        const std::string text = ReadWholeFile(entry.path().string()).value_or("");
+        RcParseResult parsed = ParseRc(text, entry.path().string(),
+                                       [](const std::string& include, bool angled, const std::string& from,
+                                          std::string& resolved) -> std::optional<std::string> {
+                                           if (angled)
+                                               return std::nullopt;
+                                           resolved = (fs::path(from).parent_path() / include).string();
+                                           return ReadWholeFile(resolved);
+                                       });
+        EXPECT_FALSE(parsed.error) << name;
+        // lang_<id>_<code>.rc
+        const LANGID language = static_cast<LANGID>(std::stoul(name.substr(5)));
+        scripts.push_back({name, language, std::move(parsed.resources)});
+    }
+    std::sort(scripts.begin(), scripts.end(),
+              [](const Script& a, const Script& b) { return a.file < b.file; });
+    return scripts;
+}
+
+RECT ClientRectOf(HWND dialog, HWND child)
+{
+    RECT rect;
+    GetWindowRect(child, &rect);
+    POINT topLeft{rect.left, rect.top};
+    POINT bottomRight{rect.right, rect.bottom};
+    ScreenToClient(dialog, &topLeft);
+    ScreenToClient(dialog, &bottomRight);
+    return RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+}
+
+bool Overlap(const RECT& a, const RECT& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+std::string Text(const std::wstring& text)
+{
+    return WideToMultiByte(CP_UTF8, text).value_or("?");
+}
+
+// The display resolution of one build, undone however the build ends.
+struct DpiScope {
+    explicit DpiScope(int dpi)
+    {
+        SetDisplayDpiOverride(dpi);
+        CQZ_BeautyDialog::SetDpiScaling(true, dpi, dpi);
+    }
+    ~DpiScope()
+    {
+        CQZ_BeautyDialog::SetDpiScaling(false, 96, 96);
+        SetDisplayDpiOverride(0);
+    }
+};
+
+// Builds `templateId` of every script at both resolutions with `definition`
+// and hands each built dialog to `check`.
+template <class Check> void ForEveryLanguage(UINT templateId, const char* definition, Check check)
+{
+    ASSERT_TRUE(EnsureGuiApplication());
+    static const std::vector<Script> scripts = ReadScripts();
+    static const ControlNames names = ReadNames();
+    ASSERT_EQ(scripts.size(), 22U);
+    for (const Script& script : scripts) {
+        const RcResource* found = nullptr;
+        for (const RcResource& r : script.resources) {
+            if (r.type == ResName::Ordinal(RT_DIALOG) &&
+                r.id == ResName::Ordinal(static_cast<std::uint16_t>(templateId)))
+                found = &r;
+        }
+        ASSERT_NE(found, nullptr) << script.file;
+        for (const int dpi : {96, 168}) {
+            SCOPED_TRACE(script.file + " at " + std::to_string(dpi) + " DPI");
+            const DpiScope scope(dpi);
+            SkinnedTemplate dialog(templateId, kSkin / "Dialogs" / definition, names);
+            ASSERT_TRUE(dialog.InitModalIndirect(found->data));
+            ASSERT_TRUE(dialog.Create());
+            EXPECT_TRUE(dialog.loaded);
+            check(dialog, dpi);
+            dialog.DestroyWindow();
+        }
+    }
+}
+
+// Every section of a library control type has its control; the sections
+// that give a position keep their control inside the client area, away
+// from every other control, and wide and tall enough for its text.
+void CheckPlacedControls(SkinnedTemplate& dialog, int dpi)
+{
+    const HWND hwnd = dialog.GetSafeHwnd();
+    RECT client;
+    GetClientRect(hwnd, &client);
+    for (const QzDialogControlRecord& record : dialog.GetRecords()) {
+        if (record.type == L"WebBrowser")
+            continue;
+        EXPECT_TRUE(record.created) << Text(record.name);
+        if (!record.created || record.position.IsEmpty())
+            continue;
+        const HWND control = record.window->GetSafeHwnd();
+        const RECT rect = ClientRectOf(hwnd, control);
+        EXPECT_TRUE(rect.left >= client.left && rect.top >= client.top && rect.right <= client.right &&
+                    rect.bottom <= client.bottom)
+            << Text(record.name) << " lies outside the client area";
+        for (const HWND other : GetChildWindows(hwnd)) {
+            if (other != control)
+                EXPECT_FALSE(Overlap(rect, ClientRectOf(hwnd, other)))
+                    << Text(record.name) << " overlaps " << Text(GetWindowTextW(other));
+        }
+        QWidget* widget = WidgetFromHandle(control);
+        ASSERT_NE(widget, nullptr);
+        std::wstring text = GetWindowTextW(control);
+        text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
+        const QFontMetrics metrics(widget->font());
+        const int padding = MulDiv(8, dpi, 96);
+        EXPECT_LE(metrics.horizontalAdvance(QString::fromStdWString(text)) + padding, rect.right - rect.left)
+            << Text(record.name) << ": " << Text(text);
+        EXPECT_LE(metrics.height(), rect.bottom - rect.top) << Text(record.name);
+    }
+}
+
+TEST(DefaultSkin, InstallAndViewerLayoutsHoldInEveryLanguage)
+{
+    ForEveryLanguage(1004, "Install.ini", CheckPlacedControls);
+    ForEveryLanguage(1023, "CRMViewer.ini", CheckPlacedControls);
+    ForEveryLanguage(102, "Progress.ini", CheckPlacedControls);
+}
+
+// The description pane is made by the update dialog in the room it gains
+// when it grows by 200 units: below every control of the template and
+// inside the grown client area.
+TEST(DefaultSkin, DescriptionPaneFitsTheGrownUpdateDialog)
+{
+    ForEveryLanguage(1002, "Update.ini", [](SkinnedTemplate& dialog, int dpi) {
+        CheckPlacedControls(dialog, dpi);
+        const HWND hwnd = dialog.GetSafeHwnd();
+        RECT client;
+        GetClientRect(hwnd, &client);
+        const auto browser =
+            std::find_if(dialog.GetRecords().begin(), dialog.GetRecords().end(),
+                         [](const QzDialogControlRecord& r) { return r.name == L"IDC_BROWSER"; });
+        ASSERT_NE(browser, dialog.GetRecords().end());
+        EXPECT_TRUE(browser->complete);
+        EXPECT_TRUE(browser->create);
+        const RECT pane{MulDiv(browser->position.left, dpi, 96), MulDiv(browser->position.top, dpi, 96),
+                        MulDiv(browser->position.right, dpi, 96), MulDiv(browser->position.bottom, dpi, 96)};
+        EXPECT_GE(pane.left, client.left);
+        EXPECT_LE(pane.right, client.right);
+        EXPECT_LE(pane.bottom, client.bottom + MulDiv(200, dpi, 96));
+        for (const HWND other : GetChildWindows(hwnd))
+            EXPECT_GE(pane.top, ClientRectOf(hwnd, other).bottom) << Text(GetWindowTextW(other));
+    });
+}
+
+} // namespace
