@@ -1,5 +1,8 @@
 #include "update/Updater.h"
 
+#include "dialogs/DlgInstall.h"
+#include "dialogs/DlgProgress.h"
+#include "dialogs/DlgUpdate.h"
 #include "patchservice/PatchOnline.h"
 #include "patchservice/TavorHttpTransfer.h"
 #include "platform/FileNames.h"
@@ -19,6 +22,10 @@
 using QzAutoUpdate::CUpdateConfiguration2;
 
 namespace {
+
+// End codes of the update and progress dialogs that lead on.
+constexpr std::intptr_t kUpdateNow = 0;
+constexpr std::intptr_t kProgressVerified = 1;
 
 // Set by the cancel paths, read by every worker and by the download's
 // progress receiver. Each new updater starts with it clear (see CUpdater).
@@ -185,8 +192,31 @@ std::uint32_t CUpdater::RunUpdate()
         // even when nothing was found (then 0.0.0.0).
         configuration_->SetPatchVersion(patchInfo_.GetVersion().ToString().c_str());
     } else {
-        Log(L"CUpdater::RunUpdate(): the update dialogs are not available in this build.");
-        return QzAutoUpdate::kResultFailed;
+        qz::platform::CWnd* owner = OwnerWindow();
+        {
+            CDlgUpdate dialog(configuration_, this, owner);
+            const std::intptr_t end = dialog.DoModal();
+            if (end < 0)
+                Log(L"CUpdater::RunUpdate(): the update dialog could not be shown.");
+            // Closed before the query ended: the query still fills this
+            // updater, so it must be over before the next step.
+            JoinWorker();
+            configuration_->SetShowAgain(!dialog.IsDontShowAgain());
+            accepted = end == kUpdateNow;
+            if (accepted && configuration_->IsCrmOptionVisible() == 1) {
+                configuration_->SetSendCrmData(dialog.IsSendCrmData());
+                states->SetCrmUploadWanted(dialog.IsSendCrmData());
+            }
+        }
+        if (accepted) {
+            CDlgProgress progress(configuration_, this, owner);
+            const std::intptr_t end = progress.DoModal();
+            // A second Cancel closes the dialog while a step still runs; the
+            // step stops at its next look at the cancel flag.
+            JoinWorker();
+            if (end != kProgressVerified)
+                result_ = QzAutoUpdate::kResultTransferFailed;
+        }
     }
     std::uint32_t result = result_;
     AskInstallTime(result, accepted);
@@ -197,11 +227,22 @@ void CUpdater::AskInstallTime(std::uint32_t& result, bool accepted)
 {
     if (!accepted || IsCancelRequested() || result != QzAutoUpdate::kResultSuccess || configuration_ == nullptr)
         return;
-    if (configuration_->IsInstallDialogEnabled() == 1) {
-        Log(L"CUpdater::AskInstallTime(): the install dialog is not available in this build.");
+    if (configuration_->IsInstallDialogEnabled() != 1) {
+        result = QzAutoUpdate::kResultInstallNow;
         return;
     }
-    result = QzAutoUpdate::kResultInstallNow;
+    CDlgInstall dialog(configuration_, OwnerWindow());
+    const std::intptr_t end = dialog.DoModal();
+    if (end < 0) {
+        Log(L"CUpdater::AskInstallTime(): the install dialog could not be shown.");
+        return;
+    }
+    result = static_cast<std::uint32_t>(end);
+}
+
+qz::platform::CWnd* CUpdater::OwnerWindow() const
+{
+    return qz::platform::CWnd::FromHandle(qz::platform::HandleFromHostWindow(configuration_->GetParentWindow()));
 }
 
 // --- Workers ---------------------------------------------------------------

@@ -107,6 +107,8 @@ private:
     void Start(Worker worker, qz::platform::CWnd* dialog);
     void JoinWorker();
     void Log(const wchar_t* line) const;
+    /// The host's parent window as the dialogs' owner; null for none.
+    qz::platform::CWnd* OwnerWindow() const;
 
     bool checkOnly_ = false;
     bool fileVerified_ = false;

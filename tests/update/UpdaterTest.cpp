@@ -153,16 +153,6 @@ TEST_F(UpdaterTest, CheckOnlyReportsFindingsWithAndWithoutWorkerThreads)
     EXPECT_TRUE(host.ArgumentsOf("SetPatchSize").empty());
 }
 
-TEST_F(UpdaterTest, InteractiveRunSaysTheDialogsAreMissing)
-{
-    RecordingHost host;
-    Configure(host, true);
-    EXPECT_EQ(qz::update::DispatchAction(&host, kActionUpdate), kResultFailed);
-    EXPECT_EQ(host.LogLines(),
-              std::vector<std::wstring>{L"CUpdater::RunUpdate(): the update dialogs are not available in this build."});
-    EXPECT_TRUE(server_.Requests().empty());
-}
-
 TEST_F(UpdaterTest, CrmUploadActionResults)
 {
     CUpdater none(nullptr);

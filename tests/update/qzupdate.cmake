@@ -23,4 +23,13 @@ if(NOT last_out MATCHES "^signature: not valid: .+")
   message(FATAL_ERROR "missing reason: ${last_out}")
 endif()
 expect(1 verify /nonexistent/patch.exe)
+# Without a display the update runs without dialogs (here against a port on
+# which nothing listens: nothing found, result 1).
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY --unset=QT_QPA_PLATFORM
+                  ${QZUPDATE} update --service-url http://127.0.0.1:9/patch.xml
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT err MATCHES "no display; the update check runs without dialogs"
+   OR NOT out MATCHES "patch version: 0\\.0\\.0\\.0")
+  message(FATAL_ERROR "qzupdate update without a display: exit ${rc}\n${out}\n${err}")
+endif()
 message(STATUS "qzupdate exit statuses as documented")

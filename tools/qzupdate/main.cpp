@@ -34,7 +34,9 @@ using namespace QzAutoUpdate;
 const char* const kUsage =
     "usage: qzupdate COMMAND [options]\n"
     "commands:\n"
-    "  update          action 1: update check (add --no-dialogs for the check-only flow)\n"
+    "  update          action 1: the update with its dialogs when a display is present\n"
+    "                  (QT_QPA_PLATFORM, DISPLAY or WAYLAND_DISPLAY set); the check-only\n"
+    "                  flow without one or with --no-dialogs\n"
     "  upload          action 2: upload the CRM data file (--crm-file)\n"
     "  check           action 3: is a patch available?\n"
     "  download        action 4: download the patch into the download folder\n"
@@ -241,6 +243,17 @@ private:
     std::optional<std::chrono::steady_clock::time_point> started_;
 };
 
+// The dialogs need a display, or a Qt platform named outright (offscreen).
+bool HasDisplay()
+{
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
 std::string DefaultLibrary(const char* argv0)
 {
     char self[4096];
@@ -305,6 +318,11 @@ std::optional<Options> Parse(int argc, char** argv)
     }
     if (options.library.empty())
         options.library = DefaultLibrary(argv[0]);
+    if (options.action == kActionUpdate && options.dialogs && !HasDisplay()) {
+        options.dialogs = false;
+        if (!options.quiet)
+            std::fputs("qzupdate: no display; the update check runs without dialogs\n", stderr);
+    }
     return options;
 }
 

@@ -1,0 +1,100 @@
+// The progress dialog's figures: the byte sizes, the status line and the
+// meter, which move only with a whole percentage more.
+#include "BaseDlgTestSupport.h"
+
+#include "dialogs/ByteSizeFormatter.h"
+#include "dialogs/DlgProgress.h"
+#include "dialogs/res/resource.h"
+#include "gui/controls/PeakMeterCtrl.h"
+#include "support/RecordingHost.h"
+#include "support/TestHttpServer.h"
+#include "update/UpdateMessages.h"
+#include "update/Updater.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <filesystem>
+#include <future>
+
+using namespace qz::platform;
+using qz::dialogs::ByteUnitNames;
+using qz::dialogs::FormatByteSize;
+using qz::test::HttpAnswer;
+
+namespace {
+
+TEST(ByteSizeFormatterTest, UnitsAndTruncation)
+{
+    EXPECT_EQ(FormatByteSize(0), L"0 Bytes");
+    EXPECT_EQ(FormatByteSize(1023), L"1023 Bytes");
+    EXPECT_EQ(FormatByteSize(1024), L"1 kB");
+    EXPECT_EQ(FormatByteSize(1500000), L"1 MB");
+    EXPECT_EQ(FormatByteSize(3000000), L"2 MB");
+    EXPECT_EQ(FormatByteSize((std::uint64_t{1} << 30) - 1), L"1023 MB");
+    EXPECT_EQ(FormatByteSize(std::uint64_t{5} << 40), L"5 TB");
+    EXPECT_EQ(FormatByteSize(~std::uint64_t{0}), L"15 EB");
+    EXPECT_EQ(FormatByteSize(1536, ByteUnitNames::Short, 2), L"1.50 kB");
+    EXPECT_EQ(FormatByteSize(2047, ByteUnitNames::Short, 1), L"1.9 kB") << "truncated, not rounded";
+    EXPECT_EQ(FormatByteSize(std::uint64_t{5} << 30, ByteUnitNames::Medium, 0, 1), L"5242880 KBytes");
+    EXPECT_EQ(FormatByteSize(3 << 20, ByteUnitNames::Long), L"3 Megabytes");
+}
+
+TEST(DlgProgressTest, StatusLineAndMeterFollowWholePercentages)
+{
+    ASSERT_TRUE(qz::test::RequireDialogGui());
+    qz::test::TestHttpServer server;
+    server.SetAnswer("/query", HttpAnswer::Ok("<result filesize=\"3000000\" version=\"2.0.0.0\" pug_installer=\"1\" "
+                                              "url=\"" + server.Url("/p.exe") + "\"><patch>x</patch></result>"));
+    qz::test::RecordingHost host;
+    const std::string url = server.Url("/query");
+    host.patchServiceUrl.assign(url.begin(), url.end());
+    host.texts["GetDownloadFolder"] = std::filesystem::temp_directory_path().wstring();
+    host.texts["GetSkinFolder"] = QZ_SKIN_DIR L"/";
+    host.texts["GetPatchFileName"] = L"qz-progress-test.exe";
+    CUpdater updater(&host);
+    CUpdater::ThreadPatchCheck(new CUpdater::WorkerParameters{&updater, nullptr});
+    ASSERT_EQ(updater.GetPatchInfo().GetFileSize(), 3000000);
+
+    // The real download waits until the figures have been looked at, then fails.
+    std::promise<void> looked;
+    std::shared_future<void> released = looked.get_future().share();
+    std::vector<std::pair<std::wstring, double>> seen;
+    CDlgProgress dialog(&host, &updater, nullptr);
+    server.SetHandler("/p.exe", [&, released](const qz::test::RecordedRequest&) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [&] {
+            auto* meter = dynamic_cast<CQZ_PeakMeterCtrl*>(dialog.GetDlgItem(IDC_PROGRESS));
+            const auto show = [&](WPARAM bytes) {
+                dialog.SendMessage(WM_UPDATE_PROGRESS, bytes);
+                seen.emplace_back(dialog.GetDlgItemText(IDC_TXT_DOWNLOAD_STATUS), meter ? meter->GetValue() : -1);
+            };
+            show(0);
+            show(1500000);
+            dialog.SetDlgItemText(IDC_TXT_DOWNLOAD_STATUS, L"unchanged");
+            show(1500029);  // still 50 %
+            show(1530000);  // 51 %
+            looked.set_value();
+        });
+        released.wait();
+        return HttpAnswer::Status(404, "Not Found", "");
+    });
+    EXPECT_EQ(dialog.DoModal(), 2) << "the failed download closes the dialog";
+    const std::vector<std::pair<std::wstring, double>> expected{
+        {L"Downloading ....   0% (0 Bytes / 2 MB)", 0.0},
+        {L"Downloading ....   50% (1 MB / 2 MB)", 50.0},
+        {L"unchanged", 50.0},
+        {L"Downloading ....   51% (1 MB / 2 MB)", 51.0},
+    };
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(dialog.GetLastPercent(), 51);
+    std::filesystem::remove(std::filesystem::temp_directory_path() / "qz-progress-test.exe");
+}
+
+TEST(DlgProgressTest, UnknownTotalShowsTheReceivedSizeAlone)
+{
+    EXPECT_EQ(CDlgProgress::FormatProgress(1 << 20, 0, 0), L"Downloading ....   1 MB");
+}
+
+} // namespace

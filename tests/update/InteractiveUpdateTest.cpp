@@ -1,0 +1,594 @@
+// Action 1 with its dialogs, end to end: the update, CRM, progress and
+// install dialogs are shown offscreen with the default skin and driven as a
+// user would (buttons clicked by their IDs, keys pressed), against the
+// loopback patch service and a patch signed at test time; every road with
+// and without worker threads.
+#include "WorkerTestDialog.h"
+
+#include "dialogs/res/resource.h"
+#include "platform/window/WindowQt.h"
+#include "support/PeWriter.h"
+#include "support/RecordingHost.h"
+#include "support/ScopedEnvironment.h"
+#include "support/SigningKit.h"
+#include "support/TestHttpServer.h"
+#include "update/Actions.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMetaObject>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace QzAutoUpdate;
+using namespace qz::platform;
+using qz::test::HttpAnswer;
+using qz::test::RecordingHost;
+
+enum class Dlg { None, Update, Progress, Install, CrmViewer };
+
+// Each dialog is known by an item only it has.
+Dlg KindOf(HWND dialog)
+{
+    if (GetDlgItem(dialog, IDC_ACTIVITY))
+        return Dlg::Update;
+    if (GetDlgItem(dialog, IDC_PROGRESS))
+        return Dlg::Progress;
+    if (GetDlgItem(dialog, IDC_BTN_LATER))
+        return Dlg::Install;
+    if (GetDlgItem(dialog, IDC_EDIT_CRM))
+        return Dlg::CrmViewer;
+    return Dlg::None;
+}
+
+HWND FindDialog(Dlg kind)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const HWND hwnd = HandleFromWidget(widget);
+        if (hwnd && KindOf(hwnd) == kind)
+            return hwnd;
+    }
+    return nullptr;
+}
+
+void Click(HWND dialog, int id)
+{
+    SendMessage(GetDlgItem(dialog, id), BM_CLICK);
+}
+
+void Press(HWND dialog, int qtKey)
+{
+    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
+    QCoreApplication::sendEvent(WidgetFromHandle(dialog), &press);
+}
+
+// What a user does from a host callback: at once on the dialogs' thread,
+// else on it while the calling worker waits, or without waiting.
+void AsUser(std::function<void()> act, bool wait = true)
+{
+    if (QThread::currentThread() == QCoreApplication::instance()->thread())
+        act();
+    else
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(act),
+                                  wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
+// Orders what the dialogs' thread and the workers saw.
+std::atomic<int> g_moment{0};
+
+// The user in front of the screen: waits for a dialog, or a control of it,
+// to appear and then acts on that dialog, step by step in order.
+class User : public QObject {
+public:
+    User()
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+        // A script that no longer matches would leave a modal dialog open.
+        watchdog_.setSingleShot(true);
+        watchdog_.callOnTimeout([this] {
+            ADD_FAILURE() << "the user was still waiting with " << steps_.size() << " steps left";
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (const HWND hwnd = HandleFromWidget(widget); hwnd && KindOf(hwnd) != Dlg::None)
+                    EndDialog(hwnd, 2);
+            }
+        });
+        watchdog_.start(30000);
+    }
+    ~User() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    /// When `dialog` shows (`control` 0) or shows `control`, run `act`.
+    User& When(Dlg dialog, int control, std::function<void(HWND)> act)
+    {
+        steps_.push_back({dialog, control, std::move(act)});
+        return *this;
+    }
+
+    /// The dialogs in the order they appeared.
+    std::vector<Dlg> shown;
+    /// When each kind of dialog was first hidden (a moment of g_moment).
+    std::map<Dlg, int> closedAt;
+    bool Finished() const { return steps_.empty(); }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && object->isWidgetType())
+            Shown(static_cast<QWidget*>(object));
+        if (event->type() == QEvent::Hide && object->isWidgetType() && static_cast<QWidget*>(object)->isWindow()) {
+            if (const HWND hwnd = HandleFromWidget(static_cast<QWidget*>(object)))
+                closedAt.emplace(KindOf(hwnd), ++g_moment);
+        }
+        return false;
+    }
+
+private:
+    struct Step {
+        Dlg dialog;
+        int control;
+        std::function<void(HWND)> act;
+    };
+
+    void Shown(QWidget* widget)
+    {
+        const HWND hwnd = HandleFromWidget(widget);
+        if (!hwnd)
+            return;
+        const HWND dialog = widget->isWindow() ? hwnd : GetParent(hwnd);
+        const Dlg kind = KindOf(dialog);
+        const int control = widget->isWindow() ? 0 : GetDlgCtrlID(hwnd);
+        if (kind == Dlg::None)
+            return;
+        if (control == 0)
+            shown.push_back(kind);
+        if (steps_.empty() || steps_.front().dialog != kind || steps_.front().control != control)
+            return;
+        // After the handler that showed it has finished, as a user is slower.
+        QTimer::singleShot(0, QCoreApplication::instance(), [act = std::move(steps_.front().act), dialog] {
+            if (IsWindow(dialog))
+                act(dialog);
+        });
+        steps_.pop_front();
+    }
+
+    std::deque<Step> steps_;
+    QTimer watchdog_;
+};
+
+// Runs a user's action when a given log line arrives (once).
+class Host : public RecordingHost {
+public:
+    void Log(const wchar_t* line) override
+    {
+        RecordingHost::Log(line);
+        std::function<void()> hook;
+        {
+            std::lock_guard guard(hooksMutex);
+            const auto it = onLog.find(line ? line : L"");
+            if (it != onLog.end()) {
+                hook = std::move(it->second);
+                onLog.erase(it);
+            }
+        }
+        if (hook)
+            hook();
+    }
+
+    std::mutex hooksMutex;
+    std::map<std::wstring, std::function<void()>> onLog;
+};
+
+const std::wstring kCrmStart = L"CUpdater::ThreadCRMUpload(): start uploading CRM data.";
+const std::wstring kCheckStart = L"CUpdater::ThreadFileCheck(): start checking file for a valid certificate.";
+const std::wstring kCheckOk = L"CUpdater::ThreadFileCheck(): check ok; adding file to list.";
+const std::wstring kCheckFailed = L"CUpdater::ThreadFileCheck(): check was failed.";
+
+class InteractiveUpdateTest : public ::testing::TestWithParam<bool> {
+protected:
+    static void SetUpTestSuite()
+    {
+        kit_ = new qz::test::SigningKit();
+        if (!kit_->Ok())
+            return;
+        const fs::path dir = kit_->Directory();
+        qz::test::PeWriter().WriteTo(dir / "plain.exe");
+        kit_->Sign(dir / "plain.exe", dir / "signed.exe", {});
+        const auto read = [](const fs::path& file) {
+            const std::vector<std::uint8_t> bytes = qz::test::ReadFileBytes(file);
+            return std::string(bytes.begin(), bytes.end());
+        };
+        unsigned_ = read(dir / "plain.exe");
+        signed_ = fs::exists(dir / "signed.exe") ? read(dir / "signed.exe") : std::string();
+    }
+    static void TearDownTestSuite()
+    {
+        delete kit_;
+        kit_ = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
+        ASSERT_FALSE(signed_.empty());
+        ASSERT_TRUE(qz::test::RequireOffscreenGui());
+        std::string pattern = (fs::temp_directory_path() / "qz-interactive-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        environment_.Set("SSL_CERT_FILE", kit_->RootCertificate().string());
+        environment_.Unset("SSL_CERT_DIR");
+        host_.patchServiceUrl = Wide(server_.Url("/query"));
+        host_.texts["GetDownloadFolder"] = dir_.wstring();
+        host_.texts["GetSkinFolder"] = Wide(QZ_SKIN_DIR);
+        host_.bools["UseWorkerThreads"] = GetParam();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+    // The service offers `patch`; its download answers `download` when given.
+    void Offer(const std::string& patch, std::optional<HttpAnswer> download = std::nullopt)
+    {
+        server_.SetAnswer("/query", HttpAnswer::Ok("<?xml version=\"1.0\"?><result filesize=\"" +
+                                                   std::to_string(patch.size()) +
+                                                   "\" version=\"2.1.0.7\" pug_installer=\"3\" url=\"" +
+                                                   server_.Url("/patch.exe") + "\"><patch>Better.</patch></result>"));
+        server_.SetAnswer("/patch.exe", download ? *download : HttpAnswer::Ok(patch));
+    }
+
+    std::uint32_t Run(User& user)
+    {
+        const std::uint32_t result = qz::update::DispatchAction(&host_, kActionUpdate);
+        EXPECT_TRUE(user.Finished()) << "the run ended before the user was done";
+        EXPECT_FALSE(fs::exists(dir_ / "result.html")) << "the description page goes with the run";
+        return result;
+    }
+
+    int Downloads() const
+    {
+        int count = 0;
+        for (const qz::test::RecordedRequest& request : server_.Requests())
+            count += request.target == "/patch.exe";
+        return count;
+    }
+    bool Uploaded() const
+    {
+        for (const qz::test::RecordedRequest& request : server_.Requests()) {
+            if (request.method == "POST" && request.target == "/crm/upload.php")
+                return true;
+        }
+        return false;
+    }
+
+    // What the host was told, in order.
+    std::vector<std::wstring> Told() const
+    {
+        std::vector<std::wstring> told;
+        for (const qz::test::HostCall& call : host_.Calls()) {
+            for (const char* operation : {"SetPatchDescriptionFile", "SetPatchVersion", "SetPatchSize",
+                                          "SetShowAgain", "SetSendCrmData", "AddFile"}) {
+                if (call.operation == operation)
+                    told.push_back(Wide(operation) + L" " + call.argument);
+            }
+        }
+        return told;
+    }
+    std::vector<std::wstring> CheckLines() const
+    {
+        std::vector<std::wstring> lines;
+        for (const std::wstring& line : host_.LogLines()) {
+            if (line.rfind(L"CUpdater::ThreadFileCheck", 0) == 0)
+                lines.push_back(line);
+        }
+        return lines;
+    }
+    std::vector<std::wstring> Offered() const
+    {
+        return {L"SetPatchDescriptionFile " + (dir_ / "result.html").wstring(), L"SetPatchVersion 2.1.0.7",
+                L"SetPatchSize " + std::to_wstring(signed_.size())};
+    }
+    std::wstring Handed() const { return L"AddFile " + (dir_ / "QzUpdate.exe").wstring() + L"|3"; }
+
+    // A CRM data file and an upload server for the CRM step.
+    void ProvideCrmData()
+    {
+        crmFile_ = (dir_ / "crm.txt").wstring();
+        std::ofstream(dir_ / "crm.txt") << "licence=demo\nos=linux\n";
+        host_.crmFiles[0] = host_.crmFiles[1] = crmFile_.c_str();
+        host_.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
+        server_.SetAnswer("/redirect", HttpAnswer::Ok(server_.Url("/crm/upload.php")));
+        server_.SetAnswer("/crm/upload.php", HttpAnswer::Ok("thanks"));
+    }
+
+    static qz::test::SigningKit* kit_;
+    static std::string signed_;
+    static std::string unsigned_;
+    qz::test::ScopedEnvironment environment_;
+    qz::test::TestHttpServer server_;
+    Host host_;
+    fs::path dir_;
+    std::wstring crmFile_;
+};
+
+qz::test::SigningKit* InteractiveUpdateTest::kit_ = nullptr;
+std::string InteractiveUpdateTest::signed_;
+std::string InteractiveUpdateTest::unsigned_;
+
+INSTANTIATE_TEST_SUITE_P(Threads, InteractiveUpdateTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "WorkerThreads" : "Inline";
+                         });
+
+TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyClose)
+{
+    server_.SetAnswer("/query", HttpAnswer::Ok("<result/>"));
+    std::wstring cancelText;
+    bool okVisible = true;
+    User user;
+    user.When(Dlg::Update, IDC_TXT_NO_PATCH_AVAILABLE, [&](HWND dialog) {
+        cancelText = GetDlgItemTextW(dialog, IDCANCEL);
+        okVisible = IsWindowVisible(GetDlgItem(dialog, IDOK));
+        Click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(Run(user), kResultSuccess);
+    EXPECT_EQ(cancelText, L"Close");
+    EXPECT_FALSE(okVisible);
+    EXPECT_EQ(Told(), std::vector<std::wstring>{L"SetShowAgain 1"});
+    EXPECT_EQ(user.shown, std::vector<Dlg>{Dlg::Update});
+}
+
+TEST_P(InteractiveUpdateTest, DeclinedPatchIsNotDownloaded)
+{
+    Offer(signed_);
+    ProvideCrmData();
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) {
+        Click(dialog, IDC_CHECK_DONT_SHOW_AGAIN);
+        Press(dialog, Qt::Key_Escape);
+    });
+    EXPECT_EQ(Run(user), kResultSuccess);
+    std::vector<std::wstring> told = Offered();
+    told.push_back(L"SetShowAgain 0");
+    EXPECT_EQ(Told(), told);
+    EXPECT_EQ(Downloads(), 0);
+    EXPECT_FALSE(Uploaded());
+    EXPECT_TRUE(fs::exists(crmFile_));
+}
+
+TEST_P(InteractiveUpdateTest, AcceptedPatchEndsWithTheInstallAnswer)
+{
+    Offer(signed_);
+    const struct {
+        int button;
+        std::uint32_t result;
+    } answers[] = {{IDOK, kResultInstallNow}, {IDC_BTN_LATER, kResultInstallLater}, {IDCANCEL, kResultInstallCancelled}};
+    for (const auto& answer : answers) {
+        SCOPED_TRACE(answer.button);
+        host_.ClearCalls();
+        fs::remove(dir_ / "QzUpdate.exe");
+        std::wstring product;
+        User user;
+        user.When(Dlg::Update, IDOK, [](HWND dialog) { Press(dialog, Qt::Key_Return); })
+            .When(Dlg::Install, 0, [&](HWND dialog) {
+                product = GetDlgItemTextW(dialog, IDC_TXT_PRODUCT);
+                Click(dialog, answer.button);
+            });
+        EXPECT_EQ(Run(user), answer.result);
+        EXPECT_EQ(product, L"The update for TestProgram is now ready for installation.");
+        EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress, Dlg::Install}));
+        std::vector<std::wstring> told = Offered();
+        told.insert(told.end(), {L"SetShowAgain 1", L"SetSendCrmData 1", Handed()});
+        EXPECT_EQ(Told(), told);
+        EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
+        EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe").size(), signed_.size());
+    }
+
+    // A host that wants no install question gets "install now".
+    host_.bools["IsInstallDialogEnabled"] = false;
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    EXPECT_EQ(Run(user), kResultInstallNow);
+    EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
+}
+
+TEST_P(InteractiveUpdateTest, CrmOptionShownIsReadAtClose)
+{
+    Offer(signed_);
+    ProvideCrmData();
+    host_.bools["IsInstallDialogEnabled"] = false;
+    bool boxVisible = false;
+    bool boxChecked = false;
+    std::wstring viewed;
+    User user;
+    user.When(Dlg::Update, IDOK, [&](HWND dialog) {
+            boxVisible = IsWindowVisible(GetDlgItem(dialog, IDC_CHECK_SEND_CRM_DATA));
+            boxChecked = IsDlgButtonChecked(dialog, IDC_CHECK_SEND_CRM_DATA) == BST_CHECKED;
+            Click(dialog, IDC_CHECK_SEND_CRM_DATA);
+            Click(dialog, IDC_BTN_SHOW_CRM);
+        })
+        .When(Dlg::CrmViewer, 0, [&](HWND viewer) {
+            viewed = GetDlgItemTextW(viewer, IDC_EDIT_CRM);
+            // Closing the viewer returns to the update dialog, whose OK the
+            // user presses next.
+            Click(viewer, IDOK);
+            QTimer::singleShot(0, QCoreApplication::instance(), [] { Click(FindDialog(Dlg::Update), IDOK); });
+        });
+    EXPECT_EQ(Run(user), kResultInstallNow);
+    EXPECT_TRUE(boxVisible);
+    EXPECT_TRUE(boxChecked) << "the host's default";
+    EXPECT_NE(viewed.find(L"licence=demo"), std::wstring::npos) << "the viewer shows the CRM file";
+    EXPECT_NE(viewed.find(L"os=linux"), std::wstring::npos);
+    std::vector<std::wstring> told = Offered();
+    told.insert(told.end(), {L"SetShowAgain 1", L"SetSendCrmData 0", Handed()});
+    EXPECT_EQ(Told(), told);
+    EXPECT_FALSE(Uploaded()) << "the user said no";
+    EXPECT_TRUE(fs::exists(crmFile_));
+}
+
+TEST_P(InteractiveUpdateTest, CrmOptionHiddenKeepsTheHostDefault)
+{
+    Offer(signed_);
+    ProvideCrmData();
+    host_.bools["IsCrmOptionVisible"] = false;
+    host_.bools["IsInstallDialogEnabled"] = false;
+    bool boxVisible = true;
+    bool moreVisible = true;
+    User user;
+    user.When(Dlg::Update, IDOK, [&](HWND dialog) {
+        boxVisible = IsWindowVisible(GetDlgItem(dialog, IDC_CHECK_SEND_CRM_DATA));
+        moreVisible = IsWindowVisible(GetDlgItem(dialog, IDC_BTN_SHOW_CRM));
+        Click(dialog, IDOK);
+    });
+    EXPECT_EQ(Run(user), kResultInstallNow);
+    EXPECT_FALSE(boxVisible);
+    EXPECT_FALSE(moreVisible);
+    std::vector<std::wstring> told = Offered();
+    told.insert(told.end(), {L"SetShowAgain 1", Handed()});
+    EXPECT_EQ(Told(), told);
+    EXPECT_TRUE(Uploaded());
+    EXPECT_FALSE(fs::exists(crmFile_)) << "deleted after the upload";
+}
+
+TEST_P(InteractiveUpdateTest, FailedDownloadAsksNothingMore)
+{
+    Offer(signed_, HttpAnswer::Status(500, "Internal Server Error", "broken"));
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    EXPECT_EQ(Run(user), kResultTransferFailed);
+    EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
+    EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
+    EXPECT_TRUE(CheckLines().empty());
+}
+
+TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownload)
+{
+    // The first download is unsigned, the next one signed.
+    std::atomic<int> served{0};
+    Offer(signed_);
+    server_.SetHandler("/patch.exe", [&](const qz::test::RecordedRequest&) {
+        return HttpAnswer::Ok(served++ == 0 ? unsigned_ : signed_);
+    });
+    std::map<int, std::wstring> failedTexts;
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
+        .When(Dlg::Progress, IDOK, [&](HWND dialog) {
+            for (const int id : {IDC_TXT_TITLE, IDC_TXT_MESSAGE, IDC_TXT_DOWNLOAD_STATUS, IDOK, IDCANCEL})
+                failedTexts[id] = GetDlgItemTextW(dialog, id);
+            Click(dialog, IDOK);
+        })
+        .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
+    EXPECT_EQ(Run(user), kResultInstallLater);
+    EXPECT_EQ(failedTexts, (std::map<int, std::wstring>{
+                               {IDC_TXT_TITLE, L"Automatic check failed"},
+                               {IDC_TXT_MESSAGE, L"The update has been checked and is corrupt. Installation has "
+                                                 L"been cancelled."},
+                               {IDC_TXT_DOWNLOAD_STATUS, L"Do you want to restart the update process?"},
+                               {IDOK, L"Yes"},
+                               {IDCANCEL, L"No"}}));
+    EXPECT_EQ(Downloads(), 2);
+    EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckFailed, kCheckStart, kCheckOk}));
+    EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
+
+    // "No" after a failed check ends the run; the rejected file stays.
+    host_.ClearCalls();
+    Offer(unsigned_);
+    User no;
+    no.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
+        .When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
+    EXPECT_EQ(Run(no), kResultTransferFailed);
+    EXPECT_EQ(no.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
+    EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
+    EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe").size(), unsigned_.size());
+}
+
+TEST_P(InteractiveUpdateTest, CancelDuringTheCrmStepLetsTheUploadFinish)
+{
+    Offer(signed_);
+    ProvideCrmData();
+    int finishedAt = 0;
+    host_.onLog[kCrmStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
+    host_.onLog[L"CUpdater::ThreadCRMUpload(): finished uploading CRM data."] = [&] { finishedAt = ++g_moment; };
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    EXPECT_EQ(Run(user), kResultTransferFailed);
+    // The dialog waits for the upload's end before it closes.
+    EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
+    EXPECT_LT(finishedAt, user.closedAt[Dlg::Progress]);
+    EXPECT_TRUE(Uploaded());
+    EXPECT_FALSE(fs::exists(crmFile_));
+    EXPECT_EQ(Downloads(), 0);
+    EXPECT_EQ(host_.LogLines().back(), L"CUpdater::ThreadCRMUpload(): finished uploading CRM data.");
+}
+
+TEST_P(InteractiveUpdateTest, CancelDuringTheDownloadCutsTheFile)
+{
+    constexpr std::uint64_t kSize = 4 << 20;
+    Offer(std::string(kSize, 'x'));
+    const bool threads = GetParam();
+    // One Cancel waits for the transfer to stop; a second closes at once.
+    for (const int clicks : {1, 2}) {
+        SCOPED_TRACE(clicks);
+        host_.ClearCalls();
+        std::vector<bool> openAfterClick;
+        // The clicks arrive before the body: inline they are taken by the
+        // first progress report, with a worker while the worker waits.
+        server_.SetHandler("/patch.exe", [threads, clicks, &openAfterClick](const qz::test::RecordedRequest&) {
+            AsUser(
+                [clicks, &openAfterClick] {
+                    const HWND progress = FindDialog(Dlg::Progress);
+                    for (int i = 0; i < clicks; ++i) {
+                        Click(progress, IDCANCEL);
+                        openAfterClick.push_back(IsWindowVisible(progress));
+                    }
+                },
+                threads);
+            HttpAnswer slow = HttpAnswer::Generated(kSize);
+            slow.slowBytes = 64 << 10;
+            slow.slowInterval = std::chrono::milliseconds(5);
+            return slow;
+        });
+        User user;
+        user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+        EXPECT_EQ(Run(user), kResultTransferFailed);
+        EXPECT_EQ(openAfterClick, (clicks == 1 ? std::vector<bool>{true} : std::vector<bool>{true, false}));
+        // Nobody holds the patch file open any more: the transfer has ended.
+        const fs::path target = dir_ / "QzUpdate.exe";
+        for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            EXPECT_NE(fs::read_symlink(entry.path(), error), target);
+        }
+        EXPECT_LT(fs::file_size(target), kSize);
+        EXPECT_TRUE(CheckLines().empty());
+        EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
+    }
+}
+
+TEST_P(InteractiveUpdateTest, CancelDuringTheCheckStillHandsOverAValidFile)
+{
+    Offer(signed_);
+    host_.onLog[kCheckStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    EXPECT_EQ(Run(user), kResultCancelledDuringDownload);
+    EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
+    EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
+    EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress})) << "no install question";
+}
+
+}  // namespace
