@@ -592,3 +592,35 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheCheckStillHandsOverAValidFile)
 }
 
 }  // namespace
+
+TEST_P(InteractiveUpdateTest, MissingEmptyOrBrokenSkinsStillGiveWorkingDialogs)
+{
+    Offer(signed_);
+    // A definition file that names itself as its template file, an unknown
+    // control type, an unknown constant and absurd rectangles; an install
+    // definition that is not text at all; no progress definition.
+    const fs::path broken = dir_ / "broken";
+    fs::create_directories(broken / "Dialogs");
+    std::ofstream(broken / "Dialogs" / "Update.ini")
+        << "[dialog]\ncontrolTemplateFile = Update.ini\ntemplate = nothing\n"
+           "position = 0, 0, 999999999, -5\n"
+           "dialogIniFlags = QZBDD_FLAG_HIDE_NOT_LISTED_CONTROLS | NOT_A_CONSTANT\n"
+           "[IDOK]\ntype = CQZ_Mystery\ncreate = create\ntemplate = missing\nposition = 1, 2\n"
+           "[IDC_BROWSER]\ntype = WebBrowser\ncreate = create\ntemplate = dialog\n"
+           "position = -100000, 5, 99999999, 7\n";
+    std::ofstream(broken / "Dialogs" / "Install.ini", std::ios::binary) << std::string("\0\xff\xfe[\x01]=\n\0", 9);
+    fs::create_directories(dir_ / "empty");
+
+    for (const fs::path& skin : {dir_ / "missing", dir_ / "empty", broken}) {
+        SCOPED_TRACE(skin.filename().string());
+        host_.ClearCalls();
+        host_.texts["GetSkinFolder"] = skin.wstring();
+        fs::remove(dir_ / "QzUpdate.exe");
+        User user;
+        user.When(Dlg::Update, IDOK, [](HWND dialog) { Press(dialog, Qt::Key_Return); })
+            .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
+        EXPECT_EQ(Run(user), kResultInstallLater);
+        EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress, Dlg::Install}));
+        EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe").size(), signed_.size());
+    }
+}
