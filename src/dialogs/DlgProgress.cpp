@@ -162,7 +162,7 @@ std::wstring CDlgProgress::FormatProgress(std::uint64_t received, std::int64_t t
 LRESULT CDlgProgress::OnDownloadProgress(WPARAM wParam, LPARAM)
 {
     const std::uint64_t received = wParam;
-    const std::int64_t total = updater_ ? updater_->GetPatchInfo().GetFileSize() : 0;
+    const std::int64_t total = updater_ ? updater_->GetPatchInfo().GetFileSize() : previewTotal_;
     if (total <= 0) {
         downloadStatus_.SetWindowText(FormatProgress(received, total, 0));
         return 0;

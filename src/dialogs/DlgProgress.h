@@ -47,6 +47,11 @@ class CDlgProgress : public CBaseDlg {
     /// `percent` done; without a known total only the received size.
     static std::wstring FormatProgress(std::uint64_t received, std::int64_t total, std::uint32_t percent);
 
+    /// Previews only: without an updater the patch size is not known, so a
+    /// preview of the download names the size the progress counts against.
+    /// Ignored while there is an updater.
+    void SetPreviewTotal(std::int64_t bytes) { previewTotal_ = bytes; }
+
   protected:
     void RegisterControls() override;
     std::wstring GetDefinitionFileName() const override { return L"Progress.ini"; }
@@ -66,6 +71,7 @@ class CDlgProgress : public CBaseDlg {
     bool working_ = true;
     CUpdater* updater_;
     std::int32_t lastPercent_ = 0;
+    std::int64_t previewTotal_ = 0;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -1,5 +1,7 @@
 // qzskin ini FILE [--save OUT [--encoding ansi|utf16le|utf16be] [--plain]]
 // qzskin render --rc FILE.rc --template ID [--lang CODE] [--dpi N] [--ini DEFINITION.ini] -o OUT.png
+// qzskin render --dialog update|progress|install|crm --state STATE [--lang CODE] [--dpi N] [--skin FOLDER]
+//               -o OUT.png
 // qzskin check FOLDER
 //
 // Without --save, prints what the INI reader sees in FILE as JSON: the
@@ -13,6 +15,13 @@
 // code such as de-DE (default en-GB), --dpi the screen resolution (default 96).
 // With --ini the dialog is skinned by that definition file first.
 //
+// render --dialog runs one of the library's own update dialogs, in the
+// library's own language resources, into STATE (update: waiting, available,
+// whatsnew, nopatch; progress: crm, downloading, checkfailed; install:
+// question; crm: viewer) and writes what the user would see. The skin is
+// FOLDER (the one holding Dialogs/), by default the one beside qzskin. An
+// unknown dialog, state or language gives exit status 1.
+//
 // check reads the skin in FOLDER (its definition files in FOLDER/Dialogs, or
 // in FOLDER itself) as the dialog designer does and prints one line for
 // everything that would not apply; the exit status is 0 only for a clean
@@ -23,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -35,6 +45,7 @@
 #include "SkinnedRender.h"
 #include "config/IniFileText.h"
 #include "config/QZIniFileReader.h"
+#include "dialogs/DialogPreview.h"
 #include "platform/CodePage.h"
 #include "platform/FileNames.h"
 #include "platform/window/RenderTemplate.h"
@@ -46,6 +57,8 @@ int Usage()
     std::fputs("usage: qzskin ini FILE [--save OUT [--encoding ansi|utf16le|utf16be] [--plain]]\n"
                "       qzskin render --rc FILE.rc --template ID [--lang CODE] [--dpi N] [--ini DEFINITION.ini]\n"
                "                     -o OUT.png\n"
+               "       qzskin render --dialog update|progress|install|crm --state STATE [--lang CODE] [--dpi N]\n"
+               "                     [--skin FOLDER] -o OUT.png\n"
                "       qzskin check FOLDER\n",
                stderr);
     return 2;
@@ -154,6 +167,14 @@ std::string Describe(const CQZIniFileReader& reader)
     return out;
 }
 
+std::string Utf8(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        AppendUtf8(out, static_cast<char32_t>(c));
+    return out;
+}
+
 // The languages of the update dialogs' resources.
 struct LanguageCode {
     const char* code;
@@ -190,8 +211,64 @@ std::uint16_t ParseLanguage(const std::string& text)
     return 0;
 }
 
+int RenderPreview(int argc, char** argv)
+{
+    std::string dialog;
+    std::string state;
+    std::string language = "en-GB";
+    std::string skin;
+    std::string output;
+    long dpi = 96;
+    for (int i = 2; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc)
+            return Usage();
+        const std::string value = argv[++i];
+        if (option == "--dialog") {
+            dialog = value;
+        } else if (option == "--state") {
+            state = value;
+        } else if (option == "--lang") {
+            language = value;
+        } else if (option == "--skin") {
+            skin = value;
+        } else if (option == "-o") {
+            output = value;
+        } else if (option == "--dpi") {
+            char* end = nullptr;
+            dpi = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || !end || *end != '\0' || dpi <= 0 || dpi > 0xFFFF)
+                return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    if (dialog.empty() || state.empty() || output.empty())
+        return Usage();
+
+    // Previews show what any screen would: always offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CDialogPreview preview(Wide(dialog.c_str()), Wide(state.c_str()), Wide(language.c_str()), static_cast<int>(dpi));
+    if (!skin.empty())
+        preview.SetSkinFolder(qz::platform::WideFileName(std::filesystem::absolute(skin).string()));
+    std::wstring error;
+    const std::wstring out = qz::platform::WideFileName(output);
+    if (!preview.Render(out, error)) {
+        std::fprintf(stderr, "qzskin: %s\n", Utf8(error).c_str());
+        return 1;
+    }
+    std::printf("%s: %s dialog, state %s, %s, %ld DPI, %dx%d\n", output.c_str(), dialog.c_str(), state.c_str(),
+                language.c_str(), dpi, preview.GetWidth(), preview.GetHeight());
+    return 0;
+}
+
 int Render(int argc, char** argv)
 {
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--dialog") == 0)
+            return RenderPreview(argc, argv);
+    }
     std::string rcFile;
     std::string output;
     std::string definition;
@@ -248,14 +325,6 @@ int Render(int argc, char** argv)
                 rendered.width, rendered.height, dpi, static_cast<unsigned>(language),
                 static_cast<long>(rendered.baseUnits.x), static_cast<long>(rendered.baseUnits.y));
     return 0;
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        AppendUtf8(out, static_cast<char32_t>(c));
-    return out;
 }
 
 int Check(int argc, char** argv)

@@ -1,0 +1,240 @@
+// Every state of every update dialog, in four languages at 96 and 168 DPI,
+// pictured into docs/screenshots/ for people to look at, and checked for
+// what people would notice: a text cut off, two controls on top of each
+// other, a control outside the dialog.
+#include "BaseDlgTestSupport.h"
+
+#include "dialogs/BaseDlg.h"
+#include "dialogs/DialogPreview.h"
+#include "dialogs/res/resource.h"
+#include "gui/controls/Static.h"
+#include "gui/controls/UniButton.h"
+#include "platform/window/WindowQt.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QWidget>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace qz::platform;
+
+namespace {
+
+// Room a skinned push button's text needs besides itself: the nine-part
+// border on both sides (6 pixels each at 96 DPI).
+constexpr int kButtonPadding = 12;
+// Room a check box's text needs besides itself: the 14-pixel box, the gap
+// after it and the text offset of the default skin (at 96 DPI).
+constexpr int kCheckBoxIndicator = 20;
+
+int Scaled(int pixels, int dpi)
+{
+    return (pixels * dpi + 95) / 96;
+}
+
+// The text as it is drawn: a single '&' marks a mnemonic and is not shown.
+QString Drawn(const QString& text)
+{
+    QString out;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+// Why a control's text does not fit, or empty when it does.
+std::string TextFault(CWnd* control, QWidget* widget, int dpi)
+{
+    const QString text = QString::fromStdWString(control->GetWindowText());
+    if (text.isEmpty())
+        return {};
+    const QFontMetrics metrics(widget->font());
+    const QRect area = widget->rect();
+    const auto report = [&](const char* kind, int needWidth, int needHeight) {
+        std::ostringstream out;
+        out << kind << " text \"" << Drawn(text).toStdString() << "\" needs " << needWidth << "x"
+            << needHeight << " but has " << area.width() << "x" << area.height();
+        return out.str();
+    };
+
+    auto* button = dynamic_cast<CQZ_UniButton*>(control);
+    if (button || qobject_cast<QAbstractButton*>(widget)) {
+        const bool box = button ? button->IsCheckBox() : qobject_cast<QCheckBox*>(widget) != nullptr;
+        const int width =
+            metrics.horizontalAdvance(Drawn(text)) + Scaled(box ? kCheckBoxIndicator : kButtonPadding, dpi);
+        if (width > area.width() || metrics.height() > area.height())
+            return report(box ? "check box" : "button", width, metrics.height());
+        return {};
+    }
+
+    auto* label = qobject_cast<QLabel*>(widget);
+    if (!label)
+        return {}; // edits scroll, the browser and the meter carry no text of their own
+    // An animated icon stands in for its text, which the skin puts out of sight.
+    if (auto* skinned = dynamic_cast<CQZ_Static*>(control); skinned && skinned->GetFrameCount() > 1)
+        return {};
+    if (!label->wordWrap()) {
+        const int width = metrics.horizontalAdvance(Drawn(text));
+        if (width > area.width() || metrics.height() > area.height())
+            return report("static", width, metrics.height());
+        return {};
+    }
+    // A word longer than the line makes the bounding rectangle wider.
+    const QRect needed = metrics.boundingRect(QRect(0, 0, area.width(), 100000),
+                                              Qt::TextWordWrap | Qt::TextHideMnemonic, text);
+    if (needed.width() > area.width() || needed.height() > area.height())
+        return report("wrapped static", needed.width(), needed.height());
+    return {};
+}
+
+// Every fault of the dialog's visible controls, one line each, naming the
+// control's ID.
+std::vector<std::string> LayoutFaults(CBaseDlg& dialog)
+{
+    std::vector<std::string> faults;
+    QWidget* client = WidgetFromHandle(dialog.m_hWnd);
+    if (!client) {
+        faults.push_back("the dialog has no window");
+        return faults;
+    }
+    struct Shown {
+        int id;
+        QRect rect;
+    };
+    std::vector<Shown> shown;
+    for (HWND child : GetChildWindows(dialog.m_hWnd)) {
+        QWidget* widget = WidgetFromHandle(child);
+        if (!widget || !IsWindowVisible(child))
+            continue;
+        const int id = GetDlgCtrlID(child);
+        const QRect rect = widget->geometry();
+        if (!client->rect().contains(rect)) {
+            std::ostringstream out;
+            out << "control " << id << " lies outside the client area";
+            faults.push_back(out.str());
+        }
+        for (const Shown& other : shown) {
+            if (other.rect.intersects(rect)) {
+                std::ostringstream out;
+                out << "controls " << other.id << " and " << id << " overlap";
+                faults.push_back(out.str());
+            }
+        }
+        shown.push_back({id, rect});
+        if (std::string fault = TextFault(CWnd::FromHandle(child), widget, dialog.GetDpi()); !fault.empty()) {
+            std::ostringstream out;
+            out << "control " << id << ": " << fault;
+            faults.push_back(out.str());
+        }
+    }
+    return faults;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return QString::fromStdWString(text).toStdString();
+}
+
+std::filesystem::path ScreenshotFolder()
+{
+    return std::filesystem::path(QZ_SKIN_DIR).parent_path() / "docs" / "screenshots";
+}
+
+using Variant = std::tuple<const wchar_t*, int>;
+
+class DialogScreenshotTest : public ::testing::TestWithParam<Variant> {
+  protected:
+    void SetUp() override { ASSERT_TRUE(qz::test::RequireDialogGui()); }
+};
+
+TEST_P(DialogScreenshotTest, EveryStateIsPicturedAndFits)
+{
+    const auto [language, dpi] = GetParam();
+    std::filesystem::create_directories(ScreenshotFolder());
+    for (const std::wstring& dialog : CDialogPreview::Dialogs()) {
+        for (const std::wstring& state : CDialogPreview::States(dialog)) {
+            const std::string name =
+                Narrow(dialog + L"_" + state + L"_" + language) + "_" + std::to_string(dpi) + "dpi";
+            const std::filesystem::path file = ScreenshotFolder() / (name + ".png");
+            std::vector<std::string> faults;
+            CDialogPreview preview(dialog, state, language, dpi);
+            preview.SetSkinFolder(L"" QZ_SKIN_DIR);
+            preview.SetInspector([&](CBaseDlg& shown) { faults = LayoutFaults(shown); });
+            std::wstring error;
+            std::filesystem::remove(file);
+            ASSERT_TRUE(preview.Render(file.wstring(), error)) << name << ": " << Narrow(error);
+            EXPECT_TRUE(std::filesystem::exists(file)) << name;
+            EXPECT_GT(preview.GetWidth(), Scaled(300, dpi)) << name;
+            EXPECT_GT(preview.GetHeight(), Scaled(150, dpi)) << name;
+            for (const std::string& fault : faults)
+                ADD_FAILURE() << name << ": " << fault;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(LanguagesAndResolutions, DialogScreenshotTest,
+                         ::testing::Combine(::testing::Values(L"en-GB", L"de-DE", L"ja-JP", L"ru-RU"),
+                                            ::testing::Values(96, 168)),
+                         [](const ::testing::TestParamInfo<Variant>& info) {
+                             std::string name = Narrow(std::get<0>(info.param));
+                             name.erase(name.find('-'), 1);
+                             return name + "_" + std::to_string(std::get<1>(info.param)) + "dpi";
+                         });
+
+// The check itself finds each kind of fault: a button made too narrow for
+// its text, a text box too low for its line, a text moved onto another
+// control, a control pushed out of the dialog. Unchanged, the same state
+// is clean (the test above).
+TEST(DialogLayoutCheckTest, FindsClippedOverlappingAndStrayControls)
+{
+    ASSERT_TRUE(qz::test::RequireDialogGui());
+    std::vector<std::string> faults;
+    CDialogPreview preview(L"install", L"question", L"en-GB", 96);
+    preview.SetSkinFolder(L"" QZ_SKIN_DIR);
+    preview.SetInspector([&](CBaseDlg& dialog) {
+        RECT rect{};
+        CWnd* later = dialog.GetDlgItem(IDC_BTN_LATER);
+        later->GetWindowRect(&rect);
+        dialog.ScreenToClient(&rect);
+        later->MoveWindow(rect.left, rect.top, 40, rect.bottom - rect.top);
+        CWnd* when = dialog.GetDlgItem(IDC_TXT_INSTALL_WHEN);
+        CWnd* product = dialog.GetDlgItem(IDC_TXT_PRODUCT);
+        product->GetWindowRect(&rect);
+        dialog.ScreenToClient(&rect);
+        when->MoveWindow(rect.left + 10, rect.top + 5, rect.right - rect.left, rect.bottom - rect.top);
+        product->MoveWindow(rect.left, rect.top, rect.right - rect.left, 6);
+        RECT client{};
+        dialog.GetClientRect(&client);
+        CWnd* cancel = dialog.GetDlgItem(IDCANCEL);
+        cancel->GetWindowRect(&rect);
+        dialog.ScreenToClient(&rect);
+        cancel->MoveWindow(client.right - 10, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+        faults = LayoutFaults(dialog);
+    });
+    std::wstring error;
+    ASSERT_TRUE(preview.Render(L"", error)) << Narrow(error);
+    const auto found = [&](const std::string& part) {
+        for (const std::string& fault : faults) {
+            if (fault.find(part) != std::string::npos)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(found("control 1013: button text")) << ::testing::PrintToString(faults);
+    EXPECT_TRUE(found("control 1008: wrapped static text")) << ::testing::PrintToString(faults);
+    EXPECT_TRUE(found("controls 1008 and 1012 overlap")) << ::testing::PrintToString(faults);
+    EXPECT_TRUE(found("control 2 lies outside the client area")) << ::testing::PrintToString(faults);
+}
+
+} // namespace
