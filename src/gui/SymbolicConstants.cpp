@@ -27,20 +27,15 @@ std::optional<std::uint32_t> CQZSymbolicConstants::Lookup(std::wstring_view name
     return it->second;
 }
 
-bool CQZSymbolicConstants::ParseFlagText(std::wstring_view text, std::uint32_t& value) const
+void CQZSymbolicConstants::ForEachName(std::wstring_view text,
+                                       const std::function<void(const std::wstring&)>& fn)
 {
-    value = 0;
     if (text.size() > kFlagTextBufferSize - 1)
         text = text.substr(0, kFlagTextBufferSize - 1);
-    bool known = false;
     std::wstring name;
     auto finish = [&] {
-        if (!name.empty()) {
-            if (const auto found = Lookup(name)) {
-                value |= *found;
-                known = true;
-            }
-        }
+        if (!name.empty())
+            fn(name);
         name.clear();
     };
     for (wchar_t c : text) {
@@ -50,7 +45,29 @@ bool CQZSymbolicConstants::ParseFlagText(std::wstring_view text, std::uint32_t& 
             name.push_back(c);
     }
     finish();
+}
+
+bool CQZSymbolicConstants::ParseFlagText(std::wstring_view text, std::uint32_t& value) const
+{
+    value = 0;
+    bool known = false;
+    ForEachName(text, [&](const std::wstring& name) {
+        if (const auto found = Lookup(name)) {
+            value |= *found;
+            known = true;
+        }
+    });
     return known;
+}
+
+std::vector<std::wstring> CQZSymbolicConstants::UnknownNames(std::wstring_view text) const
+{
+    std::vector<std::wstring> unknown;
+    ForEachName(text, [&](const std::wstring& name) {
+        if (!Lookup(name))
+            unknown.push_back(name);
+    });
+    return unknown;
 }
 
 std::uint32_t CQZSymbolicConstants::ParseFlags(std::wstring_view text) const

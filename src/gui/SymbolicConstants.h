@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "gui/SymbolicConstantTable.h"
 
@@ -38,6 +39,9 @@ class CQZSymbolicConstants {
     bool ParseFlagText(std::wstring_view text, std::uint32_t& value) const;
     /// ParseFlagText's value alone (0 when nothing was known).
     std::uint32_t ParseFlags(std::wstring_view text) const;
+    /// The names of `text` that the table lacks, read as ParseFlagText reads
+    /// them; for the checks of skin tools.
+    std::vector<std::wstring> UnknownNames(std::wstring_view text) const;
 
     /// The names of `prefix` whose non-zero values together make up `value`,
     /// joined by "|" (larger masks first); "0" for 0. Bits that no such name
@@ -48,6 +52,8 @@ class CQZSymbolicConstants {
 
   private:
     CQZSymbolicConstants();
+    /// Calls `fn` with each name of a flag text as the parser reads it.
+    static void ForEachName(std::wstring_view text, const std::function<void(const std::wstring&)>& fn);
 
     std::span<const QzSymbolicConstantEntry> entries_;
     std::unordered_map<std::wstring_view, std::uint32_t> index_;

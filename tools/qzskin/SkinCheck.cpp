@@ -83,28 +83,6 @@ bool StartsWith(std::wstring_view text, std::wstring_view start)
     return text.size() >= start.size() && QzEqualsNoCase(text.substr(0, start.size()), start);
 }
 
-// The "|"-joined names of a flag text that the constant table lacks, read
-// as the parser reads them (blanks ignored, cut at the buffer size).
-std::vector<std::wstring> UnknownConstants(std::wstring_view text)
-{
-    text = text.substr(0, std::min(text.size(), CQZSymbolicConstants::kFlagTextBufferSize - 1));
-    std::vector<std::wstring> unknown;
-    std::wstring name;
-    const auto finish = [&] {
-        if (!name.empty() && !Constants().Lookup(name))
-            unknown.push_back(name);
-        name.clear();
-    };
-    for (wchar_t c : text) {
-        if (c == L'|')
-            finish();
-        else if (c != L' ' && c != L'\t' && c != L'\r' && c != L'\n')
-            name.push_back(c);
-    }
-    finish();
-    return unknown;
-}
-
 // The value as the reader hands it out (quotes stripped), and whether the
 // key is there.
 bool Value(CQZIniFileReader& reader, const std::wstring& section, const std::wstring& key,
@@ -546,7 +524,7 @@ void CQzSkinCheck::CheckAlignment(const CQZDialogDefinition& definition, const s
 void CQzSkinCheck::CheckFlagText(const std::wstring& text, const std::wstring& shown,
                                  const std::wstring& section, const std::wstring& key)
 {
-    for (const std::wstring& name : UnknownConstants(text))
+    for (const std::wstring& name : Constants().UnknownNames(text))
         Add(shown, section, key, L"unknown constant " + name);
 }
 

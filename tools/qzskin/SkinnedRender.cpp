@@ -88,50 +88,23 @@ bool RenderSkinnedDialog(const std::string& rcText, const std::string& rcPath, U
                          const std::string& pngPath, std::string& error, RenderedDialog* rendered)
 {
     ControlNames names{{L"IDOK", 1}, {L"IDCANCEL", 2}};
-    RcParseResult parsed = ParseRc(
-        rcText, rcPath,
-        [&names](const std::string& name, bool angled, const std::string& from, std::string& resolved) {
-            if (angled)
-                return std::optional<std::string>();
-            const fs::path path = fs::path(from).parent_path() / name;
-            resolved = path.string();
-            std::optional<std::string> text = ReadWholeFile(path.string());
-            if (text)
-                CollectDefines(*text, names);
-            return text;
-        });
-    if (parsed.error) {
-        error = parsed.error->ToString();
+    const std::optional<std::vector<std::uint8_t>> data = FindDialogTemplate(
+        rcText, rcPath, templateId, language, error, [&names](const std::string& text) { CollectDefines(text, names); });
+    if (!data)
         return false;
-    }
-    ResourceTable table;
-    for (const RcResource& r : parsed.resources)
-        table.Add({r.type, r.id, r.language, r.data});
-    const ResourceView* res =
-        templateId > 0xFFFF ? nullptr
-                            : table.Find(ResName::Ordinal(RT_DIALOG),
-                                         ResName::Ordinal(static_cast<std::uint16_t>(templateId)), language);
-    if (!res) {
-        error = rcPath + ": error: no dialog template " + std::to_string(templateId);
-        return false;
-    }
     const std::string definition = NativeFileName(definitionPath);
     if (!fs::is_regular_file(definition)) {
         error = definition + ": error: cannot read file";
         return false;
     }
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !QCoreApplication::instance())
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!EnsureGuiApplication()) {
-        error = rcPath + ": error: no GUI available";
+    if (!EnsureRenderingGui(rcPath, error))
         return false;
-    }
     DpiSettings settings(dpi);
     // The definition file is named by its full path, so the dialog loads it
     // itself during its initialisation.
     CRenderedDialog dialog(templateId, WideFileName(fs::absolute(definition).string()), std::move(names));
-    if (!dialog.InitModalIndirect(res->data) || !dialog.Create()) {
+    if (!dialog.InitModalIndirect(*data) || !dialog.Create()) {
         error = rcPath + ": error: template " + std::to_string(templateId) + " cannot be built";
         return false;
     }
@@ -140,20 +113,5 @@ bool RenderSkinnedDialog(const std::string& rcText, const std::string& rcPath, U
         error = definition + ": error: the definition file cannot be applied";
         return false;
     }
-    QWidget* widget = WidgetFromHandle(dialog.m_hWnd);
-    widget->show();
-    QApplication::processEvents();
-    const QPixmap pixmap = widget->grab();
-    const POINT baseUnits = GetDialogBaseUnits(dialog.m_hWnd);
-    dialog.DestroyWindow();
-    if (!pixmap.save(QString::fromStdString(pngPath), "PNG")) {
-        error = pngPath + ": error: cannot write PNG";
-        return false;
-    }
-    if (rendered) {
-        rendered->width = pixmap.width();
-        rendered->height = pixmap.height();
-        rendered->baseUnits = baseUnits;
-    }
-    return true;
+    return SaveDialogPicture(dialog.m_hWnd, pngPath, error, rendered);
 }

@@ -39,24 +39,28 @@ struct DpiOverride {
 
 } // namespace
 
-bool RenderDialogTemplate(const std::string& rcText, const std::string& rcPath, UINT templateId,
-                          LANGID language, int dpi, const std::string& pngPath, std::string& error,
-                          RenderedDialog* rendered)
+std::optional<std::vector<std::uint8_t>> FindDialogTemplate(const std::string& rcText, const std::string& rcPath,
+                                                            UINT templateId, LANGID language, std::string& error,
+                                                            const RcIncludeObserver& onInclude)
 {
     RcParseResult parsed =
         ParseRc(rcText, rcPath,
-                [](const std::string& name, bool angled, const std::string& from, std::string& resolved) {
+                [&onInclude](const std::string& name, bool angled, const std::string& from, std::string& resolved) {
                     // <...> names system headers whose constants the parser knows.
                     if (angled) {
                         return std::optional<std::string>();
                     }
                     fs::path p = fs::path(from).parent_path() / name;
                     resolved = p.string();
-                    return ReadWholeFile(p.string());
+                    std::optional<std::string> text = ReadWholeFile(p.string());
+                    if (text && onInclude) {
+                        onInclude(*text);
+                    }
+                    return text;
                 });
     if (parsed.error) {
         error = parsed.error->ToString();
-        return false;
+        return std::nullopt;
     }
     ResourceTable table;
     for (const RcResource& r : parsed.resources) {
@@ -68,9 +72,13 @@ bool RenderDialogTemplate(const std::string& rcText, const std::string& rcPath, 
                                          ResName::Ordinal(static_cast<std::uint16_t>(templateId)), language);
     if (!res) {
         error = rcPath + ": error: no dialog template " + std::to_string(templateId);
-        return false;
+        return std::nullopt;
     }
+    return std::vector<std::uint8_t>(res->data.begin(), res->data.end());
+}
 
+bool EnsureRenderingGui(const std::string& rcPath, std::string& error)
+{
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !QCoreApplication::instance()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -78,18 +86,17 @@ bool RenderDialogTemplate(const std::string& rcText, const std::string& rcPath, 
         error = rcPath + ": error: no GUI available";
         return false;
     }
-    DpiOverride dpiOverride(dpi);
-    CDialog dialog;
-    if (!dialog.InitModalIndirect(res->data) || !dialog.Create()) {
-        error = rcPath + ": error: template " + std::to_string(templateId) + " cannot be built";
-        return false;
-    }
-    QWidget* widget = WidgetFromHandle(dialog.m_hWnd);
+    return true;
+}
+
+bool SaveDialogPicture(HWND dialog, const std::string& pngPath, std::string& error, RenderedDialog* rendered)
+{
+    QWidget* widget = WidgetFromHandle(dialog);
     widget->show();
     QApplication::processEvents();
     const QPixmap pixmap = widget->grab();
-    const POINT baseUnits = GetDialogBaseUnits(dialog.m_hWnd);
-    dialog.DestroyWindow();
+    const POINT baseUnits = GetDialogBaseUnits(dialog);
+    DestroyWindow(dialog);
     if (!pixmap.save(QString::fromStdString(pngPath), "PNG")) {
         error = pngPath + ": error: cannot write PNG";
         return false;
@@ -100,6 +107,24 @@ bool RenderDialogTemplate(const std::string& rcText, const std::string& rcPath, 
         rendered->baseUnits = baseUnits;
     }
     return true;
+}
+
+bool RenderDialogTemplate(const std::string& rcText, const std::string& rcPath, UINT templateId,
+                          LANGID language, int dpi, const std::string& pngPath, std::string& error,
+                          RenderedDialog* rendered)
+{
+    const std::optional<std::vector<std::uint8_t>> data =
+        FindDialogTemplate(rcText, rcPath, templateId, language, error);
+    if (!data || !EnsureRenderingGui(rcPath, error)) {
+        return false;
+    }
+    DpiOverride dpiOverride(dpi);
+    CDialog dialog;
+    if (!dialog.InitModalIndirect(*data) || !dialog.Create()) {
+        error = rcPath + ": error: template " + std::to_string(templateId) + " cannot be built";
+        return false;
+    }
+    return SaveDialogPicture(dialog.m_hWnd, pngPath, error, rendered);
 }
 
 } // namespace qz::platform

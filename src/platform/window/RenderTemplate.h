@@ -6,7 +6,11 @@
 #include "platform/RcResourceTable.h"
 #include "platform/window/WinUser.h"
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace qz::platform {
 
@@ -29,5 +33,25 @@ struct RenderedDialog {
 bool RenderDialogTemplate(const std::string& rcText, const std::string& rcPath, UINT templateId,
                           LANGID language, int dpi, const std::string& pngPath, std::string& error,
                           RenderedDialog* rendered = nullptr);
+
+/// Sees the text of every quoted include a script reads.
+using RcIncludeObserver = std::function<void(const std::string& text)>;
+
+/// The binary RT_DIALOG `templateId` of `rcText` (the script at `rcPath`;
+/// quoted includes are read relative to its folder, angled ones are the
+/// parser's own), found with the Windows language search from `language`.
+/// Empty, with `error` set, when the script does not parse or lacks it.
+std::optional<std::vector<std::uint8_t>> FindDialogTemplate(const std::string& rcText, const std::string& rcPath,
+                                                            UINT templateId, LANGID language, std::string& error,
+                                                            const RcIncludeObserver& onInclude = {});
+
+/// Makes sure a GUI exists for rendering, offscreen when none runs and no
+/// platform is chosen; false, with `error` naming `rcPath`, when none can be
+/// had.
+bool EnsureRenderingGui(const std::string& rcPath, std::string& error);
+
+/// Shows the created dialog, saves what it paints to `pngPath` and destroys
+/// its window.
+bool SaveDialogPicture(HWND dialog, const std::string& pngPath, std::string& error, RenderedDialog* rendered);
 
 } // namespace qz::platform
