@@ -8,6 +8,7 @@
 
 #include "config/QZIniFileReader.h"
 #include "gui/ControlTemplateBuilder.h"
+#include "gui/DefinitionFilePool.h"
 #include "gui/GuiErrorLog.h"
 #include "osal/QzPath.h"
 #include "platform/FileNames.h"
@@ -50,16 +51,19 @@ CQZControlTemplateFile::Load(const std::wstring& folder, const std::wstring& fil
         CQZGuiErrorLog::Report(L"CQZControlTemplateFile: cannot read " + path);
         return nullptr;
     }
-    CQZIniFileReader reader;
-    if (!reader.Open(path.c_str())) {
+    // Shared with the dialogs' definition files: a file named by several
+    // dialogs, or used as both, is parsed once.
+    const std::shared_ptr<CQZIniFileReader> reader = CQZDefinitionFilePool::Instance().Acquire(path);
+    if (!reader) {
         CQZGuiErrorLog::Report(L"CQZControlTemplateFile: cannot parse " + path);
         return nullptr;
     }
+    const CQZDefinitionFilePool::ScopedLock inUse(path);
     std::shared_ptr<CQZControlTemplateFile> file(new CQZControlTemplateFile);
     file->path_ = path;
     file->folder_ = QzOSAL::QzPath(path).GetFolder();
     file->searchFolders_ = searchFolders;
-    CQZControlTemplateBuilder(*file, reader).Build();
+    CQZControlTemplateBuilder(*file, *reader).Build();
     return file;
 }
 
