@@ -64,6 +64,14 @@ void CDlgUpdate::BindControls()
                 member->SubclassControl(item);
         }
     }
+    // Without a skin the boxes would be plain buttons whose state nobody
+    // reads; the user's choices count all the same.
+    for (const auto& [box, id] : {std::pair<CQZ_UniButton*, int>{&dontShowAgainBox_, IDC_CHECK_DONT_SHOW_AGAIN},
+                                  std::pair<CQZ_UniButton*, int>{&sendCrmBox_, IDC_CHECK_SEND_CRM_DATA}}) {
+        const HWND item = ::qz::platform::GetDlgItem(m_hWnd, id);
+        if (item && !dynamic_cast<CQZ_UniButton*>(CWnd::FromHandle(item)))
+            box->SubclassControl(item);
+    }
 }
 
 BOOL CDlgUpdate::OnInitDialog()

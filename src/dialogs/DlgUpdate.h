@@ -8,6 +8,7 @@
 #include "gui/DocHostUIHandler.h"
 #include "gui/WebBrowserControl.h"
 #include "gui/controls/Static.h"
+#include "gui/controls/UniButton.h"
 
 #include <cstdint>
 #include <string>
@@ -67,6 +68,10 @@ class CDlgUpdate : public CBaseDlg, public CQZDocHostUIHandler {
     void ReadChoices();
 
     CQZ_Static activity_;
+    // The check boxes when no definition file made them skinned buttons:
+    // the user's two choices are read from these then.
+    CQZ_UniButton dontShowAgainBox_;
+    CQZ_UniButton sendCrmBox_;
     CQZ_Static noPatchText_;
     CQZ_Static productText_;
     CQZ_WebBrowserControl browser_;

@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <filesystem>
@@ -617,10 +618,17 @@ TEST_P(InteractiveUpdateTest, MissingEmptyOrBrokenSkinsStillGiveWorkingDialogs)
         host_.texts["GetSkinFolder"] = skin.wstring();
         fs::remove(dir_ / "QzUpdate.exe");
         User user;
-        user.When(Dlg::Update, IDOK, [](HWND dialog) { Press(dialog, Qt::Key_Return); })
+        user.When(Dlg::Update, IDOK,
+                  [](HWND dialog) {
+                      Click(dialog, IDC_CHECK_DONT_SHOW_AGAIN);
+                      Press(dialog, Qt::Key_Return);
+                  })
             .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
         EXPECT_EQ(Run(user), kResultInstallLater);
         EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress, Dlg::Install}));
         EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe").size(), signed_.size());
+        // The user's choice counts without a skin too.
+        const std::vector<std::wstring> told = Told();
+        EXPECT_NE(std::find(told.begin(), told.end(), L"SetShowAgain 0"), told.end());
     }
 }
