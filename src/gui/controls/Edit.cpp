@@ -15,12 +15,9 @@ using namespace qz::platform;
 using namespace qz::gui;
 
 struct CQZ_Edit::Skin {
-    std::optional<CQZControlTemplate> controlTemplate;
     // Whether the viewport filled its background before the template.
     std::optional<bool> viewportFills;
     bool scrollWatched = false;
-
-    const CQZControlTemplate* Template() const { return controlTemplate ? &*controlTemplate : nullptr; }
 };
 
 CQZ_Edit::CQZ_Edit() : skin_(std::make_unique<Skin>()) {}
@@ -29,10 +26,7 @@ CQZ_Edit::~CQZ_Edit() = default;
 
 void CQZ_Edit::ApplyTemplate(const CQZControlTemplate* controlTemplate)
 {
-    if (controlTemplate)
-        skin_->controlTemplate = *controlTemplate;
-    else
-        skin_->controlTemplate.reset();
+    StoreTemplate(controlTemplate);
     ApplyToWidget();
     UpdateSkin();
 }
@@ -59,7 +53,7 @@ QWidget* CQZ_Edit::GetPaintTarget() const
 
 bool CQZ_Edit::HasBackgroundImage() const
 {
-    return TemplateImage(skin_->Template(), L"backgroundEditDib", GetDpi()) != nullptr;
+    return TemplateImage(Template(), L"backgroundEditDib", GetDpi()) != nullptr;
 }
 
 void CQZ_Edit::ApplyToWidget()
@@ -67,7 +61,7 @@ void CQZ_Edit::ApplyToWidget()
     QWidget* widget = GetWidget();
     if (!widget)
         return;
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     const int dpi = GetDpi();
 
     const LOGFONTW* logFont = t ? t->FindFont(L"font") : nullptr;
@@ -104,7 +98,7 @@ void CQZ_Edit::ApplyToWidget()
 
 bool CQZ_Edit::PaintSkin(QWidget* target, QPainter& painter)
 {
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     if (!t)
         return false;
     const int dpi = GetDpi();

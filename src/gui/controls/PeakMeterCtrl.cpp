@@ -22,12 +22,9 @@ constexpr int kPositionRange = 10000;
 } // namespace
 
 struct CQZ_PeakMeterCtrl::Skin {
-    std::optional<CQZControlTemplate> controlTemplate;
     double maximum = 1.0;
     double value = 0.0;
     int fill = -1; // the fill in pixels last asked to be drawn
-
-    const CQZControlTemplate* Template() const { return controlTemplate ? &*controlTemplate : nullptr; }
 };
 
 CQZ_PeakMeterCtrl::CQZ_PeakMeterCtrl() : skin_(std::make_unique<Skin>()) {}
@@ -36,10 +33,7 @@ CQZ_PeakMeterCtrl::~CQZ_PeakMeterCtrl() = default;
 
 void CQZ_PeakMeterCtrl::ApplyTemplate(const CQZControlTemplate* controlTemplate)
 {
-    if (controlTemplate)
-        skin_->controlTemplate = *controlTemplate;
-    else
-        skin_->controlTemplate.reset();
+    StoreTemplate(controlTemplate);
     skin_->fill = -1;
     if (!controlTemplate)
         SyncPosition();
@@ -60,7 +54,7 @@ double CQZ_PeakMeterCtrl::GetMaximum() const
 void CQZ_PeakMeterCtrl::SetValue(double value)
 {
     skin_->value = std::isnan(value) ? 0.0 : std::clamp(value, 0.0, skin_->maximum);
-    if (!skin_->controlTemplate) {
+    if (!Template()) {
         SyncPosition();
         return;
     }
@@ -80,7 +74,7 @@ void CQZ_PeakMeterCtrl::OnAttached()
 {
     if (m_hWnd)
         DefWindowProc(PBM_SETRANGE32, 0, kPositionRange);
-    if (!skin_->controlTemplate)
+    if (!Template())
         SyncPosition();
 }
 
@@ -106,7 +100,7 @@ QRect CQZ_PeakMeterCtrl::FillArea() const
     if (!widget)
         return QRect();
     QRect area = widget->rect();
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     if (const RECT* margins = t ? t->FindRect(L"progressIndicationDibPlacement") : nullptr)
         area = area.marginsRemoved(ScaleMargins(*margins, GetDpi()));
     return area;
@@ -123,7 +117,7 @@ int CQZ_PeakMeterCtrl::GetFillLength() const
 
 bool CQZ_PeakMeterCtrl::PaintSkin(QWidget* target, QPainter& painter)
 {
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     if (!t)
         return false; // no template: the window's own bar
     const int dpi = GetDpi();

@@ -8,6 +8,7 @@
 #include <cwctype>
 
 #include "gui/ControlTemplateFile.h"
+#include "gui/controls/SkinDrawing.h"
 #include "gui/controls/Edit.h"
 #include "gui/controls/PeakMeterCtrl.h"
 #include "gui/controls/Static.h"
@@ -120,6 +121,17 @@ bool CQZ_SkinnedControl::SubclassControl(HWND item)
     InstallSkin();
     OnAttached();
     return true;
+}
+
+void CQZ_SkinnedControl::StoreTemplate(const CQZControlTemplate* controlTemplate)
+{
+    template_ = controlTemplate ? std::make_unique<CQZControlTemplate>(*controlTemplate) : nullptr;
+}
+
+bool CQZ_SkinnedControl::HasFlag(const wchar_t* name) const
+{
+    const std::uint32_t bit = qz::gui::Constant(name);
+    return template_ && bit != 0 && (template_->GetFlags(L"flags") & bit) == bit;
 }
 
 void CQZ_SkinnedControl::SetTemplateFile(std::shared_ptr<const CQZControlTemplateFile> file)

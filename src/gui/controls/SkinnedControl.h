@@ -61,6 +61,13 @@ class CQZ_SkinnedControl : public qz::platform::CWnd {
     void UpdateSkin();
     /// Null when none was set.
     const CQZControlTemplateFile* GetTemplateFile() const { return templateFile_.get(); }
+    /// Keeps a copy of `controlTemplate` (null: none), so the control does
+    /// not depend on how long its template file lives.
+    void StoreTemplate(const CQZControlTemplate* controlTemplate);
+    /// The stored template; null for the plain look.
+    const CQZControlTemplate* Template() const { return template_.get(); }
+    /// Whether the template's "flags" word holds the constant `name`.
+    bool HasFlag(const wchar_t* name) const;
 
   private:
     class SkinEventFilter;
@@ -72,6 +79,7 @@ class CQZ_SkinnedControl : public qz::platform::CWnd {
     void CheckDpi();
 
     std::shared_ptr<const CQZControlTemplateFile> templateFile_;
+    std::unique_ptr<CQZControlTemplate> template_;
     SkinEventFilter* filter_ = nullptr;
     bool hovered_ = false;
     int paintedDpi_ = 0;

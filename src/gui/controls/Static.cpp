@@ -34,19 +34,12 @@ bool IsAbsolute(const std::wstring& name)
 } // namespace
 
 struct CQZ_Static::Skin {
-    std::optional<CQZControlTemplate> controlTemplate;
     std::wstring iconPath; // the file of the icon's frames; empty: no icon
     int frameCount = 1;
     int frame = 0;
     std::uint32_t interval = kDefaultFrameInterval;
     bool animating = false;
 
-    const CQZControlTemplate* Template() const { return controlTemplate ? &*controlTemplate : nullptr; }
-    bool HasFlag(const wchar_t* name) const
-    {
-        const std::uint32_t bit = Constant(name);
-        return controlTemplate && bit != 0 && (controlTemplate->GetFlags(L"flags") & bit) == bit;
-    }
 };
 
 CQZ_Static::CQZ_Static() : skin_(std::make_unique<Skin>()) {}
@@ -61,14 +54,11 @@ CQZ_Static::~CQZ_Static()
 void CQZ_Static::ApplyTemplate(const CQZControlTemplate* controlTemplate)
 {
     Skin& s = *skin_;
-    if (controlTemplate)
-        s.controlTemplate = *controlTemplate;
-    else
-        s.controlTemplate.reset();
+    StoreTemplate(controlTemplate);
     s.iconPath.clear();
     s.frameCount = 1;
     s.interval = kDefaultFrameInterval;
-    if (const CQZControlTemplate* t = s.Template()) {
+    if (const CQZControlTemplate* t = Template()) {
         s.iconPath = IconFile(*t);
         s.frameCount = std::max(1, t->GetInt(L"iconCount", 1));
         if (t->GetInt(L"iconAnimation") > 0)
@@ -78,7 +68,7 @@ void CQZ_Static::ApplyTemplate(const CQZControlTemplate* controlTemplate)
     if (s.animating)
         SetTimer(kAnimationTimerId, s.interval); // the new interval
     ApplyToWidget();
-    if (!s.animating && HasOption(s.Template(), L"QZS_OPT_STARTICONANIMATION") && m_hWnd)
+    if (!s.animating && HasOption(Template(), L"QZS_OPT_STARTICONANIMATION") && m_hWnd)
         StartAnimation();
     UpdateSkin();
 }
@@ -144,7 +134,7 @@ std::uint32_t CQZ_Static::GetFrameInterval() const
 void CQZ_Static::OnAttached()
 {
     ApplyToWidget();
-    if (!skin_->animating && HasOption(skin_->Template(), L"QZS_OPT_STARTICONANIMATION"))
+    if (!skin_->animating && HasOption(Template(), L"QZS_OPT_STARTICONANIMATION"))
         StartAnimation();
 }
 
@@ -158,7 +148,7 @@ void CQZ_Static::ApplyToWidget()
     QWidget* widget = GetWidget();
     if (!widget)
         return;
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     const int dpi = GetDpi();
     // What the template leaves open is inherited from the dialog.
     QFont font;
@@ -183,7 +173,7 @@ LRESULT CQZ_Static::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 
 bool CQZ_Static::PaintSkin(QWidget* target, QPainter& painter)
 {
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     if (!t)
         return false; // no template: the standard look
     const int dpi = GetDpi();
@@ -192,7 +182,7 @@ bool CQZ_Static::PaintSkin(QWidget* target, QPainter& painter)
 
     if (const QzColorRef* background = t->FindColor(L"backgroundColor"))
         painter.fillRect(all, ColorFromRef(*background));
-    if (!skin_->HasFlag(L"QZS_NO_BACKGRND") && !skin_->HasFlag(L"QZS_TRANSPARENT_BACKGRND")) {
+    if (!HasFlag(L"QZS_NO_BACKGRND") && !HasFlag(L"QZS_TRANSPARENT_BACKGRND")) {
         if (auto image = TemplateImage(t, L"backgroundStaticDib", dpi)) {
             DrawSkinImage(painter, *image, all,
                           ScaledBorders(t->FindImageGroup(L"genericStruct"), *image, dpi));
@@ -228,7 +218,7 @@ bool CQZ_Static::PaintSkin(QWidget* target, QPainter& painter)
 
 int CQZ_Static::TextFlags() const
 {
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     const DWORD style = static_cast<DWORD>(GetStyle());
     int flags = 0;
     if (const std::uint32_t* format = t->FindFlags(L"textFormat")) {
@@ -244,16 +234,16 @@ int CQZ_Static::TextFlags() const
         return flags;
     }
     const DWORD type = style & SS_TYPEMASK;
-    if (skin_->HasFlag(L"QZS_TEXTALIGN_CENTER") || type == SS_CENTER)
+    if (HasFlag(L"QZS_TEXTALIGN_CENTER") || type == SS_CENTER)
         flags |= Qt::AlignHCenter;
-    else if (skin_->HasFlag(L"QZS_TEXTALIGN_RIGHT") || type == SS_RIGHT)
+    else if (HasFlag(L"QZS_TEXTALIGN_RIGHT") || type == SS_RIGHT)
         flags |= Qt::AlignRight;
     else
         flags |= Qt::AlignLeft;
     flags |= (style & SS_CENTERIMAGE) ? Qt::AlignVCenter : Qt::AlignTop;
-    if (skin_->HasFlag(L"QZS_MULTILINE") || type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT)
+    if (HasFlag(L"QZS_MULTILINE") || type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT)
         flags |= Qt::TextWordWrap;
-    if (!(style & SS_NOPREFIX) && !skin_->HasFlag(L"QZS_NO_PREFIX"))
+    if (!(style & SS_NOPREFIX) && !HasFlag(L"QZS_NO_PREFIX"))
         flags |= Qt::TextHideMnemonic;
     return flags;
 }
@@ -265,7 +255,7 @@ QRect CQZ_Static::FrameRect(const QRect& all, int dpi) const
     const auto strip = CQZSkinImage::Load(skin_->iconPath, dpi);
     if (strip->isNull())
         return QRect();
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     QRect rect;
     if (const RECT* placement = t->FindRect(L"iconPlacement"); placement && placement->Width() > 0) {
         rect = ScaleRect(*placement, dpi);

@@ -42,28 +42,13 @@ bool IsBoxStyle(DWORD style)
 
 } // namespace
 
-struct CQZ_UniButton::Skin {
-    std::optional<CQZControlTemplate> controlTemplate;
-
-    const CQZControlTemplate* Template() const { return controlTemplate ? &*controlTemplate : nullptr; }
-    std::uint32_t Flags() const { return controlTemplate ? controlTemplate->GetFlags(L"flags") : 0; }
-    bool HasFlag(const wchar_t* name) const
-    {
-        const std::uint32_t bit = Constant(name);
-        return bit != 0 && (Flags() & bit) == bit;
-    }
-};
-
-CQZ_UniButton::CQZ_UniButton() : skin_(std::make_unique<Skin>()) {}
+CQZ_UniButton::CQZ_UniButton() = default;
 
 CQZ_UniButton::~CQZ_UniButton() = default;
 
 void CQZ_UniButton::ApplyTemplate(const CQZControlTemplate* controlTemplate)
 {
-    if (controlTemplate)
-        skin_->controlTemplate = *controlTemplate;
-    else
-        skin_->controlTemplate.reset();
+    StoreTemplate(controlTemplate);
     ApplyToWidget();
     UpdateSkin();
 }
@@ -86,7 +71,7 @@ bool CQZ_UniButton::GetCheck() const
 
 bool CQZ_UniButton::IsCheckBox() const
 {
-    return IsBoxStyle(static_cast<DWORD>(GetStyle())) || skin_->HasFlag(L"QZB_STATUS");
+    return IsBoxStyle(static_cast<DWORD>(GetStyle())) || HasFlag(L"QZB_STATUS");
 }
 
 void CQZ_UniButton::OnAttached()
@@ -106,9 +91,9 @@ void CQZ_UniButton::ApplyToWidget()
         return;
     // A push button whose template makes it a status button toggles, and
     // the window's check state follows the toggle.
-    if (qobject_cast<QPushButton*>(button) && skin_->HasFlag(L"QZB_STATUS"))
+    if (qobject_cast<QPushButton*>(button) && HasFlag(L"QZB_STATUS"))
         button->setCheckable(true);
-    const LOGFONTW* font = skin_->controlTemplate ? skin_->controlTemplate->FindFont(L"font") : nullptr;
+    const LOGFONTW* font = Template() ? Template()->FindFont(L"font") : nullptr;
     // An empty font inherits the dialog's, as the standard controls do.
     button->setFont(font ? FontFromLogFont(*font, GetDpi()) : QFont());
 }
@@ -116,7 +101,7 @@ void CQZ_UniButton::ApplyToWidget()
 bool CQZ_UniButton::PaintSkin(QWidget*, QPainter& painter)
 {
     auto* button = qobject_cast<QAbstractButton*>(GetWidget());
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     if (!button || !t)
         return false; // no template: the standard look
     const int dpi = GetDpi();
@@ -160,7 +145,7 @@ bool CQZ_UniButton::PaintSkin(QWidget*, QPainter& painter)
 
     PaintText(painter, textArea, disabled, pressed || toggled, hover, box);
 
-    if (button->hasFocus() && !skin_->HasFlag(L"QZB_NO_FOCUSFRAME")) {
+    if (button->hasFocus() && !HasFlag(L"QZB_NO_FOCUSFRAME")) {
         const int inset = ScaleForDpi(kFocusInset, dpi);
         painter.save();
         painter.setPen(QPen(button->palette().color(QPalette::ButtonText), 1, Qt::DotLine));
@@ -174,7 +159,7 @@ bool CQZ_UniButton::PaintSkin(QWidget*, QPainter& painter)
 std::shared_ptr<const QImage> CQZ_UniButton::StateImage(const wchar_t* key, const wchar_t* fileDefault,
                                                         int dpi) const
 {
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     const QzTemplateImage* named = t->FindImage(key);
     // A key the template left out stands for "dibStandard"; the file's own
     // default for the state fits better.
@@ -191,7 +176,7 @@ std::shared_ptr<const QImage> CQZ_UniButton::StateImage(const wchar_t* key, cons
 
 void CQZ_UniButton::PaintBox(QPainter& painter, const QRect& boxRect, const QImage* stateImage, int dpi)
 {
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     auto* button = qobject_cast<QAbstractButton*>(GetWidget());
     const DWORD type = static_cast<DWORD>(GetStyle()) & BS_TYPEMASK;
     const bool radio = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
@@ -246,7 +231,7 @@ void CQZ_UniButton::PaintBox(QPainter& painter, const QRect& boxRect, const QIma
 void CQZ_UniButton::PaintText(QPainter& painter, QRect area, bool disabled, bool pressed, bool hover,
                               bool box)
 {
-    const CQZControlTemplate* t = skin_->Template();
+    const CQZControlTemplate* t = Template();
     auto* button = qobject_cast<QAbstractButton*>(GetWidget());
     const std::wstring text = GetWindowText();
     if (text.empty())
@@ -274,19 +259,19 @@ void CQZ_UniButton::PaintText(QPainter& painter, QRect area, bool disabled, bool
     int flags = button->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, button)
                     ? Qt::TextShowMnemonic
                     : Qt::TextHideMnemonic;
-    if (skin_->HasFlag(L"QZB_TEXT_LEFT") || box)
+    if (HasFlag(L"QZB_TEXT_LEFT") || box)
         flags |= Qt::AlignLeft;
-    else if (skin_->HasFlag(L"QZB_TEXT_RIGHT"))
+    else if (HasFlag(L"QZB_TEXT_RIGHT"))
         flags |= Qt::AlignRight;
     else
         flags |= Qt::AlignHCenter;
-    if (skin_->HasFlag(L"QZB_TEXT_TOP"))
+    if (HasFlag(L"QZB_TEXT_TOP"))
         flags |= Qt::AlignTop;
-    else if (skin_->HasFlag(L"QZB_TEXT_BOTTOM"))
+    else if (HasFlag(L"QZB_TEXT_BOTTOM"))
         flags |= Qt::AlignBottom;
     else
         flags |= Qt::AlignVCenter;
-    if (skin_->HasFlag(L"QZB_MULTILINE") || (GetStyle() & BS_MULTILINE))
+    if (HasFlag(L"QZB_MULTILINE") || (GetStyle() & BS_MULTILINE))
         flags |= Qt::TextWordWrap;
 
     painter.save();

@@ -43,7 +43,4 @@ class CQZ_UniButton : public CQZ_SkinnedControl {
     /// The check box's square with its mark.
     void PaintBox(QPainter& painter, const QRect& boxRect, const QImage* stateImage, int dpi);
     void PaintText(QPainter& painter, QRect area, bool disabled, bool pressed, bool hover, bool box);
-
-    struct Skin;
-    std::unique_ptr<Skin> skin_;
 };
