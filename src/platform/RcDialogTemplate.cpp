@@ -20,9 +20,11 @@ class Writer {
         U16(static_cast<std::uint16_t>(v >> 16));
     }
     void I16(std::int16_t v) { U16(static_cast<std::uint16_t>(v)); }
+    // A terminated text ends at its first NUL, so anything after one could
+    // never be read back.
     void Text(std::wstring_view s)
     {
-        AppendUtf16(out, s);
+        AppendUtf16(out, s.substr(0, s.find(L'\0')));
         U16(0);
     }
     // sz_Or_Ord: 0 for none, 0xFFFF plus the ordinal, or a terminated text.

@@ -187,6 +187,15 @@ TEST(RcParserTest, TemplateBinaryRoundTripAndTruncation)
     for (std::size_t n = 0; n + 4 < bytes.size(); ++n) {
         EXPECT_FALSE(DecodeDialogTemplate(std::span(bytes).first(n))) << n;
     }
+
+    // A script may smuggle a NUL into a quoted text; the binary form ends the
+    // text there and still reads back as a whole template.
+    RcParseResult r = Parse("1 DIALOG 0, 0, 50, 20\nSTYLE DS_SETFONT\nFONT 8, \"Fa" + std::string(1, '\0') +
+                            "ce\"\nBEGIN\n LTEXT \"x\", 5, 0, 0, 9, 9\nEND\n");
+    DialogTemplate nul = OnlyDialog(r);
+    EXPECT_EQ(nul.typeface, L"Fa");
+    ASSERT_EQ(nul.items.size(), 1u);
+    EXPECT_EQ(EncodeDialogTemplate(nul), r.resources.at(0).data);
 }
 
 } // namespace
