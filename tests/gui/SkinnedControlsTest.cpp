@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEnterEvent>
@@ -259,6 +261,26 @@ TEST_F(SkinnedControlsTest, ButtonPaintsTheImageOfItsState)
     bare.SetTemplateFile(file_);
     EXPECT_EQ(PixelOf(bare, QPoint(40, 15)), kPressed);
     SendMouse(bare.GetWidget(), QEvent::MouseButtonRelease, QPoint(40, 15));
+
+    // The focus frame appears once the keyboard has moved the focus.
+    auto framed = [&bare] {
+        const QImage picture = bare.GetWidget()->grab().toImage();
+        for (int y = 3; y < 27; ++y)
+            if (picture.pixelColor(3, y) != kHilite)
+                return true;
+        return false;
+    };
+    bare.GetWidget()->window()->activateWindow();
+    QApplication::setActiveWindow(bare.GetWidget()->window());
+    bare.GetWidget()->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(bare.GetWidget()->hasFocus());
+    EXPECT_FALSE(framed());
+    for (int key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
+    }
+    ASSERT_TRUE(bare.GetWidget()->hasFocus());
+    EXPECT_TRUE(framed());
 }
 
 TEST_F(SkinnedControlsTest, AnimatedIconAdvancesOnItsTimerAndStopsAtTheFirstFrame)

@@ -145,7 +145,10 @@ bool CQZ_UniButton::PaintSkin(QWidget*, QPainter& painter)
 
     PaintText(painter, textArea, disabled, pressed || toggled, hover, box);
 
-    if (button->hasFocus() && !HasFlag(L"QZB_NO_FOCUSFRAME")) {
+    // Like the focus cues of the platform dialogs, the frame waits until the
+    // keyboard has moved the focus in this window.
+    if (button->hasFocus() && button->window()->testAttribute(Qt::WA_KeyboardFocusChange) &&
+        !HasFlag(L"QZB_NO_FOCUSFRAME")) {
         const int inset = ScaleForDpi(kFocusInset, dpi);
         painter.save();
         painter.setPen(QPen(button->palette().color(QPalette::ButtonText), 1, Qt::DotLine));
