@@ -27,16 +27,13 @@ TEST(IniFile, RectanglesWithFallbackAndMissingKeys)
     CIniFile ini;
     ini.SetFile(dir.File("skin.ini"));
     RECT r;
-    EXPECT_TRUE(ini.GetRect(L"Main", L"commas", r));
-    EXPECT_EQ(r, (RECT{1, 2, 3, 4}));
-    EXPECT_TRUE(ini.GetRect(L"Main", L"blanks", r));
-    EXPECT_EQ(r, (RECT{1, 2, 3, 4}));
-    EXPECT_TRUE(ini.GetRect(L"Main", L"short", r));
-    EXPECT_EQ(r, (RECT{5, 0, 0, 0}));
-    EXPECT_TRUE(ini.GetRect(L"Main", L"gap", r));
-    EXPECT_EQ(r, (RECT{1, 0, 3, 4}));
-    EXPECT_TRUE(ini.GetRect(L"Main", L"mixed", r));
-    EXPECT_EQ(r, (RECT{7, 8, 9, 10}));
+    const std::pair<const wchar_t*, RECT> forms[] = {
+        {L"commas", {1, 2, 3, 4}}, {L"blanks", {1, 2, 3, 4}}, {L"short", {5, 0, 0, 0}},
+        {L"gap", {1, 0, 3, 4}}, {L"mixed", {7, 8, 9, 10}}};
+    for (const auto& [key, rect] : forms) {
+        EXPECT_TRUE(ini.GetRect(L"Main", key, r)) << key;
+        EXPECT_EQ(r, rect) << key;
+    }
 
     EXPECT_FALSE(ini.GetRect(L"Main", L"onlyThere", r));
     EXPECT_EQ(r, (RECT{0, 0, 1, 1}));

@@ -2,6 +2,7 @@
 // a parsed document that ignores what saving may renumber.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,6 +51,12 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+/// What a buffered lookup gave, as "count:text in the buffer".
+inline std::wstring Got(std::uint32_t count, const wchar_t* buffer)
+{
+    return std::to_wstring(count) + L":" + buffer;
+}
 
 /// Latin-1 text as UTF-16 bytes with a byte-order mark.
 inline std::string Utf16Bytes(const std::string& latin1, bool bigEndian = false)

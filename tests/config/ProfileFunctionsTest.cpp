@@ -6,6 +6,7 @@
 
 namespace {
 
+using qz::test::Got;
 using qz::test::ScratchDir;
 
 TEST(ProfileFunctions, ReadsFollowTheWindowsContract)
@@ -15,8 +16,7 @@ TEST(ProfileFunctions, ReadsFollowTheWindowsContract)
     wchar_t buf[64];
 
     // Missing file: defaults, with trailing blanks of the default removed.
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", L"def  ", buf, 64, file.c_str()), 3u);
-    EXPECT_STREQ(buf, L"def");
+    EXPECT_EQ(Got(GetPrivateProfileStringW(L"S", L"k", L"def  ", buf, 64, file.c_str()), buf), L"3:def");
     EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", nullptr, buf, 64, file.c_str()), 0u);
     EXPECT_EQ(GetPrivateProfileIntW(L"S", L"k", -3, file.c_str()), static_cast<std::uint32_t>(-3));
     buf[0] = buf[1] = L'x';
@@ -25,10 +25,8 @@ TEST(ProfileFunctions, ReadsFollowTheWindowsContract)
     EXPECT_EQ(buf[1], 0);
 
     dir.Write("p.ini", "[S]\r\nk = \"quoted\"\r\nn=-7\r\nh=0x10\r\n; c\r\nlong=abcdefgh\r\n[T]\r\na=1\r\n");
-    EXPECT_EQ(GetPrivateProfileStringW(L"s", L"K", L"d", buf, 64, file.c_str()), 6u);
-    EXPECT_STREQ(buf, L"quoted");
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"long", L"d", buf, 5, file.c_str()), 4u);
-    EXPECT_STREQ(buf, L"abcd");
+    EXPECT_EQ(Got(GetPrivateProfileStringW(L"s", L"K", L"d", buf, 64, file.c_str()), buf), L"6:quoted");
+    EXPECT_EQ(Got(GetPrivateProfileStringW(L"S", L"long", L"d", buf, 5, file.c_str()), buf), L"4:abcd");
     EXPECT_EQ(GetPrivateProfileStringW(L"S", L"long", L"d", nullptr, 5, file.c_str()), 0u);
     EXPECT_EQ(GetPrivateProfileIntW(L"S", L"n", 0, file.c_str()), static_cast<std::uint32_t>(-7));
     EXPECT_EQ(GetPrivateProfileIntW(L"S", L"h", 5, file.c_str()), 0u);
@@ -48,8 +46,7 @@ TEST(ProfileFunctions, ReadsFollowTheWindowsContract)
 
     // Every call reads the file afresh.
     dir.Write("p.ini", "[S]\nk=changed\n");
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", L"d", buf, 64, file.c_str()), 7u);
-    EXPECT_STREQ(buf, L"changed");
+    EXPECT_EQ(Got(GetPrivateProfileStringW(L"S", L"k", L"d", buf, 64, file.c_str()), buf), L"7:changed");
 }
 
 TEST(ProfileFunctions, WritesKeepTheFileAndItsEncoding)
@@ -76,8 +73,7 @@ TEST(ProfileFunctions, WritesKeepTheFileAndItsEncoding)
     const std::wstring utf16 = dir.File("u.ini");
     EXPECT_TRUE(WritePrivateProfileStringW(L"A", L"k", L"\u00e9", utf16.c_str()));
     EXPECT_EQ(dir.Read("u.ini"), qz::test::Utf16Bytes(";h\r\n\r\n[A]\r\nk=\xE9\r\n\r\n"));
-    EXPECT_EQ(GetPrivateProfileStringW(L"A", L"k", L"", buf, 64, utf16.c_str()), 1u);
-    EXPECT_STREQ(buf, L"\u00e9");
+    EXPECT_EQ(Got(GetPrivateProfileStringW(L"A", L"k", L"", buf, 64, utf16.c_str()), buf), L"1:\u00e9");
 
     // A write is seen by readers that opened the file before it was cached.
     {

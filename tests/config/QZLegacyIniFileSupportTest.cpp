@@ -61,8 +61,6 @@ TEST_F(LegacyIni, ValueFormsAndFallbackSection)
     EXPECT_TRUE(ini_.GetPath(path, L"/skin/", L"x.png", L"img", L"Ctl", file_.c_str(), L""));
     EXPECT_STREQ(path, L"/skin/pic.png");
     ini_.SetPathPrefix(L"/stored/");
-    ini_.GetPathPrefix(path);
-    EXPECT_STREQ(path, L"/stored/");
     EXPECT_FALSE(ini_.GetPath(path, L"", L"x.png", L"nope", L"Ctl", file_.c_str(), L""));
     EXPECT_STREQ(path, L"/stored/x.png");
 

@@ -220,35 +220,30 @@ TEST_F(BaseDlgTest, TemplateInTheCurrentLanguageThenEnglishThenAny)
 
 TEST_F(BaseDlgTest, ProductNameReplacesEveryPlaceholder)
 {
-    RecordingHost host;
-    host.texts["GetProductName"] = L"Demo";
-    ProbeDlg dlg(&host, kEnglishTemplate);
-    qz::test::RunModal(dlg, [](CDialog& d) {
-        ProbeDlg& p = Probe(d);
-        p.ReplaceProductPlaceholder(p.GetDlgItem(kHeadline));
-        p.ReplaceProductPlaceholder(p.GetDlgItem(kTwice));
-        p.ReplaceProductPlaceholder(nullptr);
-        EXPECT_EQ(p.GetDlgItemText(kHeadline), L"There is an update for Demo.");
-        EXPECT_EQ(p.GetDlgItemText(kTwice), L"Demo is new; get Demo now.");
-        d.EndDialog(IDOK);
-    });
-
-    // A name that holds the placeholder itself is put in once per place.
-    RecordingHost odd;
-    odd.texts["GetProductName"] = L"<$TAVOR$>";
-    ProbeDlg oddDlg(&odd, kEnglishTemplate);
-    qz::test::RunModal(oddDlg, [](CDialog& d) {
-        Probe(d).ReplaceProductPlaceholder(d.GetDlgItem(kTwice));
-        EXPECT_EQ(d.GetDlgItemText(kTwice), L"<$TAVOR$> is new; get <$TAVOR$> now.");
-        d.EndDialog(IDOK);
-    });
-
-    ProbeDlg bare(nullptr, kEnglishTemplate);
-    qz::test::RunModal(bare, [](CDialog& d) {
-        Probe(d).ReplaceProductPlaceholder(d.GetDlgItem(kHeadline));
-        EXPECT_EQ(d.GetDlgItemText(kHeadline), L"There is an update for $TAVOR$.");
-        d.EndDialog(IDOK);
-    });
+    // A name that holds the placeholder itself is put in once per place;
+    // without a configuration the placeholder stays.
+    const struct {
+        const wchar_t* product;
+        const wchar_t* headline;
+        const wchar_t* twice;
+    } cases[] = {
+        {L"Demo", L"There is an update for Demo.", L"Demo is new; get Demo now."},
+        {L"<$TAVOR$>", L"There is an update for <$TAVOR$>.", L"<$TAVOR$> is new; get <$TAVOR$> now."},
+        {nullptr, L"There is an update for $TAVOR$.", L"$TAVOR$ is new; get $TAVOR$ now."}};
+    for (const auto& c : cases) {
+        RecordingHost host;
+        host.texts["GetProductName"] = c.product ? c.product : L"";
+        ProbeDlg dlg(c.product ? &host : nullptr, kEnglishTemplate);
+        qz::test::RunModal(dlg, [&](CDialog& d) {
+            ProbeDlg& p = Probe(d);
+            p.ReplaceProductPlaceholder(p.GetDlgItem(kHeadline));
+            p.ReplaceProductPlaceholder(p.GetDlgItem(kTwice));
+            p.ReplaceProductPlaceholder(nullptr);
+            EXPECT_EQ(p.GetDlgItemText(kHeadline), c.headline);
+            EXPECT_EQ(p.GetDlgItemText(kTwice), c.twice);
+            d.EndDialog(IDOK);
+        });
+    }
 }
 
 TEST_F(BaseDlgTest, ShowControlAndSetCheckTouchOnlyWhatTheyMay)

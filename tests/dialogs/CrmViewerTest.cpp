@@ -47,10 +47,8 @@ class CrmViewerTest : public ::testing::TestWithParam<bool> {
         shown.result = qz::test::RunModal(viewer, [&](CDialog& d) {
             shown.text = d.GetDlgItemText(IDC_EDIT_CRM);
             auto* box = qobject_cast<QPlainTextEdit*>(WidgetFromHandle(GetDlgItem(d.m_hWnd, IDC_EDIT_CRM)));
-            if (box) {
-                shown.displayed = box->toPlainText();
-            }
             EXPECT_NE(box, nullptr);
+            shown.displayed = box ? box->toPlainText() : QString();
             qz::test::ClickItem(d.m_hWnd, IDOK);
         });
         return shown;
@@ -59,7 +57,7 @@ class CrmViewerTest : public ::testing::TestWithParam<bool> {
     RecordingHost host;
 };
 
-TEST_P(CrmViewerTest, LinesAreShownOneByOne)
+TEST_P(CrmViewerTest, AnyFileIsShownLineByLine)
 {
     const std::wstring crlf = qz::test::WriteTempFile("crlf.txt", "first line\r\nsecond line\r\n\r\nlast");
     Shown shown = View(crlf.c_str());
@@ -72,23 +70,19 @@ TEST_P(CrmViewerTest, LinesAreShownOneByOne)
     EXPECT_EQ(View(lf.c_str()).text, L"a=1\r\nb=2\r\n");
 
     std::string longLine;
-    for (int i = 0; i < 600; ++i) {
+    for (int i = 0; i < 600; ++i)
         longLine += static_cast<char>('0' + i % 10);
-    }
     const std::wstring longFile = qz::test::WriteTempFile("long.txt", longLine + "\r\nnext\r\n");
     shown = View(longFile.c_str());
     EXPECT_EQ(shown.text, std::wstring(longLine.begin(), longLine.end()) + L"\r\nnext\r\n");
     EXPECT_EQ(shown.displayed.section(QLatin1Char('\n'), 0, 0).size(), 600);
-}
 
-TEST_P(CrmViewerTest, BinaryEmptyAndMissingFilesAreShownSafely)
-{
+    // Binary, empty and missing files are shown safely.
     std::string binary("head\0\0\x01\x02tail\r\x1Bz", 15);
-    for (int i = 0; i < 256; ++i) {
+    for (int i = 0; i < 256; ++i)
         binary += static_cast<char>(i);
-    }
     const std::wstring binaryFile = qz::test::WriteTempFile("blob.bin", binary);
-    Shown shown = View(binaryFile.c_str());
+    shown = View(binaryFile.c_str());
     EXPECT_EQ(shown.result, IDOK);
     EXPECT_EQ(shown.text.find(L'\0'), std::wstring::npos);
     EXPECT_EQ(CCRMViewer::ReadCrmText(binaryFile).rfind(L"head\xFFFD\xFFFD\xFFFD\xFFFDtail\r\xFFFDz", 0), 0u);

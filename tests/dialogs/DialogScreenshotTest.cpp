@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -104,10 +105,8 @@ std::vector<std::string> LayoutFaults(CBaseDlg& dialog)
 {
     std::vector<std::string> faults;
     QWidget* client = WidgetFromHandle(dialog.m_hWnd);
-    if (!client) {
-        faults.push_back("the dialog has no window");
-        return faults;
-    }
+    if (!client)
+        return {"the dialog has no window"};
     struct Shown {
         int id;
         QRect rect;
@@ -119,24 +118,16 @@ std::vector<std::string> LayoutFaults(CBaseDlg& dialog)
             continue;
         const int id = GetDlgCtrlID(child);
         const QRect rect = widget->geometry();
-        if (!client->rect().contains(rect)) {
-            std::ostringstream out;
-            out << "control " << id << " lies outside the client area";
-            faults.push_back(out.str());
-        }
+        const std::string name = std::to_string(id);
+        if (!client->rect().contains(rect))
+            faults.push_back("control " + name + " lies outside the client area");
         for (const Shown& other : shown) {
-            if (other.rect.intersects(rect)) {
-                std::ostringstream out;
-                out << "controls " << other.id << " and " << id << " overlap";
-                faults.push_back(out.str());
-            }
+            if (other.rect.intersects(rect))
+                faults.push_back("controls " + std::to_string(other.id) + " and " + name + " overlap");
         }
         shown.push_back({id, rect});
-        if (std::string fault = TextFault(CWnd::FromHandle(child), widget, dialog.GetDpi()); !fault.empty()) {
-            std::ostringstream out;
-            out << "control " << id << ": " << fault;
-            faults.push_back(out.str());
-        }
+        if (std::string fault = TextFault(CWnd::FromHandle(child), widget, dialog.GetDpi()); !fault.empty())
+            faults.push_back("control " + name + ": " + fault);
     }
     return faults;
 }
@@ -203,38 +194,35 @@ TEST(DialogLayoutCheckTest, FindsClippedOverlappingAndStrayControls)
     CDialogPreview preview(L"install", L"question", L"en-GB", 96);
     preview.SetSkinFolder(L"" QZ_SKIN_DIR);
     preview.SetInspector([&](CBaseDlg& dialog) {
-        RECT rect{};
+        const auto rectOf = [&](CWnd* control) {
+            RECT rect{};
+            control->GetWindowRect(&rect);
+            dialog.ScreenToClient(&rect);
+            return rect;
+        };
         CWnd* later = dialog.GetDlgItem(IDC_BTN_LATER);
-        later->GetWindowRect(&rect);
-        dialog.ScreenToClient(&rect);
+        RECT rect = rectOf(later);
         later->MoveWindow(rect.left, rect.top, 40, rect.bottom - rect.top);
-        CWnd* when = dialog.GetDlgItem(IDC_TXT_INSTALL_WHEN);
         CWnd* product = dialog.GetDlgItem(IDC_TXT_PRODUCT);
-        product->GetWindowRect(&rect);
-        dialog.ScreenToClient(&rect);
-        when->MoveWindow(rect.left + 10, rect.top + 5, rect.right - rect.left, rect.bottom - rect.top);
+        rect = rectOf(product);
+        dialog.GetDlgItem(IDC_TXT_INSTALL_WHEN)
+            ->MoveWindow(rect.left + 10, rect.top + 5, rect.right - rect.left, rect.bottom - rect.top);
         product->MoveWindow(rect.left, rect.top, rect.right - rect.left, 6);
         RECT client{};
         dialog.GetClientRect(&client);
         CWnd* cancel = dialog.GetDlgItem(IDCANCEL);
-        cancel->GetWindowRect(&rect);
-        dialog.ScreenToClient(&rect);
+        rect = rectOf(cancel);
         cancel->MoveWindow(client.right - 10, rect.top, rect.right - rect.left, rect.bottom - rect.top);
         faults = LayoutFaults(dialog);
     });
     std::wstring error;
     ASSERT_TRUE(preview.Render(L"", error)) << Narrow(error);
-    const auto found = [&](const std::string& part) {
-        for (const std::string& fault : faults) {
-            if (fault.find(part) != std::string::npos)
-                return true;
-        }
-        return false;
-    };
-    EXPECT_TRUE(found("control 1013: button text")) << ::testing::PrintToString(faults);
-    EXPECT_TRUE(found("control 1008: wrapped static text")) << ::testing::PrintToString(faults);
-    EXPECT_TRUE(found("controls 1008 and 1012 overlap")) << ::testing::PrintToString(faults);
-    EXPECT_TRUE(found("control 2 lies outside the client area")) << ::testing::PrintToString(faults);
+    for (const char* part : {"control 1013: button text", "control 1008: wrapped static text",
+                             "controls 1008 and 1012 overlap", "control 2 lies outside the client area"}) {
+        const auto names = [&](const std::string& fault) { return fault.find(part) != std::string::npos; };
+        EXPECT_TRUE(std::any_of(faults.begin(), faults.end(), names))
+            << part << " in " << ::testing::PrintToString(faults);
+    }
 }
 
 } // namespace

@@ -42,28 +42,23 @@ class DlgInstallTest : public ::testing::TestWithParam<bool> {
     std::wstring emptySkin;
 };
 
-TEST_P(DlgInstallTest, EveryAnswerHasItsResult)
-{
-    EXPECT_EQ(Answer([](CDialog& d) { qz::test::ClickItem(d.m_hWnd, IDOK); }), 8);
-    EXPECT_EQ(Answer([](CDialog& d) { qz::test::ClickItem(d.m_hWnd, IDC_BTN_LATER); }), 9);
-    EXPECT_EQ(Answer([](CDialog& d) { qz::test::ClickItem(d.m_hWnd, IDCANCEL); }), 7);
-    EXPECT_EQ(Answer([](CDialog& d) { qz::test::PressKey(d.m_hWnd, Qt::Key_Escape); }), 7);
-    EXPECT_EQ(Answer([](CDialog& d) { qz::test::CloseBox(d.m_hWnd); }), 7);
-    EXPECT_EQ(Answer([](CDialog& d) { qz::test::PressKey(d.m_hWnd, Qt::Key_Return); }), 8);
-}
-
-TEST_P(DlgInstallTest, HeadlineNamesTheProduct)
+TEST_P(DlgInstallTest, EveryAnswerHasItsResultAndTheHeadlineNamesTheProduct)
 {
     std::wstring headline;
     std::wstring caption;
     EXPECT_EQ(Answer([&](CDialog& d) {
                   headline = d.GetDlgItemText(IDC_TXT_PRODUCT);
                   caption = d.GetWindowText();
-                  qz::test::ClickItem(d.m_hWnd, IDCANCEL);
+                  qz::test::ClickItem(d.m_hWnd, IDOK);
               }),
-              7);
+              8);
     EXPECT_EQ(headline, L"The update for Demo is now ready for installation.");
     EXPECT_EQ(caption, L"Major program update");
+    EXPECT_EQ(Answer([](CDialog& d) { qz::test::ClickItem(d.m_hWnd, IDC_BTN_LATER); }), 9);
+    EXPECT_EQ(Answer([](CDialog& d) { qz::test::ClickItem(d.m_hWnd, IDCANCEL); }), 7);
+    EXPECT_EQ(Answer([](CDialog& d) { qz::test::PressKey(d.m_hWnd, Qt::Key_Escape); }), 7);
+    EXPECT_EQ(Answer([](CDialog& d) { qz::test::CloseBox(d.m_hWnd); }), 7);
+    EXPECT_EQ(Answer([](CDialog& d) { qz::test::PressKey(d.m_hWnd, Qt::Key_Return); }), 8);
 
     // Without a configuration the placeholder stays.
     CDlgInstall bare(nullptr, nullptr);

@@ -28,18 +28,18 @@ namespace {
 
 TEST(ByteSizeFormatterTest, UnitsAndTruncation)
 {
-    EXPECT_EQ(FormatByteSize(0), L"0 Bytes");
-    EXPECT_EQ(FormatByteSize(1023), L"1023 Bytes");
-    EXPECT_EQ(FormatByteSize(1024), L"1 kB");
-    EXPECT_EQ(FormatByteSize(1500000), L"1 MB");
-    EXPECT_EQ(FormatByteSize(3000000), L"2 MB");
-    EXPECT_EQ(FormatByteSize((std::uint64_t{1} << 30) - 1), L"1023 MB");
-    EXPECT_EQ(FormatByteSize(std::uint64_t{5} << 40), L"5 TB");
-    EXPECT_EQ(FormatByteSize(~std::uint64_t{0}), L"15 EB");
+    const std::pair<std::uint64_t, const wchar_t*> plain[] = {
+        {0, L"0 Bytes"}, {1023, L"1023 Bytes"}, {1024, L"1 kB"}, {1500000, L"1 MB"}, {3000000, L"2 MB"},
+        {(std::uint64_t{1} << 30) - 1, L"1023 MB"}, {std::uint64_t{5} << 40, L"5 TB"},
+        {~std::uint64_t{0}, L"15 EB"}};
+    for (const auto& [bytes, text] : plain)
+        EXPECT_EQ(FormatByteSize(bytes), text) << bytes;
     EXPECT_EQ(FormatByteSize(1536, ByteUnitNames::Short, 2), L"1.50 kB");
     EXPECT_EQ(FormatByteSize(2047, ByteUnitNames::Short, 1), L"1.9 kB") << "truncated, not rounded";
     EXPECT_EQ(FormatByteSize(std::uint64_t{5} << 30, ByteUnitNames::Medium, 0, 1), L"5242880 KBytes");
     EXPECT_EQ(FormatByteSize(3 << 20, ByteUnitNames::Long), L"3 Megabytes");
+    // An unknown total shows the received size alone.
+    EXPECT_EQ(CDlgProgress::FormatProgress(1 << 20, 0, 0), L"Downloading ....   1 MB");
 }
 
 TEST(DlgProgressTest, StatusLineAndMeterFollowWholePercentages)
@@ -90,11 +90,6 @@ TEST(DlgProgressTest, StatusLineAndMeterFollowWholePercentages)
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(dialog.GetLastPercent(), 51);
     std::filesystem::remove(std::filesystem::temp_directory_path() / "qz-progress-test.exe");
-}
-
-TEST(DlgProgressTest, UnknownTotalShowsTheReceivedSizeAlone)
-{
-    EXPECT_EQ(CDlgProgress::FormatProgress(1 << 20, 0, 0), L"Downloading ....   1 MB");
 }
 
 } // namespace

@@ -22,19 +22,6 @@ constexpr LANGID kLanguages[] = {1028, 1029, 1030, 1031, 1032, 1034, 1035, 1036,
                                  1042, 1043, 1045, 1046, 1049, 1053, 1055, 2052, 2057, 2070, 3084};
 constexpr std::uint16_t kTemplates[] = {IDD_PROGRESS, IDD_UPDATE, IDD_INSTALL, IDD_CRM_VIEWER};
 
-std::vector<std::uint32_t> StringIds()
-{
-    std::vector<std::uint32_t> ids;
-    for (std::uint32_t id = 103; id <= 110; ++id) {
-        ids.push_back(id);
-    }
-    for (std::uint32_t id = 113; id <= 152; ++id) {
-        ids.push_back(id);
-    }
-    ids.push_back(1024);
-    return ids;
-}
-
 std::optional<DialogTemplate> Template(std::uint16_t id, LANGID lang)
 {
     const ResourceView* r =
@@ -80,7 +67,7 @@ std::size_t CountOf(const std::wstring& text, const std::wstring& what)
 
 } // namespace
 
-TEST(LanguageResources, EveryLanguageHasEveryTemplateWithTheEnglishControls)
+TEST(LanguageResources, EveryLanguageHasEveryTemplateWithTheEnglishControlsApart)
 {
     for (std::uint16_t templateId : kTemplates) {
         std::optional<DialogTemplate> english = Template(templateId, 2057);
@@ -109,30 +96,14 @@ TEST(LanguageResources, EveryLanguageHasEveryTemplateWithTheEnglishControls)
                 EXPECT_GE(item.y, 0) << item.id;
                 EXPECT_LE(item.x + item.cx, t->cx) << item.id;
                 EXPECT_LE(item.y + item.cy, t->cy) << item.id;
-            }
-        }
-    }
-}
-
-TEST(LanguageResources, ButtonsOfOneTemplateDoNotOverlap)
-{
-    for (std::uint16_t templateId : kTemplates) {
-        for (LANGID lang : kLanguages) {
-            std::optional<DialogTemplate> t = Template(templateId, lang);
-            ASSERT_TRUE(t);
-            std::vector<const DialogItemTemplate*> buttons;
-            for (const DialogItemTemplate& item : t->items) {
-                if (item.windowClass == ResName::Ordinal(kClassButton)) {
-                    buttons.push_back(&item);
-                }
-            }
-            for (std::size_t a = 0; a < buttons.size(); ++a) {
-                for (std::size_t b = a + 1; b < buttons.size(); ++b) {
-                    const DialogItemTemplate& p = *buttons[a];
-                    const DialogItemTemplate& q = *buttons[b];
-                    bool apart = p.x + p.cx <= q.x || q.x + q.cx <= p.x || p.y + p.cy <= q.y || q.y + q.cy <= p.y;
-                    EXPECT_TRUE(apart) << "template " << templateId << ", language " << lang << ": " << p.id
-                                       << " and " << q.id;
+                // Nor onto another button.
+                for (std::size_t j = 0; j < i && item.windowClass == ResName::Ordinal(kClassButton); ++j) {
+                    const DialogItemTemplate& q = t->items[j];
+                    if (q.windowClass != item.windowClass)
+                        continue;
+                    EXPECT_TRUE(item.x + item.cx <= q.x || q.x + q.cx <= item.x || item.y + item.cy <= q.y ||
+                                q.y + q.cy <= item.y)
+                        << item.id << " and " << q.id;
                 }
             }
         }
@@ -141,9 +112,10 @@ TEST(LanguageResources, ButtonsOfOneTemplateDoNotOverlap)
 
 TEST(LanguageResources, EveryLanguageHasEveryStringWithTheEnglishPlaceholders)
 {
-    const std::vector<std::uint32_t> ids = StringIds();
-    ASSERT_EQ(ids.size(), 49u);
-    for (std::uint32_t id : ids) {
+    // Strings 103 to 110, 113 to 152, and 1024.
+    for (std::uint32_t id = 103; id <= 1024; id = id == 152 ? 1024 : id + 1) {
+        if (id == 111 || id == 112)
+            continue;
         std::optional<std::wstring> english = ExactString(id, 2057);
         ASSERT_TRUE(english && !english->empty()) << id;
         for (LANGID lang : kLanguages) {
@@ -152,56 +124,30 @@ TEST(LanguageResources, EveryLanguageHasEveryStringWithTheEnglishPlaceholders)
             EXPECT_EQ(Conversions(*text), Conversions(*english)) << "string " << id << ", language " << lang;
         }
     }
-    EXPECT_EQ(Conversions(*ExactString(IDS_PROGRESS_FORMAT, 2057)),
-              (std::vector<std::wstring>{L"%s", L"%d", L"%s", L"%s"}));
-    EXPECT_EQ(*ExactString(IDS_PROGRESS_FORMAT, 2057), L"%s   %d%% (%s / %s)");
-    EXPECT_EQ(*ExactString(IDS_TRANSFERRING_PROGRAM_FILES, 2057), L"Transferring program files...");
 }
 
-TEST(LanguageResources, EnglishTemplatesCarryTheirTextsAndStyles)
+// The styles that decide behaviour: no close box on the update dialog, a
+// read-only CRM viewer, a smooth meter and a progress window of its own.
+TEST(LanguageResources, EnglishTemplatesCarryTheirStyles)
 {
     std::optional<DialogTemplate> update = Template(IDD_UPDATE, 2057);
-    ASSERT_TRUE(update);
-    EXPECT_EQ(update->caption, L"Major program update");
-    auto text = [&](const DialogTemplate& t, std::uint32_t id) {
-        for (const DialogItemTemplate& item : t.items) {
-            if (item.id == id) {
-                return item.text.name;
-            }
-        }
-        return std::wstring(L"<missing>");
-    };
-    EXPECT_EQ(text(*update, IDC_TXT_UPDATE),
-              L"Updates contain technical and functional improvements.\nUpdating is highly recommended. "
-              L"Would you like to update now?");
-    EXPECT_EQ(text(*update, IDC_CHECK_DONT_SHOW_AGAIN), L"Don't show this dialog again");
-    auto item = [](const DialogTemplate& t, std::uint32_t id) {
-        for (const DialogItemTemplate& i : t.items) {
-            if (i.id == id) {
-                return i;
-            }
-        }
-        return DialogItemTemplate{};
-    };
     std::optional<DialogTemplate> progress = Template(IDD_PROGRESS, 2057);
-    ASSERT_TRUE(progress);
-    EXPECT_EQ(progress->style & (WS_VISIBLE | WS_SYSMENU | DS_SETFOREGROUND), WS_VISIBLE | WS_SYSMENU | DS_SETFOREGROUND);
-    EXPECT_EQ(progress->exStyle & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
-    EXPECT_EQ(progress->typeface, L"MS Sans Serif");
-    EXPECT_EQ(item(*progress, IDOK).text.name, L"Yes");
-    EXPECT_EQ(item(*progress, IDC_PROGRESS).style & PBS_SMOOTH, PBS_SMOOTH);
-    EXPECT_EQ(item(*progress, IDC_TXT_DOWNLOAD_STATUS).cx, 118);
-    EXPECT_EQ(update->style & WS_SYSMENU, 0u);
     std::optional<DialogTemplate> crm = Template(IDD_CRM_VIEWER, 2057);
-    ASSERT_TRUE(crm);
+    ASSERT_TRUE(update && progress && crm);
+    const auto style = [](const DialogTemplate& t, std::uint32_t id) {
+        for (const DialogItemTemplate& i : t.items) {
+            if (i.id == id)
+                return i.style;
+        }
+        return std::uint32_t{0};
+    };
+    EXPECT_EQ(update->style & WS_SYSMENU, 0u);
+    const std::uint32_t progressStyle = WS_VISIBLE | WS_SYSMENU | DS_SETFOREGROUND;
+    EXPECT_EQ(progress->style & progressStyle, progressStyle);
+    EXPECT_EQ(progress->exStyle & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
+    EXPECT_EQ(style(*progress, IDC_PROGRESS) & PBS_SMOOTH, PBS_SMOOTH);
     const std::uint32_t editStyle = ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
-    EXPECT_EQ(item(*crm, IDC_EDIT_CRM).style & editStyle, editStyle);
-    EXPECT_EQ(item(*crm, IDOK).x, 228);
-    EXPECT_EQ(item(*crm, IDOK).cx, 56);
-    std::optional<DialogTemplate> install = Template(IDD_INSTALL, 1031);
-    ASSERT_TRUE(install);
-    EXPECT_EQ(text(*install, 1), L"Sofort aktualisieren");
-    EXPECT_EQ(install->caption, L"Wichtiges Programm-Update");
+    EXPECT_EQ(style(*crm, IDC_EDIT_CRM) & editStyle, editStyle);
 }
 
 // Each script is a file of its own language: parsed alone, it yields exactly
@@ -220,20 +166,17 @@ TEST(LanguageResources, EachScriptHoldsOneLanguage)
         std::smatch m;
         ASSERT_TRUE(std::regex_match(name, m, std::regex("lang_([0-9]+)_[a-z]{2}-[A-Z]{2}\\.rc"))) << name;
         const LANGID lang = static_cast<LANGID>(std::stoi(m[1]));
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        RcParseResult parsed = ParseRc(ss.str(), entry.path().string(),
-                                       [&](const std::string& inc, bool angled, const std::string&, std::string& resolved) {
-                                           if (angled) {
-                                               return std::optional<std::string>();
-                                           }
-                                           resolved = (dir / inc).string();
-                                           std::ifstream f(resolved, std::ios::binary);
-                                           std::stringstream s;
-                                           s << f.rdbuf();
-                                           return std::optional<std::string>(s.str());
-                                       });
+        const auto read = [](const fs::path& file) {
+            std::stringstream text;
+            text << std::ifstream(file, std::ios::binary).rdbuf();
+            return text.str();
+        };
+        const auto include = [&](const std::string& inc, bool angled, const std::string&,
+                                 std::string& resolved) {
+            resolved = (dir / inc).string();
+            return angled ? std::nullopt : std::optional<std::string>(read(resolved));
+        };
+        RcParseResult parsed = ParseRc(read(entry.path()), entry.path().string(), include);
         ASSERT_FALSE(parsed.error) << parsed.error->ToString();
         ASSERT_EQ(parsed.resources.size(), 9u) << name;  // 4 templates, blocks 7 to 10 and 65
         for (const RcResource& r : parsed.resources) {

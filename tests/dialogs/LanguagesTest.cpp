@@ -4,44 +4,24 @@
 #include "platform/StringLoader.h"
 
 #include "support/RecordingHost.h"
+#include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 using namespace qz::dialogs;
 
 namespace {
 
-// Sets the locale variables for one test and puts the old values back.
-class LocaleEnvironment {
-  public:
+// The locale variables cleared for one scope, then put back.
+struct LocaleEnvironment : qz::test::ScopedEnvironment {
     LocaleEnvironment()
     {
-        for (const char* name : kNames) {
-            const char* v = std::getenv(name);
-            saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
-            unsetenv(name);
-        }
+        for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+            Unset(name);
     }
-    ~LocaleEnvironment()
-    {
-        for (std::size_t i = 0; i < std::size(kNames); ++i) {
-            if (saved_[i]) {
-                setenv(kNames[i], saved_[i]->c_str(), 1);
-            } else {
-                unsetenv(kNames[i]);
-            }
-        }
-    }
-    void Set(const char* name, const char* value) { setenv(name, value, 1); }
-
-  private:
-    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-    std::vector<std::optional<std::string>> saved_;
 };
 
 // Points the language functions at a host whose language a test chooses.
@@ -64,50 +44,33 @@ class LanguageTest : public testing::Test {
 
 TEST(LanguageCodes, NormalisationExpandsShortFormsAndFixesCase)
 {
-    EXPECT_EQ(NormalizeLanguageCode(L"D"), L"de_DE");
-    EXPECT_EQ(NormalizeLanguageCode(L"d"), L"de_DE");
-    EXPECT_EQ(NormalizeLanguageCode(L"E"), L"en_UK");
-    EXPECT_EQ(NormalizeLanguageCode(L"uk"), L"en_UK");
-    EXPECT_EQ(NormalizeLanguageCode(L"ES"), L"es_ES");
-    EXPECT_EQ(NormalizeLanguageCode(L"SE"), L"sv_SE");
-    EXPECT_EQ(NormalizeLanguageCode(L"JP"), L"ja_JP");
-    EXPECT_EQ(NormalizeLanguageCode(L"SI"), L"si_SL");
-    EXPECT_EQ(NormalizeLanguageCode(L"De_dE"), L"de_DE");
-    EXPECT_EQ(NormalizeLanguageCode(L"en_GB"), L"en_GB");
-    EXPECT_EQ(NormalizeLanguageCode(L"xx_yy"), L"xx_YY");
-    EXPECT_EQ(NormalizeLanguageCode(L"zh_tw_x"), L"zh_TW_X");
-    // Two letters that are no short form, or a code without "_", lose both parts.
-    EXPECT_EQ(NormalizeLanguageCode(L"de"), L"_");
-    EXPECT_EQ(NormalizeLanguageCode(L"en-GB"), L"_");
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"D", L"de_DE"},     {L"d", L"de_DE"},     {L"E", L"en_UK"},     {L"uk", L"en_UK"},
+        {L"ES", L"es_ES"},    {L"SE", L"sv_SE"},    {L"JP", L"ja_JP"},    {L"SI", L"si_SL"},
+        {L"De_dE", L"de_DE"}, {L"en_GB", L"en_GB"}, {L"xx_yy", L"xx_YY"}, {L"zh_tw_x", L"zh_TW_X"},
+        // Two letters that are no short form, or a code without "_", lose both parts.
+        {L"de", L"_"},        {L"en-GB", L"_"}};
+    for (const auto& [code, normal] : cases)
+        EXPECT_EQ(NormalizeLanguageCode(code), normal) << code;
 }
 
 TEST(LanguageCodes, IdsFromCodes)
 {
-    EXPECT_EQ(LanguageIdFromCode(L"de_DE"), 1031);
-    EXPECT_EQ(LanguageIdFromCode(L"DE_de"), 1031);
-    EXPECT_EQ(LanguageIdFromCode(L"en_UK"), 2057);
-    EXPECT_EQ(LanguageIdFromCode(L"zh_TW"), 1028);
-    EXPECT_EQ(LanguageIdFromCode(L"zh_CN"), 2052);
-    EXPECT_EQ(LanguageIdFromCode(L"es_ES"), 1034);  // traditional sort comes first
-    EXPECT_EQ(LanguageIdFromCode(L"pt_PT"), 2070);
-    EXPECT_EQ(LanguageIdFromCode(L"fr_CA"), 3084);
-    EXPECT_EQ(LanguageIdFromCode(L"es_US"), 21514);
-    // en_GB never matches a locale (2057 is written en_UK): the language decides.
-    EXPECT_EQ(LanguageIdFromCode(L"en_GB"), 1033);
-    EXPECT_EQ(LanguageIdFromCode(L"de_XX"), 1031);
-    EXPECT_EQ(LanguageIdFromCode(L"ga_XX"), 0);  // Irish has no default sub-language
-    EXPECT_EQ(LanguageIdFromCode(L"_"), 0);
-    EXPECT_EQ(LanguageIdFromCode(L""), 0);
-    EXPECT_EQ(LanguageIdFromCode(L"xx_YY"), 0);
-    EXPECT_EQ(LanguageIdFromCode(L"de"), 0);
-
-    EXPECT_EQ(LanguageCodeFromId(2057), L"en_UK");
-    EXPECT_EQ(LanguageCodeFromId(4105), L"en_CA");
-    EXPECT_EQ(LanguageCodeFromId(0x0C1A), L"sr_CS");
-    EXPECT_EQ(LanguageCodeFromId(0x082E), L"dsb_DE");
-    EXPECT_EQ(LanguageCodeFromId(0), L"");
-    EXPECT_EQ(LanguageCodeFromId(0x043C), L"");
-    EXPECT_EQ(LanguageCodeFromId(0x0452), L"");  // primary languages above 63 are not searched
+    const std::pair<const wchar_t*, int> ids[] = {
+        {L"de_DE", 1031}, {L"DE_de", 1031}, {L"en_UK", 2057}, {L"zh_TW", 1028}, {L"zh_CN", 2052},
+        {L"es_ES", 1034},  // traditional sort comes first
+        {L"pt_PT", 2070}, {L"fr_CA", 3084}, {L"es_US", 21514},
+        // en_GB never matches a locale (2057 is written en_UK): the language decides.
+        {L"en_GB", 1033}, {L"de_XX", 1031},
+        {L"ga_XX", 0},  // Irish has no default sub-language
+        {L"_", 0}, {L"", 0}, {L"xx_YY", 0}, {L"de", 0}};
+    for (const auto& [code, id] : ids)
+        EXPECT_EQ(LanguageIdFromCode(code), id) << code;
+    const std::pair<LANGID, const wchar_t*> codes[] = {
+        {2057, L"en_UK"}, {4105, L"en_CA"}, {0x0C1A, L"sr_CS"}, {0x082E, L"dsb_DE"}, {0, L""}, {0x043C, L""},
+        {0x0452, L""}};  // primary languages above 63 are not searched
+    for (const auto& [id, code] : codes)
+        EXPECT_EQ(LanguageCodeFromId(id), code) << id;
 
     for (LANGID id : {1028, 1029, 1030, 1031, 1032, 1034, 1035, 1036, 1038, 1040, 1041, 1042, 1043, 1045, 1046,
                       1049, 1053, 1055, 2052, 2057, 2070, 3084}) {

@@ -30,14 +30,20 @@ bool HasStyle(HWND hwnd, DWORD style)
     return (static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)) & style) == style;
 }
 
-TEST_F(BeautyDialogTest, ControlsAreScaledFromNinetySixDpiUnits)
+TEST_F(BeautyDialogTest, ControlsAreScaledPlacedAndFollowTheDialogAsItGrows)
 {
     for (const int dpi : {96, 168}) {
         SCOPED_TRACE(dpi);
         UseDpi(dpi);
         BeautyTestDialog dialog(wideFolder_, kMain);
         RECT footnote{10, 146, 130, 154};
-        dialog.beforeLoad = [&](BeautyTestDialog& d) { MapDialogRect(d.m_hWnd, &footnote); };
+        HWND okBefore = nullptr;
+        RECT cancelBefore{};
+        dialog.beforeLoad = [&](BeautyTestDialog& d) {
+            MapDialogRect(d.m_hWnd, &footnote);
+            okBefore = GetDlgItem(d.m_hWnd, IDOK);
+            cancelBefore = d.ItemRect(IDCANCEL);
+        };
         ASSERT_TRUE(dialog.Create());
         EXPECT_TRUE(dialog.loaded);
 
@@ -58,6 +64,45 @@ TEST_F(BeautyDialogTest, ControlsAreScaledFromNinetySixDpiUnits)
         ASSERT_EQ(dialog.customRects.size(), 1u);
         EXPECT_EQ(dialog.customRects[0], (RECT{16, 214, 230, 232}));
         EXPECT_EQ(dialog.ItemRect(IDC_CUSTOM), Scale(RECT{16, 214, 230, 232}, dpi));
+
+        // Items are subclassed in place. Without a position IDCANCEL keeps the
+        // resource's size; the layout puts it beside IDOK.
+        EXPECT_EQ(GetDlgItem(dialog.m_hWnd, IDOK), okBefore);
+        EXPECT_EQ(CWnd::FromHandle(okBefore), dialog.FindControl(L"IDOK"));
+        const RECT cancel = dialog.ItemRect(IDCANCEL);
+        EXPECT_EQ(cancel.Width(), cancelBefore.Width());
+        EXPECT_EQ(cancel.right, ok.left - Scale(8, dpi));
+        EXPECT_EQ(cancel.top, ok.top);
+        // The group box is subclassed as it is, and moved.
+        EXPECT_EQ(dynamic_cast<CQZ_SkinnedControl*>(CWnd::FromHandle(GetDlgItem(dialog.m_hWnd, IDC_FRAME))),
+                  nullptr);
+        EXPECT_EQ(dialog.ItemRect(IDC_FRAME).top, Scale(112, dpi));
+
+        const RECT edit = dialog.ItemRect(IDC_EDIT_NAME);
+        const RECT frame = dialog.ItemRect(IDC_FRAME);
+        const RECT title = dialog.ItemRect(IDC_TXT_TITLE);
+        const HWND closeButton = GetDlgItem(dialog.m_hWnd, static_cast<int>(dialog.GetCloseButtonId()));
+        RECT window;
+        dialog.GetWindowRect(&window);
+        dialog.SetWindowPos(nullptr, 0, 0, window.Width() + 100, window.Height() + 60,
+                            SWP_NOMOVE | SWP_NOZORDER);
+        dialog.GetClientRect(&client);
+        EXPECT_EQ(dialog.ItemRect(IDOK), (RECT{ok.left + 100, ok.top + 60, ok.right + 100, ok.bottom + 60}));
+        const RECT movedCancel = dialog.ItemRect(IDCANCEL);
+        EXPECT_EQ(movedCancel.right, ok.left + 100 - Scale(8, dpi));
+        EXPECT_EQ(movedCancel.top, ok.top + 60);
+        EXPECT_EQ(dialog.ItemRect(IDC_EDIT_NAME), (RECT{edit.left, edit.top, edit.right + 100, edit.bottom}));
+        const RECT grown = dialog.ItemRect(IDC_FRAME);
+        EXPECT_EQ(grown, (RECT{frame.left, frame.top, frame.right + 100, frame.bottom + 60}));
+        EXPECT_EQ(dialog.ItemRect(IDC_TXT_TITLE), title);
+        // Half way across the frame, its width kept.
+        const RECT push = dialog.ItemRect(static_cast<int>(dialog.GetControlId(L"IDC_BTN_PUSH")));
+        EXPECT_EQ(push.left, grown.left + grown.Width() / 2);
+        EXPECT_EQ(push.Width(), Scale(310, dpi) - Scale(210, dpi));
+        RECT close;
+        GetWindowRect(closeButton, &close);
+        MapWindowRect(nullptr, dialog.m_hWnd, &close);
+        EXPECT_EQ(close.right, client.right - Scale(6, dpi));
         dialog.DestroyWindow();
     }
 
@@ -70,6 +115,20 @@ TEST_F(BeautyDialogTest, ControlsAreScaledFromNinetySixDpiUnits)
     ASSERT_TRUE(fixed.Create());
     EXPECT_FALSE(fixed.AdaptsToDpi());
     EXPECT_EQ(fixed.ItemRect(IDC_TXT_TITLE), (RECT{16, 12, 360, 36}));
+
+    // A size change that comes from Qt (the user's drag) moves them too.
+    BeautyTestDialog shown(wideFolder_, kMain);
+    RECT before{};
+    RECT after{};
+    QTimer::singleShot(0, [&] {
+        QWidget* widget = WidgetFromHandle(shown.m_hWnd);
+        before = shown.ItemRect(IDOK);
+        widget->setFixedSize(widget->width() + 40, widget->height() + 20);
+        after = shown.ItemRect(IDOK);
+        shown.EndDialog(IDOK);
+    });
+    EXPECT_EQ(shown.DoModal(), IDOK);
+    EXPECT_EQ(after, (RECT{before.left + 40, before.top + 20, before.right + 40, before.bottom + 20}));
 }
 
 TEST_F(BeautyDialogTest, RegistryAnswersByExactNameAndFindsWhatTheDesignerMade)
@@ -133,12 +192,17 @@ class RecordingListener : public CQZ_BeautyDialogDesignerListener {
     std::vector<std::wstring> events;
 };
 
-TEST_F(BeautyDialogTest, BuiltControlsShowTheirTemplatesAfterInheritance)
+TEST_F(BeautyDialogTest, BuiltControlsShowTheirTemplatesAndUnlistedOnesAreHidden)
 {
     BeautyTestDialog dialog(wideFolder_, kMain);
     RecordingListener listener;
     dialog.AddDesignerListener(&listener);
     ASSERT_TRUE(dialog.Create());
+    EXPECT_FALSE(HasStyle(GetDlgItem(dialog.m_hWnd, IDC_UNLISTED), WS_VISIBLE));
+    EXPECT_TRUE(HasStyle(GetDlgItem(dialog.m_hWnd, IDC_EDIT_NAME), WS_VISIBLE));
+    EXPECT_TRUE(HasStyle(GetDlgItem(dialog.m_hWnd, IDOK), WS_VISIBLE));
+    ASSERT_NE(dialog.GetCloseButtonId(), 0u);
+    EXPECT_TRUE(HasStyle(GetDlgItem(dialog.m_hWnd, static_cast<int>(dialog.GetCloseButtonId())), WS_VISIBLE));
     EXPECT_EQ(listener.events, (std::vector<std::wstring>{L"name BeautyTest", L"ended"}));
     // "toggle" inherits QZB_STATUS; "pushFromToggle" replaces the flag word.
     auto* toggle = dynamic_cast<CQZ_UniButton*>(dialog.FindControl(L"IDC_BTN_TOGGLE"));
@@ -162,31 +226,7 @@ TEST_F(BeautyDialogTest, BuiltControlsShowTheirTemplatesAfterInheritance)
     EXPECT_NE(GetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE) & static_cast<long>(WS_EX_APPWINDOW), 0);
     EXPECT_EQ(dialog.GetBackgroundColor(), 236 + 242 * 256 + 250 * 65536);
     EXPECT_TRUE(dialog.HasBackgroundImage());
-}
 
-TEST_F(BeautyDialogTest, ItemsAreSubclassedInPlaceAndRecordsCreateNewWindows)
-{
-    UseDpi(168);
-    BeautyTestDialog dialog(wideFolder_, kMain);
-    HWND okBefore = nullptr;
-    RECT cancelBefore{};
-    dialog.beforeLoad = [&](BeautyTestDialog& d) {
-        okBefore = GetDlgItem(d.m_hWnd, IDOK);
-        cancelBefore = d.ItemRect(IDCANCEL);
-    };
-    ASSERT_TRUE(dialog.Create());
-    EXPECT_EQ(GetDlgItem(dialog.m_hWnd, IDOK), okBefore);
-    EXPECT_EQ(CWnd::FromHandle(okBefore), dialog.FindControl(L"IDOK"));
-    // Without a position IDCANCEL keeps the resource's size; the layout
-    // puts it beside IDOK.
-    const RECT cancel = dialog.ItemRect(IDCANCEL);
-    const RECT ok = dialog.ItemRect(IDOK);
-    EXPECT_EQ(cancel.Width(), cancelBefore.Width());
-    EXPECT_EQ(cancel.right, ok.left - Scale(8, 168));
-    EXPECT_EQ(cancel.top, ok.top);
-
-    const CWnd* info = dialog.FindControl(L"IDC_TXT_INFO");
-    ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->GetWindowText(), L"Every control here comes from the definition file and its templates.");
     EXPECT_TRUE(HasStyle(info->GetSafeHwnd(), WS_VISIBLE));
     // A list box has no skinned object: a plain window of its class.
@@ -194,9 +234,6 @@ TEST_F(BeautyDialogTest, ItemsAreSubclassedInPlaceAndRecordsCreateNewWindows)
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(dynamic_cast<const CQZ_SkinnedControl*>(list), nullptr);
     EXPECT_FALSE(HasStyle(list->GetSafeHwnd(), WS_VISIBLE));
-    // The group box is subclassed as it is, and moved.
-    EXPECT_EQ(dynamic_cast<CQZ_SkinnedControl*>(CWnd::FromHandle(GetDlgItem(dialog.m_hWnd, IDC_FRAME))), nullptr);
-    EXPECT_EQ(dialog.ItemRect(IDC_FRAME).top, Scale(112, 168));
 
     // The custom hooks: one create call for the unknown type, one lookup.
     EXPECT_EQ(dialog.customCalls, std::vector<std::wstring>{L"IDC_CUSTOM:CQZ_WebView"});
@@ -208,16 +245,8 @@ TEST_F(BeautyDialogTest, ItemsAreSubclassedInPlaceAndRecordsCreateNewWindows)
     }
 }
 
-TEST_F(BeautyDialogTest, ControlsTheFileDoesNotListAreHidden)
+TEST_F(BeautyDialogTest, FileFlagsShowUnlistedControlsAndSetTheZOrder)
 {
-    BeautyTestDialog dialog(wideFolder_, kMain);
-    ASSERT_TRUE(dialog.Create());
-    EXPECT_FALSE(HasStyle(GetDlgItem(dialog.m_hWnd, IDC_UNLISTED), WS_VISIBLE));
-    EXPECT_TRUE(HasStyle(GetDlgItem(dialog.m_hWnd, IDC_EDIT_NAME), WS_VISIBLE));
-    EXPECT_TRUE(HasStyle(GetDlgItem(dialog.m_hWnd, IDOK), WS_VISIBLE));
-    ASSERT_NE(dialog.GetCloseButtonId(), 0u);
-    EXPECT_TRUE(HasStyle(GetDlgItem(dialog.m_hWnd, static_cast<int>(dialog.GetCloseButtonId())), WS_VISIBLE));
-
     std::string text = ReadBytes(Path("BeautyTest.ini"));
     text.replace(text.find("QZBDD_FLAG_HIDE_NOT_LISTED_CONTROLS | "), 38, "");
     Write("Shown.ini", text);
@@ -235,59 +264,6 @@ TEST_F(BeautyDialogTest, ControlsTheFileDoesNotListAreHidden)
     ASSERT_GE(children.size(), 2u);
     EXPECT_EQ(GetDlgCtrlID(children[0]), IDCANCEL);
     EXPECT_EQ(GetDlgCtrlID(children[1]), IDC_FRAME);
-}
-
-TEST_F(BeautyDialogTest, AlignmentRulesFollowTheDialogAsItGrows)
-{
-    for (const int dpi : {96, 168}) {
-        SCOPED_TRACE(dpi);
-        UseDpi(dpi);
-        BeautyTestDialog dialog(wideFolder_, kMain);
-        ASSERT_TRUE(dialog.Create());
-        const RECT ok = dialog.ItemRect(IDOK);
-        const RECT edit = dialog.ItemRect(IDC_EDIT_NAME);
-        const RECT frame = dialog.ItemRect(IDC_FRAME);
-        const RECT title = dialog.ItemRect(IDC_TXT_TITLE);
-        const HWND closeButton = GetDlgItem(dialog.m_hWnd, static_cast<int>(dialog.GetCloseButtonId()));
-        RECT window;
-        dialog.GetWindowRect(&window);
-
-        dialog.SetWindowPos(nullptr, 0, 0, window.Width() + 100, window.Height() + 60,
-                            SWP_NOMOVE | SWP_NOZORDER);
-        RECT client;
-        dialog.GetClientRect(&client);
-        EXPECT_EQ(dialog.ItemRect(IDOK), (RECT{ok.left + 100, ok.top + 60, ok.right + 100, ok.bottom + 60}));
-        const RECT cancel = dialog.ItemRect(IDCANCEL);
-        EXPECT_EQ(cancel.right, ok.left + 100 - Scale(8, dpi));
-        EXPECT_EQ(cancel.top, ok.top + 60);
-        EXPECT_EQ(dialog.ItemRect(IDC_EDIT_NAME), (RECT{edit.left, edit.top, edit.right + 100, edit.bottom}));
-        const RECT grown = dialog.ItemRect(IDC_FRAME);
-        EXPECT_EQ(grown, (RECT{frame.left, frame.top, frame.right + 100, frame.bottom + 60}));
-        EXPECT_EQ(dialog.ItemRect(IDC_TXT_TITLE), title);
-        // Half way across the frame, its width kept.
-        const RECT push = dialog.ItemRect(static_cast<int>(dialog.GetControlId(L"IDC_BTN_PUSH")));
-        EXPECT_EQ(push.left, grown.left + grown.Width() / 2);
-        EXPECT_EQ(push.Width(), Scale(310, dpi) - Scale(210, dpi));
-        RECT close;
-        GetWindowRect(closeButton, &close);
-        MapWindowRect(nullptr, dialog.m_hWnd, &close);
-        EXPECT_EQ(close.right, client.right - Scale(6, dpi));
-        dialog.DestroyWindow();
-    }
-
-    // A size change that comes from Qt (the user's drag) moves them too.
-    BeautyTestDialog shown(wideFolder_, kMain);
-    RECT before{};
-    RECT after{};
-    QTimer::singleShot(0, [&] {
-        QWidget* widget = WidgetFromHandle(shown.m_hWnd);
-        before = shown.ItemRect(IDOK);
-        widget->setFixedSize(widget->width() + 40, widget->height() + 20);
-        after = shown.ItemRect(IDOK);
-        shown.EndDialog(IDOK);
-    });
-    EXPECT_EQ(shown.DoModal(), IDOK);
-    EXPECT_EQ(after, (RECT{before.left + 40, before.top + 20, before.right + 40, before.bottom + 20}));
 }
 
 TEST_F(BeautyDialogTest, SavingWritesTheFileBackByteForByte)
@@ -367,13 +343,11 @@ TEST_F(BeautyDialogTest, BadFilesStillGiveADialog)
     RECT client;
     bad.GetClientRect(&client);
     EXPECT_EQ(client, templateSize);
-    EXPECT_TRUE(Reported(L"dialog position ignored"));
-    EXPECT_TRUE(Reported(L"names itself through its bases"));
-    EXPECT_TRUE(Reported(L"no template noSuchTemplate for IDC_NO_TEMPLATE"));
-    EXPECT_TRUE(Reported(L"IDC_HUGE is out of range"));
-    EXPECT_TRUE(Reported(L"IDC_EDIT_NAME is out of range"));
-    for (const wchar_t* entry : {L"a=IDOK", L"b=IDOK", L"c=IDOK", L"d=IDOK", L"e=IDOK"})
-        EXPECT_TRUE(Reported(entry)) << entry;
+    for (const wchar_t* report :
+         {L"dialog position ignored", L"names itself through its bases", L"IDC_HUGE is out of range",
+          L"no template noSuchTemplate for IDC_NO_TEMPLATE", L"IDC_EDIT_NAME is out of range", L"a=IDOK",
+          L"b=IDOK", L"c=IDOK", L"d=IDOK", L"e=IDOK"})
+        EXPECT_TRUE(Reported(report)) << report;
     EXPECT_EQ(bad.customCalls, std::vector<std::wstring>{L"IDC_ALIEN:CQZ_Nothing"});
     EXPECT_TRUE(bad.GetLayoutManager()->GetRules().empty());
     for (const QzDialogControlRecord& record : bad.GetRecords())
@@ -427,12 +401,8 @@ TEST_F(BeautyDialogTest, PoolClosesLeastRecentlyUsedReadersButNotLockedOnes)
     EXPECT_EQ(again, pool.Acquire(paths[1]));
     ASSERT_NE(pool.Acquire(paths[5]), nullptr);
     EXPECT_EQ(pool.GetSize(), 4u);
-    EXPECT_TRUE(pool.Contains(paths[0]));
-    EXPECT_TRUE(pool.Contains(paths[1]));
-    EXPECT_FALSE(pool.Contains(paths[2]));
-    EXPECT_FALSE(pool.Contains(paths[3]));
-    EXPECT_TRUE(pool.Contains(paths[4]));
-    EXPECT_TRUE(pool.Contains(paths[5]));
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        EXPECT_EQ(pool.Contains(paths[i]), i != 2 && i != 3) << i;
     pool.Unlock(paths[0]);
 
     // A file changed on disk is read again; a missing one gives nothing.

@@ -1,15 +1,8 @@
 #include "BeautyDialogTestSupport.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
-#include "config/QZIniFileReader.h"
-#include "gui/ControlTemplateCache.h"
 #include "gui/DefinitionFilePool.h"
-#include "gui/GuiErrorLog.h"
-#include "platform/FileNames.h"
 #include "platform/window/WindowSystem.h"
 
 using namespace qz::platform;
@@ -65,25 +58,20 @@ BeautyTestDialog::BeautyTestDialog(std::wstring folderName, std::wstring fileNam
 
 BOOL BeautyTestDialog::OnInitDialog()
 {
-    if (registerControls) {
-        RegisterControl(L"IDOK", IDOK, nullptr, 0);
-        RegisterControl(L"IDCANCEL", IDCANCEL, nullptr, 0);
-        RegisterControl(L"IDC_TXT_TITLE", IDC_TXT_TITLE, &title, 0);
-        RegisterControl(L"IDC_CHECK_OPTION", IDC_CHECK_OPTION, nullptr, 0);
-        RegisterControl(L"IDC_EDIT_NAME", IDC_EDIT_NAME, nullptr, 0);
-        RegisterControl(L"IDC_UNLISTED", IDC_UNLISTED, nullptr, 0);
-        RegisterControl(L"IDC_FRAME", IDC_FRAME, nullptr, 0);
-        RegisterControl(L"IDC_TXT_FOOTNOTE", IDC_TXT_FOOTNOTE, nullptr, 0);
-        for (const auto& [name, id] : extraNames)
-            RegisterControl(name, id, nullptr, 0);
-    }
+    RegisterControl(L"IDOK", IDOK, nullptr, 0);
+    RegisterControl(L"IDCANCEL", IDCANCEL, nullptr, 0);
+    RegisterControl(L"IDC_TXT_TITLE", IDC_TXT_TITLE, &title, 0);
+    RegisterControl(L"IDC_CHECK_OPTION", IDC_CHECK_OPTION, nullptr, 0);
+    RegisterControl(L"IDC_EDIT_NAME", IDC_EDIT_NAME, nullptr, 0);
+    RegisterControl(L"IDC_UNLISTED", IDC_UNLISTED, nullptr, 0);
+    RegisterControl(L"IDC_FRAME", IDC_FRAME, nullptr, 0);
+    RegisterControl(L"IDC_TXT_FOOTNOTE", IDC_TXT_FOOTNOTE, nullptr, 0);
+    for (const auto& [name, id] : extraNames)
+        RegisterControl(name, id, nullptr, 0);
     if (beforeLoad)
         beforeLoad(*this);
     loaded = Load(folder, file, this);
-    const BOOL result = CQZ_BeautyDialog::OnInitDialog();
-    if (afterInit)
-        afterInit(*this);
-    return result;
+    return CQZ_BeautyDialog::OnInitDialog();
 }
 
 bool BeautyTestDialog::CreateCustomControl(const std::wstring& name, const std::wstring& type, const RECT& rect,
@@ -129,28 +117,20 @@ RECT BeautyTestDialog::ItemRect(int id) const
 void BeautyDialogTest::SetUp()
 {
     ASSERT_TRUE(EnsureGuiApplication());
-    char pattern[] = "/tmp/qz_beauty_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    wideFolder_ = WideFileName(folder_);
+    ControlTemplateTest::SetUp();
     std::filesystem::copy(std::string(QZ_TEST_DATA_DIR) + "/gui/beauty", folder_,
                           std::filesystem::copy_options::recursive);
-    CQZControlTemplateCache::Instance().Clear();
     CQZDefinitionFilePool::Instance().Clear();
-    CQZIniFileReader::ClearCache(true);
-    CQZGuiErrorLog::SetObserver([this](const std::wstring& text) { reports_.push_back(text); });
     SetDisplayDpiOverride(96);
     CQZ_BeautyDialog::SetDpiScaling(false, 96, 96);
 }
 
 void BeautyDialogTest::TearDown()
 {
-    CQZGuiErrorLog::SetObserver({});
     CQZ_BeautyDialog::SetDpiScaling(false, 96, 96);
     SetDisplayDpiOverride(0);
     CQZDefinitionFilePool::Instance().Clear();
-    CQZControlTemplateCache::Instance().Clear();
-    std::filesystem::remove_all(folder_);
+    ControlTemplateTest::TearDown();
 }
 
 void BeautyDialogTest::UseDpi(int dpi)
@@ -162,30 +142,4 @@ void BeautyDialogTest::UseDpi(int dpi)
 RECT BeautyDialogTest::Scale(const RECT& rect, int dpi)
 {
     return RECT{Scale(rect.left, dpi), Scale(rect.top, dpi), Scale(rect.right, dpi), Scale(rect.bottom, dpi)};
-}
-
-void BeautyDialogTest::Write(const std::string& name, const std::string& text) const
-{
-    std::ofstream out(folder_ + "/" + name, std::ios::binary);
-    out << text;
-}
-
-std::string BeautyDialogTest::ReadBytes(const std::wstring& path) const
-{
-    std::ifstream in(NativeFileName(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::wstring BeautyDialogTest::Path(const std::string& name) const
-{
-    return wideFolder_ + L"/" + WideFileName(name);
-}
-
-bool BeautyDialogTest::Reported(const std::wstring& part) const
-{
-    for (const std::wstring& text : reports_) {
-        if (text.find(part) != std::wstring::npos)
-            return true;
-    }
-    return false;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ControlTemplateTestSupport.h"
 #include "gui/BeautyDialog.h"
 #include "gui/controls/Static.h"
 #include "platform/RcDialogTemplate.h"
@@ -44,12 +45,10 @@ class BeautyTestDialog : public CQZ_BeautyDialog {
     std::wstring folder;
     std::wstring file;
     bool loaded = false;
-    bool registerControls = true;
     std::wstring unknownType = L"unknown";
     /// Names registered beside the resource's items.
     std::vector<std::pair<std::wstring, std::uint32_t>> extraNames;
     std::function<void(BeautyTestDialog&)> beforeLoad;
-    std::function<void(BeautyTestDialog&)> afterInit;
 
     CQZ_Static title;
     std::vector<std::wstring> customCalls;
@@ -58,7 +57,7 @@ class BeautyTestDialog : public CQZ_BeautyDialog {
     std::vector<std::uint32_t> keys;
 };
 
-class BeautyDialogTest : public testing::Test {
+class BeautyDialogTest : public ControlTemplateTest {
   protected:
     void SetUp() override;
     void TearDown() override;
@@ -67,13 +66,4 @@ class BeautyDialogTest : public testing::Test {
     static void UseDpi(int dpi);
     static int Scale(int value, int dpi) { return qz::platform::MulDiv(value, dpi, 96); }
     static qz::platform::RECT Scale(const qz::platform::RECT& rect, int dpi);
-
-    void Write(const std::string& name, const std::string& text) const;
-    std::string ReadBytes(const std::wstring& path) const;
-    std::wstring Path(const std::string& name) const;
-    bool Reported(const std::wstring& part) const;
-
-    std::string folder_;
-    std::wstring wideFolder_;
-    std::vector<std::wstring> reports_;
 };

@@ -3,9 +3,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include <QImage>
 
+#include "config/QZIniFileReader.h"
 #include "gui/GuiErrorLog.h"
 #include "platform/FileNames.h"
 
@@ -16,6 +18,7 @@ void ControlTemplateTest::SetUp()
     folder_ = pattern;
     wideFolder_ = qz::platform::WideFileName(folder_);
     CQZControlTemplateCache::Instance().Clear();
+    CQZIniFileReader::ClearCache(true);
     CQZGuiErrorLog::SetObserver([this](const std::wstring& text) { reports_.push_back(text); });
 }
 
@@ -23,6 +26,7 @@ void ControlTemplateTest::TearDown()
 {
     CQZGuiErrorLog::SetObserver({});
     CQZControlTemplateCache::Instance().Clear();
+    CQZIniFileReader::ClearCache(true);
     std::filesystem::remove_all(folder_);
 }
 
@@ -51,4 +55,15 @@ bool ControlTemplateTest::Reported(const std::wstring& part) const
             return true;
     }
     return false;
+}
+
+std::string ControlTemplateTest::ReadBytes(const std::wstring& path) const
+{
+    std::ifstream in(qz::platform::NativeFileName(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::wstring ControlTemplateTest::Path(const std::string& name) const
+{
+    return wideFolder_ + L"/" + qz::platform::WideFileName(name);
 }

@@ -21,6 +21,8 @@ class ControlTemplateTest : public testing::Test {
     std::shared_ptr<CQZControlTemplateFile> Load(const std::string& name) const;
     /// Whether a report containing `part` was made.
     bool Reported(const std::wstring& part) const;
+    std::string ReadBytes(const std::wstring& path) const;
+    std::wstring Path(const std::string& name) const;
 
     std::string folder_;
     std::wstring wideFolder_;

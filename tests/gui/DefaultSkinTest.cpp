@@ -103,11 +103,8 @@ RECT ClientRectOf(HWND dialog, HWND child)
 {
     RECT rect;
     GetWindowRect(child, &rect);
-    POINT topLeft{rect.left, rect.top};
-    POINT bottomRight{rect.right, rect.bottom};
-    ScreenToClient(dialog, &topLeft);
-    ScreenToClient(dialog, &bottomRight);
-    return RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+    MapWindowRect(nullptr, dialog, &rect);
+    return rect;
 }
 
 bool Overlap(const RECT& a, const RECT& b)

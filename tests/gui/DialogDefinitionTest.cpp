@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <tuple>
 
 #include "ControlTemplateTestSupport.h"
 #include "config/QZIniFileReader.h"
@@ -15,26 +14,7 @@ namespace {
 
 class DialogDefinitionTest : public ControlTemplateTest {
   protected:
-    void SetUp() override
-    {
-        ControlTemplateTest::SetUp();
-        CQZIniFileReader::ClearCache(true);
-    }
-    void TearDown() override
-    {
-        CQZIniFileReader::ClearCache(true);
-        ControlTemplateTest::TearDown();
-    }
-
     void MakeFolder(const std::string& name) const { std::filesystem::create_directories(folder_ + "/" + name); }
-    std::wstring Wide(const std::string& text) const { return qz::platform::WideFileName(text); }
-    std::wstring Sub(const std::string& name) const { return Wide(folder_ + "/" + name); }
-    std::string ReadBytes(const std::wstring& path) const
-    {
-        std::ifstream in(qz::platform::NativeFileName(path), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
     void WriteTemplates() const
     {
         Write("Controls.ini", "[Button]\ncontrolClass = CQZ_UniButton\n"
@@ -103,10 +83,13 @@ TEST_F(DialogDefinitionTest, ReadsDialogValuesControlsInFileOrderAndAlignmentLin
 
     const auto& records = definition.GetRecords();
     ASSERT_EQ(records.size(), 7u);
+    // In file order; subclassing needs no position, creating does.
     const wchar_t* const order[] = {L"IDC_ZETA", L"IDC_ALPHA", L"ALIGNMENT0", L"IDC_NOPOS",
                                     L"IDC_BADSTYLE", L"IDC_NOTYPE", L"IDC_ODDCREATE"};
-    for (std::size_t i = 0; i < records.size(); ++i)
+    for (std::size_t i = 0; i < records.size(); ++i) {
         EXPECT_EQ(records[i].name, order[i]);
+        EXPECT_EQ(records[i].complete, i < 3) << i;
+    }
 
     const CQZSymbolicConstants& constants = CQZSymbolicConstants::Instance();
     const QzDialogControlRecord& zeta = records[0];
@@ -118,19 +101,10 @@ TEST_F(DialogDefinitionTest, ReadsDialogValuesControlsInFileOrderAndAlignmentLin
     EXPECT_EQ(zeta.styleEx, *constants.Lookup(L"WS_EX_TRANSPARENT"));
     EXPECT_EQ(zeta.position, (QzDialogRect{1, 2, 3, 4}));
     EXPECT_TRUE(zeta.create);
-    EXPECT_TRUE(zeta.complete);
     EXPECT_FALSE(zeta.fromGeneralControls);
-
-    // Subclassing needs no position; creating does.
     EXPECT_FALSE(records[1].create);
-    EXPECT_TRUE(records[1].complete);
     EXPECT_TRUE(records[1].position.IsEmpty());
-    EXPECT_TRUE(records[2].complete);
-    EXPECT_FALSE(records[3].complete);
     EXPECT_EQ(records[3].style, *constants.Lookup(L"WS_CHILD") | *constants.Lookup(L"WS_VISIBLE"));
-    EXPECT_FALSE(records[4].complete);
-    EXPECT_FALSE(records[5].complete);
-    EXPECT_FALSE(records[6].complete);
 
     // ALIGNMENT4 follows a gap: neither a control nor kept.
     const auto& lines = definition.GetAlignmentLines();
@@ -143,20 +117,19 @@ TEST_F(DialogDefinitionTest, ReadsDialogValuesControlsInFileOrderAndAlignmentLin
 
 TEST_F(DialogDefinitionTest, FindsFilesInOwnFolderThenSearchFoldersAndFailsWithoutOne)
 {
-    MakeFolder("own");
-    MakeFolder("skinA");
-    MakeFolder("skinB");
+    for (const char* name : {"own", "skinA", "skinB"})
+        MakeFolder(name);
     Write("skinB/Controls.ini", "[Button]\ncontrolClass = CQZ_UniButton\n");
     Write("skinA/Main.ini", "[dialog]\nname = fromA\ncontrolTemplateFile = Controls.ini\n");
     Write("skinB/Main.ini", "[dialog]\nname = fromB\n");
-    const std::vector<std::wstring> search = {Sub("skinA"), Sub("skinB")};
+    const std::vector<std::wstring> search = {Path("skinA"), Path("skinB")};
 
-    EXPECT_EQ(CQZDialogDefinition::FindFile(Sub("own"), L"Main.ini", search), Sub("skinA") + L"/Main.ini");
-    EXPECT_EQ(CQZDialogDefinition::FindFile(Sub("own"), L"None.ini", search), Sub("own") + L"/None.ini");
+    EXPECT_EQ(CQZDialogDefinition::FindFile(Path("own"), L"Main.ini", search), Path("skinA") + L"/Main.ini");
+    EXPECT_EQ(CQZDialogDefinition::FindFile(Path("own"), L"None.ini", search), Path("own") + L"/None.ini");
 
     CQZDialogDefinition definition;
     definition.SetSearchFolders(search);
-    ASSERT_TRUE(definition.Load(Sub("own"), L"Main.ini"));
+    ASSERT_TRUE(definition.Load(Path("own"), L"Main.ini"));
     EXPECT_EQ(definition.GetName(), L"fromA");
     // The template file is neither beside the definition nor in skinA.
     ASSERT_TRUE(definition.GetControlTemplateFile());
@@ -164,20 +137,20 @@ TEST_F(DialogDefinitionTest, FindsFilesInOwnFolderThenSearchFoldersAndFailsWitho
 
     Write("own/Main.ini", "[dialog]\nname = own\n");
     CQZIniFileReader::ClearCache(true);
-    ASSERT_TRUE(definition.Load(Sub("own"), L"Main.ini"));
+    ASSERT_TRUE(definition.Load(Path("own"), L"Main.ini"));
     EXPECT_EQ(definition.GetName(), L"own");
 
-    EXPECT_FALSE(definition.Load(Sub("own"), L"Missing.ini"));
+    EXPECT_FALSE(definition.Load(Path("own"), L"Missing.ini"));
     EXPECT_TRUE(Reported(L"Missing.ini"));
     EXPECT_TRUE(definition.GetName().empty());
-    EXPECT_FALSE(definition.Load(Sub("own"), L""));
+    EXPECT_FALSE(definition.Load(Path("own"), L""));
     std::wstring path;
     std::wstring backup;
     EXPECT_FALSE(definition.Save(path, backup));
 
     // A named template file that cannot be loaded fails the load.
     Write("own/Broken.ini", "[dialog]\ncontrolTemplateFile = Gone.ini\n[IDC_A]\ntype = CQZ_Static\n");
-    EXPECT_FALSE(definition.Load(Sub("own"), L"Broken.ini"));
+    EXPECT_FALSE(definition.Load(Path("own"), L"Broken.ini"));
     EXPECT_TRUE(Reported(L"Gone.ini"));
     EXPECT_FALSE(definition.Save(path, backup));
 }
@@ -267,28 +240,19 @@ TEST_F(DialogDefinitionTest, WritingBackGivesTheCanonicalLayoutAndTheSameState)
 
     CQZDialogDefinition second;
     ASSERT_TRUE(second.Load(wideFolder_, L"Main.ini"));
-    EXPECT_EQ(second.GetName(), first.GetName());
-    EXPECT_EQ(second.GetText(), first.GetText());
-    EXPECT_EQ(second.GetTemplate(), first.GetTemplate());
-    EXPECT_EQ(second.GetPosition(), first.GetPosition());
-    EXPECT_EQ(second.GetControlTemplateFileName(), first.GetControlTemplateFileName());
-    EXPECT_EQ(second.GetDialogControlTemplateFileName(), first.GetDialogControlTemplateFileName());
-    EXPECT_EQ(second.GetDialogIniFlags(), first.GetDialogIniFlags());
-    EXPECT_EQ(second.GetAlignmentLines(), first.GetAlignmentLines());
+    const auto dialogState = [](const CQZDialogDefinition& d) {
+        return std::tuple(d.GetName(), d.GetText(), d.GetTemplate(), d.GetPosition(),
+                          d.GetControlTemplateFileName(), d.GetDialogControlTemplateFileName(),
+                          d.GetDialogIniFlags(), d.GetAlignmentLines());
+    };
+    EXPECT_EQ(dialogState(second), dialogState(first));
+    const auto state = [](const QzDialogControlRecord& r) {
+        return std::tuple(r.name, r.type, r.templateName, r.text, r.style, r.styleEx, r.position, r.create,
+                          r.complete);
+    };
     ASSERT_EQ(second.GetRecords().size(), written.size());
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        const QzDialogControlRecord& a = written[i];
-        const QzDialogControlRecord& b = second.GetRecords()[i];
-        EXPECT_EQ(b.name, a.name);
-        EXPECT_EQ(b.type, a.type);
-        EXPECT_EQ(b.templateName, a.templateName);
-        EXPECT_EQ(b.text, a.text);
-        EXPECT_EQ(b.style, a.style) << i;
-        EXPECT_EQ(b.styleEx, a.styleEx);
-        EXPECT_EQ(b.position, a.position);
-        EXPECT_EQ(b.create, a.create);
-        EXPECT_EQ(b.complete, a.complete);
-    }
+    for (std::size_t i = 0; i < written.size(); ++i)
+        EXPECT_EQ(state(second.GetRecords()[i]), state(written[i])) << i;
 }
 
 TEST_F(DialogDefinitionTest, UnicodeFilesAreWrittenBackAsUnicode)

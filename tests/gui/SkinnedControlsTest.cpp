@@ -87,12 +87,7 @@ class PaintCounter : public QObject {
 
 class SkinnedControlsTest : public testing::Test {
   protected:
-    static void SetUpTestSuite()
-    {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        ASSERT_TRUE(EnsureGuiApplication());
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(EnsureGuiApplication()); }
 
     void SetUp() override
     {
@@ -466,8 +461,7 @@ TEST_F(SkinnedControlsTest, ImageLoaderReadsEveryFormatAndReportsBadFilesOnce)
 } // namespace
 
 // The application lives until the process ends, so fontconfig's caches are
-// never released; they are not leaks of ours. Weak, as other test files of
-// this program bring the same list.
+// never released; they are not leaks of ours.
 extern "C" __attribute__((weak, visibility("default"), used)) const char* __lsan_default_suppressions()
 {
     return "leak:libfontconfig.so\n";

@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 using QzOSAL::QzPath;
 
@@ -187,52 +188,39 @@ TEST(QzPath, CanonicalFormAndEquality) {
 }
 
 TEST(QzPath, GoToParent) {
-    QzPath path(L"C:\\a\\b\\");
-    ASSERT_TRUE(path.GoToParent());
-    EXPECT_EQ(path.GetPath(), L"C:/a/");
-    ASSERT_TRUE(path.GoToParent());
-    EXPECT_EQ(path.GetPath(), L"C:/");
-    EXPECT_FALSE(path.GoToParent());
-    EXPECT_EQ(path.GetPath(), L"C:/");
-
-    path.SetPath(L"/home/u/f.ini");  // the parent of the file's folder
-    ASSERT_TRUE(path.GoToParent());
-    EXPECT_EQ(path.GetPath(), L"/home/");
-
-    path.SetPath(L"//server/share/dir/f.ini");
-    ASSERT_TRUE(path.GoToParent());
-    EXPECT_EQ(path.GetPath(), L"//server/share/");
-    EXPECT_FALSE(path.GoToParent());
-    EXPECT_EQ(path.GetPath(), L"//server/share/");
-
-    path.SetPath(L"http://host/a/b/c.html");
-    ASSERT_TRUE(path.GoToParent());
-    EXPECT_EQ(path.GetPath(), L"http://host/a/");
-
-    path.SetPath(L"/a/../b/c/");
-    ASSERT_TRUE(path.GoToParent());
-    EXPECT_EQ(path.GetPath(), L"/b/");
-
-    path.SetPath(L"rel/dir/");
-    ASSERT_TRUE(path.GoToParent());
-    EXPECT_EQ(path.GetPath(), L"rel/");
-    ASSERT_TRUE(path.GoToParent());  // the current folder
-    EXPECT_EQ(path.GetPath(), L"");
-    EXPECT_FALSE(path.GoToParent());
-
-    for (const wchar_t* text : {L"f.ini", L"/", L"//server/share", L"https://host", L"C:.."}) {
-        QzPath unchanged(text);
-        EXPECT_FALSE(unchanged.GoToParent()) << text;
-        EXPECT_EQ(unchanged.GetPath(), QzPath(text).GetPath());
+    // A start, the text after each step up, and whether a further step fails and changes nothing.
+    const struct {
+        std::vector<std::wstring> steps;
+        bool stops;
+    } chains[] = {
+        {{L"C:\\a\\b\\", L"C:/a/", L"C:/"}, true},
+        {{L"/home/u/f.ini", L"/home/"}, false},  // the parent of the file's folder
+        {{L"//server/share/dir/f.ini", L"//server/share/"}, true},
+        {{L"http://host/a/b/c.html", L"http://host/a/"}, false},
+        {{L"/a/../b/c/", L"/b/"}, false},
+        {{L"rel/dir/", L"rel/", L""}, true},  // then the current folder
+        {{L"f.ini"}, true}, {{L"/"}, true}, {{L"//server/share"}, true}, {{L"https://host"}, true},
+        {{L"C:.."}, true},
+    };
+    for (const auto& chain : chains) {
+        QzPath path(chain.steps[0]);
+        for (std::size_t i = 1; i < chain.steps.size(); ++i) {
+            ASSERT_TRUE(path.GoToParent()) << chain.steps[0] << " step " << i;
+            EXPECT_EQ(path.GetPath(), chain.steps[i]);
+        }
+        const std::wstring last = path.GetPath();
+        if (chain.stops) {
+            EXPECT_FALSE(path.GoToParent()) << chain.steps[0];
+            EXPECT_EQ(path.GetPath(), last);
+        }
     }
 }
 
 TEST(QzPath, DrivesAndShellFolders) {
-    EXPECT_EQ(QzPath(QzPath::DriveNumber{0}).GetPath(), L"A:/");
-    EXPECT_EQ(QzPath(QzPath::DriveNumber{2}).GetPath(), L"C:/");
-    EXPECT_EQ(QzPath(QzPath::DriveNumber{25}).GetPath(), L"Z:/");
-    EXPECT_EQ(QzPath(QzPath::DriveNumber{26}).GetPath(), L"");
-    EXPECT_EQ(QzPath(QzPath::DriveNumber{-1}).GetPath(), L"");
+    const std::pair<int, const wchar_t*> drives[] = {
+        {0, L"A:/"}, {2, L"C:/"}, {25, L"Z:/"}, {26, L""}, {-1, L""}};
+    for (const auto& [number, text] : drives)
+        EXPECT_EQ(QzPath(QzPath::DriveNumber{number}).GetPath(), text) << number;
 
     char pattern[] = "/tmp/qz-path-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -72,7 +72,6 @@ TEST(QzStringTest, NarrowTextConvertsBetweenCodePages)
 TEST(QzStringTest, NoTextReadsAsEmptyString)
 {
     QzAString empty(1252u, 1252u);
-    EXPECT_NE(empty.GetString(), nullptr);
     EXPECT_STREQ(empty.GetString(), "");
     EXPECT_EQ(empty.GetLength(), 0u);
     EXPECT_FALSE(empty.LooksLikeUtf8());

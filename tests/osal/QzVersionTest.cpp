@@ -18,7 +18,6 @@ TEST(QzVersionTest, ParsesLeniently)
     EXPECT_EQ(Reprint(L""), L"0.0.0.0");
     EXPECT_EQ(Reprint(nullptr), L"0.0.0.0");
     EXPECT_EQ(Reprint(L"1.2.3.4.5"), L"1.2.3.4");
-    EXPECT_EQ(Reprint(L"1.2.3.4.5.6"), L"1.2.3.4");
 
     // Empty pieces: a leading separator is skipped, inner ones count as 0,
     // a trailing one makes nothing.
@@ -29,7 +28,6 @@ TEST(QzVersionTest, ParsesLeniently)
     EXPECT_EQ(Reprint(L"."), L"0.0.0.0");
 
     // Each piece as wcstoul reads it in base 10 with a 32-bit result.
-    EXPECT_EQ(Reprint(L" 3.4"), L"3.4.0.0");
     EXPECT_EQ(Reprint(L"\t+7. 8"), L"7.8.0.0");
     EXPECT_EQ(Reprint(L"7beta.2rc1"), L"7.2.0.0");
     EXPECT_EQ(Reprint(L"-1.0.0.0"), L"4294967295.0.0.0");
@@ -38,7 +36,6 @@ TEST(QzVersionTest, ParsesLeniently)
     EXPECT_EQ(Reprint(L"99999999999.4294967295.4294967296"), L"4294967295.4294967295.4294967295.0");
     EXPECT_EQ(Reprint(L"99999999999999999999999.1"), L"4294967295.1.0.0");
     EXPECT_EQ(Reprint(L"0x10.1e3"), L"0.1.0.0");
-    EXPECT_EQ(Reprint(L"abc.def"), L"0.0.0.0");
     EXPECT_EQ(Reprint(L"- 5"), L"0.0.0.0");
 
     // Parsing replaces the whole value.
@@ -69,12 +66,8 @@ TEST(QzVersionTest, PartsAndPrinting)
 TEST(QzVersionTest, OrdersNumericallyComponentByComponent)
 {
     const QzVersion a(1, 2, 3, 4);
-    EXPECT_TRUE(a == QzVersion(L"1.2.3.4"));
-    EXPECT_FALSE(a != QzVersion(L"1.2.3.4"));
-    EXPECT_TRUE(a <= a);
-    EXPECT_TRUE(a >= a);
-    EXPECT_FALSE(a < a);
-    EXPECT_FALSE(a > a);
+    EXPECT_TRUE(a == QzVersion(L"1.2.3.4") && a <= a && a >= a);
+    EXPECT_FALSE(a != QzVersion(L"1.2.3.4") || a < a || a > a);
 
     // Each pair is strictly ordered: lower first.
     const QzVersion pairs[][2] = {
@@ -91,14 +84,7 @@ TEST(QzVersionTest, OrdersNumericallyComponentByComponent)
         const QzVersion& lo = p[0];
         const QzVersion& hi = p[1];
         SCOPED_TRACE(testing::Message() << lo.ToString() << L" < " << hi.ToString());
-        EXPECT_TRUE(hi > lo);
-        EXPECT_TRUE(hi >= lo);
-        EXPECT_FALSE(hi < lo);
-        EXPECT_FALSE(hi <= lo);
-        EXPECT_TRUE(lo < hi);
-        EXPECT_TRUE(lo <= hi);
-        EXPECT_FALSE(lo > hi);
-        EXPECT_FALSE(lo >= hi);
-        EXPECT_FALSE(lo == hi);
+        EXPECT_TRUE(hi > lo && hi >= lo && lo < hi && lo <= hi && lo != hi);
+        EXPECT_FALSE(hi < lo || hi <= lo || lo > hi || lo >= hi || lo == hi);
     }
 }

@@ -20,7 +20,7 @@ using List = std::vector<std::wstring>;
 
 }  // namespace
 
-TEST(SplitStringTest, SingleUnitSeparator)
+TEST(SplitStringTest, SplitsAtEachSeparator)
 {
     EXPECT_EQ(Split(L"a,b", L","), (List{L"a", L"b"}));
     EXPECT_EQ(Split(L",a", L","), (List{L"a"}));
@@ -33,10 +33,7 @@ TEST(SplitStringTest, SingleUnitSeparator)
     EXPECT_EQ(Split(L",", L","), List{});
     EXPECT_EQ(Split(L"a,,", L","), (List{L"a", L""}));
     EXPECT_EQ(Split(L"1.2.3.4.5", L"."), (List{L"1", L"2", L"3", L"4", L"5"}));
-}
-
-TEST(SplitStringTest, LongerSeparatorResumesOneUnitPastItsStart)
-{
+    // A longer separator: the search resumes one unit past its start.
     EXPECT_EQ(Split(L"a::b", L"::"), (List{L"a", L":b"}));
     EXPECT_EQ(Split(L"::a", L"::"), (List{L":a"}));
     EXPECT_EQ(Split(L"a:::b", L"::"), (List{L"a", L"", L":b"}));

@@ -31,29 +31,26 @@ TEST(PatchInfo, ReadsTheAttributesAndTheDescriptionWhereverTheyStand)
     // The last text-like node inside the element wins.
     EXPECT_EQ(info.GetDescription(), L"<b>more</b>");
     EXPECT_TRUE(info.IsValid());
-}
-
-TEST(PatchInfo, LastTextNodeWinsAndEmptyPatchElementKeepsCollecting)
-{
     EXPECT_EQ(Parse("<r><patch><![CDATA[<p>notes</p>]]>\n</patch></r>").GetDescription(), L"\n");
     // No end node for an empty element: text after it still counts.
     EXPECT_EQ(Parse("<r><patch/><other>late text</other></r>").GetDescription(), L"late text");
     // Names are compared exactly.
     EXPECT_EQ(Parse("<r><Patch>no</Patch><p:patch xmlns:p=\"urn:p\">no</p:patch></r>").GetDescription(), L"");
+    EXPECT_EQ(Parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><patch>Gr\xfc\xdf" "e</patch></r>")
+                  .GetDescription(),
+              L"Gr\u00fc\u00df" L"e");
+
+    // Later attributes overwrite, absent ones keep their values.
+    CPatchInfo twice;
+    twice.ParseResultDocument("<r version=\"1.0\" filesize=\"10\"><a version=\"2.0\"/></r>");
+    EXPECT_EQ(twice.GetVersion().ToString(), L"2.0.0.0");
+    twice.ParseResultDocument("<r url=\"http://u/\"/>");
+    EXPECT_EQ(twice.GetVersion().ToString(), L"2.0.0.0");
+    EXPECT_EQ(twice.GetFileSize(), 10);
+    EXPECT_EQ(twice.GetUrl().GetText(), L"http://u/");
 }
 
-TEST(PatchInfo, LaterAttributesOverwriteAndAbsentOnesKeepTheirValues)
-{
-    CPatchInfo info;
-    info.ParseResultDocument("<r version=\"1.0\" filesize=\"10\"><a version=\"2.0\"/></r>");
-    EXPECT_EQ(info.GetVersion().ToString(), L"2.0.0.0");
-    info.ParseResultDocument("<r url=\"http://u/\"/>");
-    EXPECT_EQ(info.GetVersion().ToString(), L"2.0.0.0");
-    EXPECT_EQ(info.GetFileSize(), 10);
-    EXPECT_EQ(info.GetUrl().GetText(), L"http://u/");
-}
-
-TEST(PatchInfo, NumbersFollowTheConversionRulesOfTheService)
+TEST(PatchInfo, NumbersAndWhatMakesADocumentValid)
 {
     const CPatchInfo big = Parse("<r filesize=\"99999999999999999999\" pug_installer=\"-99999999999\"/>");
     EXPECT_EQ(big.GetFileSize(), INT64_MAX);
@@ -64,10 +61,7 @@ TEST(PatchInfo, NumbersFollowTheConversionRulesOfTheService)
     // A negative size still counts as a size.
     CPatchInfo negative = Parse("<r filesize=\"-5\" version=\"1.0\" url=\"http://u/\"><patch>t</patch></r>");
     EXPECT_TRUE(negative.IsValid());
-}
 
-TEST(PatchInfo, IncompleteDocumentsAreNotValid)
-{
     const std::string tail = "<patch>text</patch></r>";
     EXPECT_FALSE(Parse("<r filesize=\"1\" version=\"0.0.0.0\" url=\"http://u/\">" + tail).IsValid());
     EXPECT_FALSE(Parse("<r filesize=\"0\" version=\"1.0\" url=\"http://u/\">" + tail).IsValid());
@@ -103,12 +97,6 @@ TEST(PatchInfo, HugeDescriptionIsKeptWhole)
     for (int i = 0; i < 200000; ++i)
         escaped += "a&amp;b ";
     EXPECT_EQ(Parse("<r><patch>" + escaped + "</patch></r>").GetDescription().size(), 200000u * 4);
-}
-
-TEST(PatchInfo, DeclaredEncodingIsHonoured)
-{
-    const CPatchInfo info = Parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><patch>Gr\xfc\xdf" "e</patch></r>");
-    EXPECT_EQ(info.GetDescription(), L"Gr\u00fc\u00df" L"e");
 }
 
 TEST(PatchInfo, DescriptionPageIsUtf8BesideTheResultDocument)

@@ -61,27 +61,39 @@ protected:
         std::ifstream in(fs::path(target_), std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
-    std::wstring Url(const TestHttpServer& server, const std::string& path) const
+    bool Fetch(CTavorHttpTransfer& transfer, const std::string& path)
     {
-        const std::string url = server.Url(path);
-        return std::wstring(url.begin(), url.end());
+        const std::string url = server_.Url(path);
+        return transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.c_str());
     }
 
+    // A transfer that reports to its own listener and overwrites without asking.
+    struct Quiet {
+        Quiet()
+        {
+            transfer.SetStatusListener(&listener);
+            transfer.SetAskBeforeOverwriting(false);
+        }
+        Listener listener;
+        CTavorHttpTransfer transfer;
+    };
+
+    TestHttpServer server_;
     fs::path dir_;
     std::wstring target_;
 };
 
 TEST_F(TransferTest, DownloadsTheBodyWithProgressAndStatusTexts)
 {
-    TestHttpServer server;
     const std::string body(150000, 'x');
-    server.SetAnswer("/file", HttpAnswer::Ok(body));
+    server_.SetAnswer("/file", HttpAnswer::Ok(body));
     RecordingHost host;
     Listener listener;
     CTavorHttpTransfer transfer;
     transfer.SetProgressReceiver(&host);
     transfer.SetStatusListener(&listener);
-    ASSERT_TRUE(transfer.DownloadToFile(Url(server, "/file?a=%41"), 1234, target_.c_str()));
+    const std::string url = server_.Url("/file?a=%41");
+    ASSERT_TRUE(transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 1234, target_.c_str()));
     EXPECT_EQ(Target(), body);
     EXPECT_EQ(transfer.GetStatusCode(), 200);
     EXPECT_EQ(transfer.GetContentLength(), 150000);
@@ -97,7 +109,7 @@ TEST_F(TransferTest, DownloadsTheBodyWithProgressAndStatusTexts)
     EXPECT_EQ(listener.progress.back(), 150000u);
 
     // The request: decoded query, our agent, no cache, accept anything.
-    const auto requests = server.Requests();
+    const auto requests = server_.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].requestLine, "GET /file?a=A HTTP/1.1");
     EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "TavorHttpClient");
@@ -107,103 +119,76 @@ TEST_F(TransferTest, DownloadsTheBodyWithProgressAndStatusTexts)
 
 TEST_F(TransferTest, ErrorStatusesAndTheSavedAnswer)
 {
-    TestHttpServer server;
-    server.SetAnswer("/missing", HttpAnswer::Status(404, "Not Found", "nope"));
-    server.SetAnswer("/broken", HttpAnswer::Status(500, "Internal Server Error", "server says no"));
-    {
-        std::ofstream(fs::path(target_)) << "old";
-        Listener listener;
-        CTavorHttpTransfer transfer;
-        transfer.SetStatusListener(&listener);
-        transfer.SetAskBeforeOverwriting(false);
-        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/missing"), 0, target_.c_str()));
-        EXPECT_EQ(transfer.GetStatusCode(), 404);
-        EXPECT_EQ(Target(), "old");  // untouched
-        EXPECT_EQ(listener.errors, std::vector<std::string>{kNoVersion});
-    }
-    {
-        Listener listener;
-        CTavorHttpTransfer transfer;
-        transfer.SetStatusListener(&listener);
-        transfer.SetAskBeforeOverwriting(false);
-        transfer.SetReportServerErrors(true);
-        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/broken"), 0, target_.c_str()));
-        EXPECT_TRUE(transfer.IsAnswerSaved());
-        EXPECT_EQ(Target(), "server says no");
-        EXPECT_EQ(listener.errors, std::vector<std::string>{"Server error occured,\"500\""});
-        EXPECT_EQ(listener.statuses.back(), "Done.");
-    }
-    {
-        fs::remove(fs::path(target_));
-        CTavorHttpTransfer transfer;
-        transfer.SetSaveErrorAnswer(false);
-        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/broken"), 0, target_.c_str()));
-        EXPECT_FALSE(transfer.IsAnswerSaved());
-        EXPECT_FALSE(fs::exists(fs::path(target_)));
-    }
+    server_.SetAnswer("/missing", HttpAnswer::Status(404, "Not Found", "nope"));
+    server_.SetAnswer("/broken", HttpAnswer::Status(500, "Internal Server Error", "server says no"));
+    std::ofstream(fs::path(target_)) << "old";
+    Quiet missing;
+    EXPECT_FALSE(Fetch(missing.transfer, "/missing"));
+    EXPECT_EQ(missing.transfer.GetStatusCode(), 404);
+    EXPECT_EQ(Target(), "old");  // untouched
+    EXPECT_EQ(missing.listener.errors, std::vector<std::string>{kNoVersion});
+
+    Quiet broken;
+    broken.transfer.SetReportServerErrors(true);
+    EXPECT_FALSE(Fetch(broken.transfer, "/broken"));
+    EXPECT_TRUE(broken.transfer.IsAnswerSaved());
+    EXPECT_EQ(Target(), "server says no");
+    EXPECT_EQ(broken.listener.errors, std::vector<std::string>{"Server error occured,\"500\""});
+    EXPECT_EQ(broken.listener.statuses.back(), "Done.");
+
+    fs::remove(fs::path(target_));
+    CTavorHttpTransfer unsaved;
+    unsaved.SetSaveErrorAnswer(false);
+    EXPECT_FALSE(Fetch(unsaved, "/broken"));
+    EXPECT_FALSE(unsaved.IsAnswerSaved());
+    EXPECT_FALSE(fs::exists(fs::path(target_)));
 }
 
 TEST_F(TransferTest, LengthsChunksAndMissingFraming)
 {
-    TestHttpServer server;
     HttpAnswer chunked = HttpAnswer::Ok(std::string(5000, 'c'));
     chunked.framing = HttpAnswer::Framing::Chunked;
-    server.SetAnswer("/chunked", chunked);
+    server_.SetAnswer("/chunked", chunked);
     HttpAnswer unframed = HttpAnswer::Ok("until close");
     unframed.framing = HttpAnswer::Framing::Close;
-    server.SetAnswer("/close", unframed);
-    server.SetAnswer("/empty", HttpAnswer::Ok(""));
+    server_.SetAnswer("/close", unframed);
+    server_.SetAnswer("/empty", HttpAnswer::Ok(""));
     HttpAnswer huge = HttpAnswer::Ok("abc");
     huge.declaredLength = 3000000000ULL;
-    server.SetAnswer("/huge", huge);
+    server_.SetAnswer("/huge", huge);
 
-    CTavorHttpTransfer a;
-    a.SetAskBeforeOverwriting(false);
-    ASSERT_TRUE(a.DownloadToFile(Url(server, "/chunked"), 0, target_.c_str()));
-    EXPECT_TRUE(a.IsChunked());
-    EXPECT_EQ(a.GetContentLength(), 0);
-    EXPECT_TRUE(a.HasContent());
+    Quiet a, b, c, d;
+    ASSERT_TRUE(Fetch(a.transfer, "/chunked"));
+    EXPECT_TRUE(a.transfer.IsChunked());
+    EXPECT_EQ(a.transfer.GetContentLength(), 0);
+    EXPECT_TRUE(a.transfer.HasContent());
     EXPECT_EQ(Target().size(), 5000u);
-
-    CTavorHttpTransfer b;
-    b.SetAskBeforeOverwriting(false);
-    ASSERT_TRUE(b.DownloadToFile(Url(server, "/close"), 0, target_.c_str()));
-    EXPECT_FALSE(b.HasContent());  // written, yet without content as far as the engine knows
+    ASSERT_TRUE(Fetch(b.transfer, "/close"));
+    EXPECT_FALSE(b.transfer.HasContent());  // written, yet without content as far as the engine knows
     EXPECT_EQ(Target(), "until close");
-
-    CTavorHttpTransfer c;
-    c.SetAskBeforeOverwriting(false);
-    ASSERT_TRUE(c.DownloadToFile(Url(server, "/empty"), 0, target_.c_str()));
-    EXPECT_FALSE(c.HasContent());
+    ASSERT_TRUE(Fetch(c.transfer, "/empty"));
+    EXPECT_FALSE(c.transfer.HasContent());
     EXPECT_EQ(Target(), "");
 
     // A length beyond the signed 32-bit range does not survive the conversion.
     RecordingHost host;
-    CTavorHttpTransfer d;
-    d.SetAskBeforeOverwriting(false);
-    d.SetProgressReceiver(&host);
-    EXPECT_FALSE(d.DownloadToFile(Url(server, "/huge"), 0, target_.c_str()));
-    EXPECT_EQ(d.GetContentLength(), 2147483647);
+    d.transfer.SetProgressReceiver(&host);
+    EXPECT_FALSE(Fetch(d.transfer, "/huge"));
+    EXPECT_EQ(d.transfer.GetContentLength(), 2147483647);
     EXPECT_EQ(host.ArgumentsOf("SetPatchSize"), std::vector<std::wstring>{L"2147483647"});
 }
 
 TEST_F(TransferTest, MalformedStatusLineAndUnreachableServers)
 {
-    TestHttpServer server;
     HttpAnswer garbage = HttpAnswer::Ok("body");
     garbage.rawStatusLine = "HTTP/1.1 OK fine";
-    server.SetAnswer("/garbage", garbage);
-    {
-        Listener listener;
-        CTavorHttpTransfer transfer;
-        transfer.SetStatusListener(&listener);
-        transfer.SetAskBeforeOverwriting(false);
-        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/garbage"), 0, target_.c_str()));
-        EXPECT_EQ(transfer.GetStatusCode(), -1);
-        EXPECT_TRUE(transfer.IsAnswerSaved());  // an unparsable status is no 404
-        ASSERT_FALSE(listener.errors.empty());
-        EXPECT_EQ(listener.errors[0].rfind("Unable to parse ReturnCode from server, server answer was \"", 0), 0u);
-    }
+    server_.SetAnswer("/garbage", garbage);
+    Quiet q;
+    EXPECT_FALSE(Fetch(q.transfer, "/garbage"));
+    EXPECT_EQ(q.transfer.GetStatusCode(), -1);
+    EXPECT_TRUE(q.transfer.IsAnswerSaved());  // an unparsable status is no 404
+    ASSERT_FALSE(q.listener.errors.empty());
+    EXPECT_EQ(q.listener.errors[0].rfind("Unable to parse ReturnCode from server, server answer was \"", 0), 0u);
     const std::wstring port = std::to_wstring(TestHttpServer::UnusedPort());
     for (const std::wstring& url : {L"http://127.0.0.1:" + port + L"/x", std::wstring(L"http://no-such-host.invalid/x")}) {
         Listener listener;
@@ -249,48 +234,35 @@ TEST_F(TransferTest, HttpsTrustsOnlyTheConfiguredStore)
 
 TEST_F(TransferTest, ResetCancelAndListenerStopLeaveThePartialFile)
 {
-    TestHttpServer server;
     HttpAnswer reset = HttpAnswer::Generated(300000);
     reset.resetAfter = 100000;
-    server.SetAnswer("/reset", reset);
-    server.SetAnswer("/big", HttpAnswer::Generated(400000));
-    {
-        Listener listener;
-        CTavorHttpTransfer transfer;
-        transfer.SetStatusListener(&listener);
-        transfer.SetAskBeforeOverwriting(false);
-        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/reset"), 0, target_.c_str()));
-        EXPECT_EQ(listener.errors, std::vector<std::string>{kNoVersion});
-        const std::string partial = Target();
-        EXPECT_LE(partial.size(), 100000u);
-        for (std::size_t i = 0; i < partial.size(); ++i)
-            ASSERT_EQ(partial[i], TestHttpServer::PatternByte(i)) << i;
-    }
-    {
-        RecordingHost host;
-        host.cancelled = [] { return true; };
-        CTavorHttpTransfer transfer;
-        transfer.SetProgressReceiver(&host);
-        transfer.SetAskBeforeOverwriting(false);
-        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/big"), 0, target_.c_str()));
-        EXPECT_EQ(Target().size(), 65536u);  // exactly one block
-    }
-    {
-        Listener listener;
-        listener.keepGoing = false;
-        CTavorHttpTransfer transfer;
-        transfer.SetStatusListener(&listener);
-        transfer.SetAskBeforeOverwriting(false);
-        EXPECT_FALSE(transfer.DownloadToFile(Url(server, "/big"), 0, target_.c_str()));
-        EXPECT_TRUE(listener.errors.empty());  // the user stopped: no error text
-        EXPECT_EQ(Target().size(), 65536u);
-    }
+    server_.SetAnswer("/reset", reset);
+    server_.SetAnswer("/big", HttpAnswer::Generated(400000));
+    Quiet dropped;
+    EXPECT_FALSE(Fetch(dropped.transfer, "/reset"));
+    EXPECT_EQ(dropped.listener.errors, std::vector<std::string>{kNoVersion});
+    const std::string partial = Target();
+    EXPECT_LE(partial.size(), 100000u);
+    for (std::size_t i = 0; i < partial.size(); ++i)
+        ASSERT_EQ(partial[i], TestHttpServer::PatternByte(i)) << i;
+
+    RecordingHost host;
+    host.cancelled = [] { return true; };
+    Quiet cancelled;
+    cancelled.transfer.SetProgressReceiver(&host);
+    EXPECT_FALSE(Fetch(cancelled.transfer, "/big"));
+    EXPECT_EQ(Target().size(), 65536u);  // exactly one block
+
+    Quiet stopped;
+    stopped.listener.keepGoing = false;
+    EXPECT_FALSE(Fetch(stopped.transfer, "/big"));
+    EXPECT_TRUE(stopped.listener.errors.empty());  // the user stopped: no error text
+    EXPECT_EQ(Target().size(), 65536u);
 }
 
 TEST_F(TransferTest, AnExistingTargetIsReplacedOnlyAfterAYes)
 {
-    TestHttpServer server;
-    server.SetAnswer("/new", HttpAnswer::Ok("new content"));
+    server_.SetAnswer("/new", HttpAnswer::Ok("new content"));
     std::ofstream(fs::path(target_)) << "precious";
     std::vector<std::wstring> questions;
     bool answer = false;
@@ -299,35 +271,34 @@ TEST_F(TransferTest, AnExistingTargetIsReplacedOnlyAfterAYes)
         return answer;
     });
     CTavorHttpTransfer no;
-    EXPECT_FALSE(no.DownloadToFile(Url(server, "/new"), 0, target_.c_str()));
+    EXPECT_FALSE(Fetch(no, "/new"));
     EXPECT_EQ(Target(), "precious");
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0], target_ + L" already exists. Overwrite the file?");
 
     answer = true;
     CTavorHttpTransfer yes;
-    EXPECT_TRUE(yes.DownloadToFile(Url(server, "/new"), 0, target_.c_str()));
+    EXPECT_TRUE(Fetch(yes, "/new"));
     EXPECT_EQ(Target(), "new content");
 
     // Without a question handler (no GUI) the answer is No.
     qz::platform::SetYesNoHandler({});
     std::ofstream(fs::path(target_)) << "precious";
     CTavorHttpTransfer headless;
-    EXPECT_FALSE(headless.DownloadToFile(Url(server, "/new"), 0, target_.c_str()));
+    EXPECT_FALSE(Fetch(headless, "/new"));
     EXPECT_EQ(Target(), "precious");
 }
 
 TEST_F(TransferTest, ProbeNeedsOneWholeBlockAndWritesNothing)
 {
-    TestHttpServer server;
-    server.SetAnswer("/big", HttpAnswer::Generated(70000));
-    server.SetAnswer("/small", HttpAnswer::Ok("tiny"));
+    server_.SetAnswer("/big", HttpAnswer::Generated(70000));
+    server_.SetAnswer("/small", HttpAnswer::Ok("tiny"));
     Listener listener;
     CTavorHttpTransfer transfer;
     transfer.SetStatusListener(&listener);
-    EXPECT_TRUE(transfer.DownloadFromAnsiUrl(server.Url("/big").c_str()));
+    EXPECT_TRUE(transfer.DownloadFromAnsiUrl(server_.Url("/big").c_str()));
     EXPECT_EQ(listener.statuses.back(), "Done.");
-    EXPECT_FALSE(transfer.DownloadFromAnsiUrl(server.Url("/small").c_str()));
+    EXPECT_FALSE(transfer.DownloadFromAnsiUrl(server_.Url("/small").c_str()));
     EXPECT_EQ(listener.errors.back(), "Filetransfer failed !");
     EXPECT_FALSE(transfer.DownloadFromAnsiUrl("garbage"));
     EXPECT_FALSE(fs::exists("TavorHttpTransferFile.dat"));

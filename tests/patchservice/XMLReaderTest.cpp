@@ -22,21 +22,16 @@ const std::string kLoadFailed =
     "XMLReader::XMLReader () failed to load the given document.\nPlease, verify that the document is well-formed!\n";
 
 // A file in a fresh temporary folder, removed with the object.
-class TempFile {
-public:
+struct TempFile {
     TempFile(const std::string& name, const std::string& content)
+        : dir(mkdtemp((std::filesystem::temp_directory_path() / "qzxmlXXXXXX").string().data())),
+          file(dir + "/" + name)
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qzxmlXXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
-        path_ = dir_ + "/" + name;
-        std::ofstream(path_, std::ios::binary) << content;
+        std::ofstream(file, std::ios::binary) << content;
     }
-    ~TempFile() { std::filesystem::remove_all(dir_); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string dir_;
-    std::string path_;
+    ~TempFile() { std::filesystem::remove_all(dir); }
+    const std::string& path() const { return file; }
+    const std::string dir, file;
 };
 
 template <typename F>
@@ -115,17 +110,7 @@ TEST(XMLReader, MalformedTextThrowsTheParseReportAndDropsTheDocument)
     ASSERT_GE(report.size(), end.size());
     EXPECT_EQ(report.substr(report.size() - end.size()), end) << report;
     EXPECT_FALSE(reader.HasDocument());
-
-    // Undeclared prefixes, empty text and stray content are faults too.
-    for (const wchar_t* bad : {L"<p:a/>", L"", L"<a/><b/>", L"<a>\u0001</a>", L"<a attr=1/>"})
-        EXPECT_EQ(ThrownText([&] { reader.LoadXML(bad); }).substr(0, kLoadFailed.size()), kLoadFailed)
-            << std::wstring(bad).size();
-}
-
-TEST(XMLReader, WithoutADocumentSearchesThrowAndNavigationFindsNothing)
-{
-    XMLReader reader;
-    EXPECT_FALSE(reader.HasDocument());
+    // Without a document searches throw and navigation finds nothing.
     XMLNode node;
     EXPECT_EQ(ThrownText([&] { reader.getFirstNodeByExpression(XMLNode(), "/a", node); }),
               "XMLReader::getFirstNodeByExpression () No XML-Document attached!\n");
@@ -133,9 +118,14 @@ TEST(XMLReader, WithoutADocumentSearchesThrowAndNavigationFindsNothing)
               "XMLReader::getNextNodeByExpression () No XML-Document attached!\n");
     EXPECT_FALSE(reader.GetFirstChild(XMLNode(), node));
     EXPECT_FALSE(reader.SelectSingleNode(XMLNode(), L"/a", node));
-    std::wstring text = L"stale";
-    EXPECT_FALSE(reader.GetNodeName(node, text));
-    EXPECT_TRUE(text.empty());
+    std::wstring name = L"stale";
+    EXPECT_FALSE(reader.GetNodeName(node, name));
+    EXPECT_TRUE(name.empty());
+
+    // Undeclared prefixes, empty text and stray content are faults too.
+    for (const wchar_t* bad : {L"<p:a/>", L"", L"<a/><b/>", L"<a>\u0001</a>", L"<a attr=1/>"})
+        EXPECT_EQ(ThrownText([&] { reader.LoadXML(bad); }).substr(0, kLoadFailed.size()), kLoadFailed)
+            << std::wstring(bad).size();
 }
 
 TEST(XMLReader, WalksTheTreeKeepingWhiteSpaceAndAttributes)

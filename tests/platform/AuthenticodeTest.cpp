@@ -1,7 +1,7 @@
 #include "platform/trust/Authenticode.h"
-#include "platform/pe/PeImage.h"
 #include "platform/trust/CertificateTable.h"
 
+#include "PeBytes.h"
 #include "support/PeWriter.h"
 #include "support/SigningKit.h"
 
@@ -24,18 +24,6 @@ namespace {
 
 constexpr std::int64_t kMid2021 = 1622505600; // inside the expired signer's validity
 constexpr std::int64_t kStart2023 = 1672531200;
-
-std::uint32_t Get32(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
-}
-
-void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) {
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
 
 class Authenticode : public ::testing::Test {
   protected:
@@ -78,19 +66,9 @@ class Authenticode : public ::testing::Test {
         return CheckAuthenticode(path.wstring());
     }
 
-    // File offset of the security directory entry.
     static std::size_t SecurityEntry(const std::vector<std::uint8_t>& bytes)
     {
-        MemoryByteSource source(bytes);
-        const auto image = PeImage::Parse(source);
-        return image ? static_cast<std::size_t>(image->DirectoryEntryOffset(PeImage::kDirectorySecurity)) : 0;
-    }
-
-    static std::size_t CheckSumField(const std::vector<std::uint8_t>& bytes)
-    {
-        MemoryByteSource source(bytes);
-        const auto image = PeImage::Parse(source);
-        return image ? static_cast<std::size_t>(image->CheckSumOffset()) : 0;
+        return ParseBytes(bytes).value().DirectoryEntryOffset(PeImage::kDirectorySecurity);
     }
 
     static SigningKit* kit_;
@@ -202,7 +180,7 @@ TEST_F(Authenticode, RejectsChangedAndAppendedBytes)
     const auto path = Signed("signed.exe", {Signer::Normal, "sha256", {}, false});
     const auto original = ReadFileBytes(path);
     const std::size_t entry = SecurityEntry(original);
-    const std::size_t checkSum = CheckSumField(original);
+    const std::size_t checkSum = ParseBytes(original).value().CheckSumOffset();
     ASSERT_NE(entry, 0u);
     const std::uint32_t tableOffset = Get32(original, entry);
     const std::uint32_t tableSize = Get32(original, entry + 4);
@@ -341,12 +319,9 @@ TEST_F(Authenticode, HostileTablesEndWithoutLargeAllocations)
     std::vector<std::uint8_t> der = {0x30, 0x00};
     for (int i = 0; i < 50000; ++i) {
         const auto size = static_cast<std::uint32_t>(der.size());
-        const std::uint8_t header[] = {0x30,
-                                       0x84,
-                                       static_cast<std::uint8_t>(size >> 24),
-                                       static_cast<std::uint8_t>(size >> 16),
-                                       static_cast<std::uint8_t>(size >> 8),
-                                       static_cast<std::uint8_t>(size)};
+        std::uint8_t header[] = {0x30, 0x84, 0, 0, 0, 0};
+        for (int k = 0; k < 4; ++k)
+            header[2 + k] = static_cast<std::uint8_t>(size >> (24 - 8 * k));
         der.insert(der.begin(), header, header + sizeof header);
     }
     const std::uint32_t length = static_cast<std::uint32_t>(8 + der.size());

@@ -27,16 +27,14 @@ struct Handle {
     explicit Handle(HINTERNET h = nullptr) : handle(h) {}
     ~Handle()
     {
-        if (handle != nullptr) {
+        if (handle != nullptr)
             InternetCloseHandle(handle);
-        }
     }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     operator HINTERNET() const { return handle; }
     HINTERNET handle;
 };
-
 
 std::wstring Wide(const std::string& text)
 {
@@ -107,52 +105,42 @@ struct Exchange {
 
 TEST(InternetCrackUrl, SplitsAndDecodesUrls)
 {
-    UrlComponents parts;
-    ASSERT_TRUE(InternetCrackUrl(L"https://updates.example.com/patch/query.php?program=X&v=1#top", 0, parts));
-    EXPECT_EQ(parts.scheme, INTERNET_SCHEME_HTTPS);
-    EXPECT_EQ(parts.schemeName, L"https");
-    EXPECT_EQ(parts.hostName, L"updates.example.com");
-    EXPECT_EQ(parts.port, 443);
-    EXPECT_EQ(parts.urlPath, L"/patch/query.php");
-    EXPECT_EQ(parts.extraInfo, L"?program=X&v=1#top");
-    EXPECT_EQ(parts.userName, L"");
-
-    ASSERT_TRUE(InternetCrackUrl(L"HTTP://host:8080", 0, parts));
-    EXPECT_EQ(parts.scheme, INTERNET_SCHEME_HTTP);
-    EXPECT_EQ(parts.port, 8080);
-    EXPECT_EQ(parts.urlPath, L"");
-    EXPECT_EQ(parts.extraInfo, L"");
-
-    ASSERT_TRUE(InternetCrackUrl(L"http://host/a#frag", 0, parts));
-    EXPECT_EQ(parts.port, 80);
-    EXPECT_EQ(parts.urlPath, L"/a");
-    EXPECT_EQ(parts.extraInfo, L"#frag");
-
-    ASSERT_TRUE(
-        InternetCrackUrl(L"https://user:pa%3Ass@[::1]:8443/x%20y/%C3%A4.exe?q=%41%zz", ICU_DECODE, parts));
-    EXPECT_EQ(parts.userName, L"user");
-    EXPECT_EQ(parts.password, L"pa:ss");
-    EXPECT_EQ(parts.hostName, L"::1");
-    EXPECT_EQ(parts.port, 8443);
-    EXPECT_EQ(parts.urlPath, L"/x y/\u00e4.exe");
-    EXPECT_EQ(parts.extraInfo, L"?q=A%zz");
-
+    using Parts = std::tuple<InternetScheme, std::wstring, std::wstring, std::uint16_t, std::wstring,
+                             std::wstring, std::wstring, std::wstring>;
+    const auto parts = [](const UrlComponents& p) {
+        return Parts(p.scheme, p.schemeName, p.hostName, p.port, p.userName, p.password, p.urlPath,
+                     p.extraInfo);
+    };
     // Without ICU_DECODE the escapes stay; a lone invalid UTF-8 byte decodes
     // to the character of the same number.
-    ASSERT_TRUE(InternetCrackUrl(L"http://h/x%20y", 0, parts));
-    EXPECT_EQ(parts.urlPath, L"/x%20y");
-    ASSERT_TRUE(InternetCrackUrl(L"http://h/%E4", ICU_DECODE, parts));
-    EXPECT_EQ(parts.urlPath, L"/\u00e4");
+    const std::tuple<const wchar_t*, std::uint32_t, Parts> cases[] = {
+        {L"https://updates.example.com/patch/query.php?program=X&v=1#top",
+         0,
+         {INTERNET_SCHEME_HTTPS, L"https", L"updates.example.com", 443, L"", L"", L"/patch/query.php",
+          L"?program=X&v=1#top"}},
+        {L"HTTP://host:8080", 0, {INTERNET_SCHEME_HTTP, L"HTTP", L"host", 8080, L"", L"", L"", L""}},
+        {L"http://host/a#frag", 0, {INTERNET_SCHEME_HTTP, L"http", L"host", 80, L"", L"", L"/a", L"#frag"}},
+        {L"https://user:pa%3Ass@[::1]:8443/x%20y/%C3%A4.exe?q=%41%zz",
+         ICU_DECODE,
+         {INTERNET_SCHEME_HTTPS, L"https", L"::1", 8443, L"user", L"pa:ss", L"/x y/\u00e4.exe", L"?q=A%zz"}},
+        {L"http://h/x%20y", 0, {INTERNET_SCHEME_HTTP, L"http", L"h", 80, L"", L"", L"/x%20y", L""}},
+        {L"http://h/%E4", ICU_DECODE, {INTERNET_SCHEME_HTTP, L"http", L"h", 80, L"", L"", L"/\u00e4", L""}},
+    };
+    UrlComponents parsed;
+    for (const auto& [url, flags, expected] : cases) {
+        ASSERT_TRUE(InternetCrackUrl(url, flags, parsed)) << url;
+        EXPECT_EQ(parts(parsed), expected) << url;
+    }
 
     for (const wchar_t* bad :
          {L"", L"garbage", L"://host/", L"1http://host/", L"http:host/path", L"http:///path",
           L"http://host:80x/", L"http://host:65536/", L"http://[::1/"}) {
-        EXPECT_FALSE(InternetCrackUrl(bad, ICU_DECODE, parts)) << std::wstring(bad).size();
+        EXPECT_FALSE(InternetCrackUrl(bad, ICU_DECODE, parsed)) << bad;
         EXPECT_NE(InternetGetLastError(), 0u);
     }
 }
 
-TEST(Internet, GetWithLengthChunkedAndCloseDelimitedBodies)
+TEST(Internet, GetWithEveryFramingAndErrorStatus)
 {
     TestHttpServer server;
     server.SetAnswer("/length", HttpAnswer::Ok("hello"));
@@ -193,41 +181,38 @@ TEST(Internet, GetWithLengthChunkedAndCloseDelimitedBodies)
     // The user name without a password is not sent.
     EXPECT_FALSE(requests[0].Header("Authorization"));
     EXPECT_FALSE(requests[0].Header("Expect"));
-
     {
-        Exchange x(server.Url("/chunked"));
+        Exchange x(server.Url("/dir%20name/%C3%A4%22.exe?q=a%20b"));
         ASSERT_TRUE(HttpSendRequest(x.request));
-        EXPECT_EQ(x.Query(HTTP_QUERY_TRANSFER_ENCODING), L"chunked");
-        EXPECT_EQ(x.Query(HTTP_QUERY_CONTENT_LENGTH), L"<absent>");
-        std::uint32_t error = 0;
-        EXPECT_EQ(x.ReadAll(4096, error), Pattern(0, 10000));
-        EXPECT_EQ(error, 0u);
     }
-    {
-        Exchange x(server.Url("/open"));
-        ASSERT_TRUE(HttpSendRequest(x.request));
-        EXPECT_EQ(x.Query(HTTP_QUERY_CONTENT_LENGTH), L"<absent>");
-        EXPECT_EQ(x.Query(HTTP_QUERY_TRANSFER_ENCODING), L"<absent>");
-        std::uint32_t error = 0;
-        EXPECT_EQ(x.ReadAll(65536, error), "until the end");
-        EXPECT_EQ(error, 0u);
-    }
-}
+    EXPECT_EQ(server.Requests().back().target, "/dir%20name/%C3%A4%22.exe?q=a%20b");
 
-TEST(Internet, ErrorStatusesKeepTheirBodies)
-{
-    TestHttpServer server;
+    // Other framings and error statuses: the body arrives whole all the same.
     server.SetAnswer("/broken", HttpAnswer::Status(500, "Internal Server Error", "stack trace"));
-    for (const auto& [path, code, text, body] :
-         {std::tuple{"/missing", L"404", L"Not Found", std::string("nothing at /missing")},
-          std::tuple{"/broken", L"500", L"Internal Server Error", std::string("stack trace")}}) {
-        Exchange x(server.Url(path));
-        ASSERT_TRUE(HttpSendRequest(x.request));
-        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_CODE), code);
-        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_TEXT), text);
+    const struct {
+        const char* path;
+        const wchar_t* code;
+        const wchar_t* text;
+        const wchar_t* encoding;
+        const wchar_t* length;
+        std::size_t block;
+        std::string body;
+    } cases[] = {
+        {"/chunked", L"200", L"OK", L"chunked", L"<absent>", 4096, Pattern(0, 10000)},
+        {"/open", L"200", L"OK", L"<absent>", L"<absent>", 65536, "until the end"},
+        {"/missing", L"404", L"Not Found", L"<absent>", L"19", 100, "nothing at /missing"},
+        {"/broken", L"500", L"Internal Server Error", L"<absent>", L"11", 100, "stack trace"},
+    };
+    for (const auto& c : cases) {
+        Exchange x(server.Url(c.path));
+        ASSERT_TRUE(HttpSendRequest(x.request)) << c.path;
+        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_CODE), c.code) << c.path;
+        EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_TEXT), c.text) << c.path;
+        EXPECT_EQ(x.Query(HTTP_QUERY_TRANSFER_ENCODING), c.encoding) << c.path;
+        EXPECT_EQ(x.Query(HTTP_QUERY_CONTENT_LENGTH), c.length) << c.path;
         std::uint32_t error = 0;
-        EXPECT_EQ(x.ReadAll(100, error), body);
-        EXPECT_EQ(error, 0u);
+        EXPECT_EQ(x.ReadAll(c.block, error), c.body) << c.path;
+        EXPECT_EQ(error, 0u) << c.path;
     }
 }
 
@@ -280,7 +265,7 @@ TEST(Internet, RedirectsAreFollowedForGetOnly)
     }
 }
 
-TEST(Internet, ReadsFillTheCallersBlocks)
+TEST(Internet, ReadsFillTheCallersBlocksFromASmallBuffer)
 {
     TestHttpServer server;
     constexpr std::size_t kSize = 3 * 1024 * 1024 + 17;
@@ -299,6 +284,11 @@ TEST(Internet, ReadsFillTheCallersBlocks)
             ASSERT_EQ(sizes[i], block) << "read " << i << " of blocks of " << block;
         }
         EXPECT_EQ(sizes.back(), kSize % block == 0 ? block : kSize % block);
+        // The body streams through a small buffer; it is never held whole.
+        if (block == 65536) {
+            EXPECT_GT(InternetTestApi::BufferHighWater(x.request), 0u);
+            EXPECT_LE(InternetTestApi::BufferHighWater(x.request), 4 * block);
+        }
     }
 }
 
@@ -464,37 +454,6 @@ TEST(Internet, StreamedUploadArrivesByteForByte)
     EXPECT_FALSE(HttpEndRequest(shortRequest));
 }
 
-TEST(Internet, LargeBodiesAreReadWithFlatMemory)
-{
-    TestHttpServer server;
-    constexpr std::uint64_t kSize = 64ull * 1024 * 1024;
-    constexpr std::size_t kBlock = 65536;
-    server.SetAnswer("/huge", HttpAnswer::Generated(kSize));
-    Exchange x(server.Url("/huge"));
-    ASSERT_TRUE(HttpSendRequest(x.request));
-    EXPECT_EQ(x.Query(HTTP_QUERY_CONTENT_LENGTH), std::to_wstring(kSize));
-    std::vector<char> block(kBlock);
-    const std::string expected = Pattern(0, kBlock + 251);
-    std::uint64_t total = 0;
-    bool same = true;
-    for (;;) {
-        std::size_t got = 0;
-        ASSERT_TRUE(InternetReadFile(x.request, block.data(), block.size(), &got))
-            << InternetGetLastErrorText();
-        if (got == 0) {
-            break;
-        }
-        same = same && std::equal(block.begin(), block.begin() + static_cast<long>(got),
-                                  expected.begin() + static_cast<long>(total % 251));
-        total += got;
-    }
-    EXPECT_EQ(total, kSize);
-    EXPECT_TRUE(same);
-    const std::size_t highWater = InternetTestApi::BufferHighWater(x.request);
-    EXPECT_GT(highWater, 0u);
-    EXPECT_LE(highWater, 4 * kBlock);
-}
-
 TEST(Internet, SlowBodiesArriveWhole)
 {
     TestHttpServer server;
@@ -582,16 +541,6 @@ TEST(Internet, RequestsOnSeveralThreadsStaySeparate)
         EXPECT_TRUE(bodies[static_cast<std::size_t>(i)] == Pattern(static_cast<std::uint64_t>(i), kSize))
             << i;
     }
-}
-
-TEST(Internet, RequestTargetsAreEscapedForTheWire)
-{
-    TestHttpServer server;
-    Exchange x(server.Url("/dir%20name/%C3%A4%22.exe?q=a%20b"));
-    ASSERT_TRUE(HttpSendRequest(x.request));
-    EXPECT_EQ(x.Query(HTTP_QUERY_STATUS_CODE), L"404");
-    ASSERT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(server.Requests()[0].target, "/dir%20name/%C3%A4%22.exe?q=a%20b");
 }
 
 TEST(Internet, PreconfiguredAccessUsesTheProxyVariables)

@@ -1,6 +1,4 @@
-#include "platform/pe/ByteSource.h"
-#include "platform/pe/PeImage.h"
-
+#include "PeBytes.h"
 #include "support/PeWriter.h"
 
 #include <gtest/gtest.h>
@@ -12,23 +10,6 @@
 
 using namespace qz::platform;
 using qz::test::PeWriter;
-
-namespace {
-
-void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) {
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
-
-std::optional<PeImage> ParseBytes(const std::vector<std::uint8_t>& bytes)
-{
-    MemoryByteSource source(bytes);
-    return PeImage::Parse(source);
-}
-
-} // namespace
 
 TEST(PeParser, ReadsHeadersOfBothFormats)
 {

@@ -11,21 +11,14 @@ constexpr std::size_t npos = std::wstring::npos;
 }
 
 TEST(ShellPath, UrlNeedsASchemeOfTwoOrMoreCharacters) {
-    EXPECT_TRUE(PathIsURL(L"http://host/a"));
-    EXPECT_TRUE(PathIsURL(L"file:///home/u/a.txt"));
-    EXPECT_TRUE(PathIsURL(L"mailto:a@b.c"));
-    EXPECT_TRUE(PathIsURL(L"svn+ssh://h/x"));
-    EXPECT_TRUE(PathIsURL(L"a-b.c:x"));
-    EXPECT_TRUE(PathIsURL(L"ab:"));
-
-    EXPECT_FALSE(PathIsURL(L"C:/x"));  // a drive
-    EXPECT_FALSE(PathIsURL(L"C:"));
-    EXPECT_FALSE(PathIsURL(L"1ab:x"));
-    EXPECT_FALSE(PathIsURL(L"ht tp://x"));
-    EXPECT_FALSE(PathIsURL(L"/usr/a:b"));
-    EXPECT_FALSE(PathIsURL(L"http"));
-    EXPECT_FALSE(PathIsURL(L":x"));
-    EXPECT_FALSE(PathIsURL(L""));
+    for (const wchar_t* url : {L"http://host/a", L"file:///home/u/a.txt", L"mailto:a@b.c", L"svn+ssh://h/x",
+                               L"a-b.c:x", L"ab:"}) {
+        EXPECT_TRUE(PathIsURL(url)) << url;
+    }
+    // "C:/x" is a drive.
+    for (const wchar_t* path : {L"C:/x", L"C:", L"1ab:x", L"ht tp://x", L"/usr/a:b", L"http", L":x", L""}) {
+        EXPECT_FALSE(PathIsURL(path)) << path;
+    }
 }
 
 TEST(ShellPath, NetworkPathsWithEitherSeparator) {

@@ -34,7 +34,7 @@ protected:
     DoActionFunction doAction_ = nullptr;
 };
 
-TEST_F(DoActionTest, MissingConfigurationActionZeroAndUnknownActions)
+TEST_F(DoActionTest, MissingConfigurationActionZeroUnknownActionsAndHiddenSymbols)
 {
     EXPECT_EQ(doAction_(nullptr, kActionUpdate), kResultNoConfiguration);
     EXPECT_EQ(doAction_(nullptr, 0), kResultNoConfiguration);
@@ -46,10 +46,7 @@ TEST_F(DoActionTest, MissingConfigurationActionZeroAndUnknownActions)
         EXPECT_EQ(doAction_(&host, action), kResultUnknownAction) << action;
     // Neither rule may touch the host.
     EXPECT_TRUE(host.Calls().empty());
-}
 
-TEST_F(DoActionTest, InternalSymbolsStayHidden)
-{
     // A host can reach nothing but the export, not even the dispatcher.
     EXPECT_EQ(dlsym(library_, "_ZN2qz6update14DispatchActionEPN12QzAutoUpdate21CUpdateConfiguration2Ej"),
               nullptr);

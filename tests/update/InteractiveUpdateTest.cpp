@@ -263,18 +263,16 @@ protected:
 
     int Downloads() const
     {
-        int count = 0;
-        for (const qz::test::RecordedRequest& request : server_.Requests())
-            count += request.target == "/patch.exe";
-        return count;
+        const auto requests = server_.Requests();
+        const auto isDownload = [](const auto& request) { return request.target == "/patch.exe"; };
+        return static_cast<int>(std::count_if(requests.begin(), requests.end(), isDownload));
     }
     bool Uploaded() const
     {
-        for (const qz::test::RecordedRequest& request : server_.Requests()) {
-            if (request.method == "POST" && request.target == "/crm/upload.php")
-                return true;
-        }
-        return false;
+        const auto requests = server_.Requests();
+        return std::any_of(requests.begin(), requests.end(), [](const auto& request) {
+            return request.method == "POST" && request.target == "/crm/upload.php";
+        });
     }
 
     // What the host was told, in order.
@@ -336,7 +334,7 @@ INSTANTIATE_TEST_SUITE_P(Threads, InteractiveUpdateTest, ::testing::Bool(),
                              return info.param ? "WorkerThreads" : "Inline";
                          });
 
-TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyClose)
+TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownloaded)
 {
     server_.SetAnswer("/query", HttpAnswer::Ok("<result/>"));
     std::wstring cancelText;
@@ -352,18 +350,16 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyClose)
     EXPECT_FALSE(okVisible);
     EXPECT_EQ(Told(), std::vector<std::wstring>{L"SetShowAgain 1"});
     EXPECT_EQ(user.shown, std::vector<Dlg>{Dlg::Update});
-}
 
-TEST_P(InteractiveUpdateTest, DeclinedPatchIsNotDownloaded)
-{
+    host_.ClearCalls();
     Offer(signed_);
     ProvideCrmData();
-    User user;
-    user.When(Dlg::Update, IDOK, [](HWND dialog) {
+    User declines;
+    declines.When(Dlg::Update, IDOK, [](HWND dialog) {
         Click(dialog, IDC_CHECK_DONT_SHOW_AGAIN);
         Press(dialog, Qt::Key_Escape);
     });
-    EXPECT_EQ(Run(user), kResultSuccess);
+    EXPECT_EQ(Run(declines), kResultSuccess);
     std::vector<std::wstring> told = Offered();
     told.push_back(L"SetShowAgain 0");
     EXPECT_EQ(Told(), told);
@@ -408,76 +404,61 @@ TEST_P(InteractiveUpdateTest, AcceptedPatchEndsWithTheInstallAnswer)
     EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
 }
 
-TEST_P(InteractiveUpdateTest, CrmOptionShownIsReadAtClose)
+// Shown, the option is read when the dialog closes; hidden, the host's
+// default stands.
+TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
 {
     Offer(signed_);
-    ProvideCrmData();
     host_.bools["IsInstallDialogEnabled"] = false;
-    bool boxVisible = false;
-    bool boxChecked = false;
-    std::wstring viewed;
-    User user;
-    user.When(Dlg::Update, IDOK, [&](HWND dialog) {
+    for (const bool shown : {true, false}) {
+        SCOPED_TRACE(shown);
+        host_.ClearCalls();
+        server_.ClearRequests();
+        ProvideCrmData();
+        host_.bools["IsCrmOptionVisible"] = shown;
+        bool boxVisible = !shown;
+        bool moreVisible = !shown;
+        bool boxChecked = false;
+        std::wstring viewed;
+        User user;
+        user.When(Dlg::Update, IDOK, [&](HWND dialog) {
             boxVisible = IsWindowVisible(GetDlgItem(dialog, IDC_CHECK_SEND_CRM_DATA));
+            moreVisible = IsWindowVisible(GetDlgItem(dialog, IDC_BTN_SHOW_CRM));
             boxChecked = IsDlgButtonChecked(dialog, IDC_CHECK_SEND_CRM_DATA) == BST_CHECKED;
+            if (!shown)
+                return Click(dialog, IDOK);
             Click(dialog, IDC_CHECK_SEND_CRM_DATA);
             Click(dialog, IDC_BTN_SHOW_CRM);
-        })
-        .When(Dlg::CrmViewer, 0, [&](HWND viewer) {
-            viewed = GetDlgItemTextW(viewer, IDC_EDIT_CRM);
-            // Closing the viewer returns to the update dialog, whose OK the
-            // user presses next.
-            Click(viewer, IDOK);
-            QTimer::singleShot(0, QCoreApplication::instance(), [] { Click(FindDialog(Dlg::Update), IDOK); });
         });
-    EXPECT_EQ(Run(user), kResultInstallNow);
-    EXPECT_TRUE(boxVisible);
-    EXPECT_TRUE(boxChecked) << "the host's default";
-    EXPECT_NE(viewed.find(L"licence=demo"), std::wstring::npos) << "the viewer shows the CRM file";
-    EXPECT_NE(viewed.find(L"os=linux"), std::wstring::npos);
-    std::vector<std::wstring> told = Offered();
-    told.insert(told.end(), {L"SetShowAgain 1", L"SetSendCrmData 0", Handed()});
-    EXPECT_EQ(Told(), told);
-    EXPECT_FALSE(Uploaded()) << "the user said no";
-    EXPECT_TRUE(fs::exists(crmFile_));
+        if (shown) {
+            user.When(Dlg::CrmViewer, 0, [&](HWND viewer) {
+                viewed = GetDlgItemTextW(viewer, IDC_EDIT_CRM);
+                // Closing the viewer returns to the update dialog, whose OK
+                // the user presses next.
+                Click(viewer, IDOK);
+                QTimer::singleShot(0, QCoreApplication::instance(),
+                                   [] { Click(FindDialog(Dlg::Update), IDOK); });
+            });
+        }
+        EXPECT_EQ(Run(user), kResultInstallNow);
+        EXPECT_EQ(boxVisible, shown);
+        EXPECT_EQ(moreVisible, shown);
+        std::vector<std::wstring> told = Offered();
+        told.push_back(L"SetShowAgain 1");
+        if (shown) {
+            EXPECT_TRUE(boxChecked) << "the host's default";
+            EXPECT_NE(viewed.find(L"licence=demo"), std::wstring::npos) << "the viewer shows the CRM file";
+            EXPECT_NE(viewed.find(L"os=linux"), std::wstring::npos);
+            told.push_back(L"SetSendCrmData 0");
+        }
+        told.push_back(Handed());
+        EXPECT_EQ(Told(), told);
+        EXPECT_EQ(Uploaded(), !shown) << "the user said no; else the default stands";
+        EXPECT_EQ(fs::exists(crmFile_), shown) << "deleted after the upload";
+    }
 }
 
-TEST_P(InteractiveUpdateTest, CrmOptionHiddenKeepsTheHostDefault)
-{
-    Offer(signed_);
-    ProvideCrmData();
-    host_.bools["IsCrmOptionVisible"] = false;
-    host_.bools["IsInstallDialogEnabled"] = false;
-    bool boxVisible = true;
-    bool moreVisible = true;
-    User user;
-    user.When(Dlg::Update, IDOK, [&](HWND dialog) {
-        boxVisible = IsWindowVisible(GetDlgItem(dialog, IDC_CHECK_SEND_CRM_DATA));
-        moreVisible = IsWindowVisible(GetDlgItem(dialog, IDC_BTN_SHOW_CRM));
-        Click(dialog, IDOK);
-    });
-    EXPECT_EQ(Run(user), kResultInstallNow);
-    EXPECT_FALSE(boxVisible);
-    EXPECT_FALSE(moreVisible);
-    std::vector<std::wstring> told = Offered();
-    told.insert(told.end(), {L"SetShowAgain 1", Handed()});
-    EXPECT_EQ(Told(), told);
-    EXPECT_TRUE(Uploaded());
-    EXPECT_FALSE(fs::exists(crmFile_)) << "deleted after the upload";
-}
-
-TEST_P(InteractiveUpdateTest, FailedDownloadAsksNothingMore)
-{
-    Offer(signed_, HttpAnswer::Status(500, "Internal Server Error", "broken"));
-    User user;
-    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
-    EXPECT_EQ(Run(user), kResultTransferFailed);
-    EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
-    EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
-    EXPECT_TRUE(CheckLines().empty());
-}
-
-TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownload)
+TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadAsksNothing)
 {
     // The first download is unsigned, the next one signed.
     std::atomic<int> served{0};
@@ -516,25 +497,16 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownload)
     EXPECT_EQ(no.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
     EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe").size(), unsigned_.size());
-}
 
-TEST_P(InteractiveUpdateTest, CancelDuringTheCrmStepLetsTheUploadFinish)
-{
-    Offer(signed_);
-    ProvideCrmData();
-    int finishedAt = 0;
-    host_.onLog[kCrmStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
-    host_.onLog[L"CUpdater::ThreadCRMUpload(): finished uploading CRM data."] = [&] { finishedAt = ++g_moment; };
-    User user;
-    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
-    EXPECT_EQ(Run(user), kResultTransferFailed);
-    // The dialog waits for the upload's end before it closes.
-    EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
-    EXPECT_LT(finishedAt, user.closedAt[Dlg::Progress]);
-    EXPECT_TRUE(Uploaded());
-    EXPECT_FALSE(fs::exists(crmFile_));
-    EXPECT_EQ(Downloads(), 0);
-    EXPECT_EQ(host_.LogLines().back(), L"CUpdater::ThreadCRMUpload(): finished uploading CRM data.");
+    // A failed download asks nothing more.
+    host_.ClearCalls();
+    Offer(signed_, HttpAnswer::Status(500, "Internal Server Error", "broken"));
+    User failed;
+    failed.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    EXPECT_EQ(Run(failed), kResultTransferFailed);
+    EXPECT_EQ(failed.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
+    EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
+    EXPECT_TRUE(CheckLines().empty());
 }
 
 TEST_P(InteractiveUpdateTest, CancelDuringTheDownloadCutsTheFile)
@@ -580,16 +552,38 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheDownloadCutsTheFile)
     }
 }
 
-TEST_P(InteractiveUpdateTest, CancelDuringTheCheckStillHandsOverAValidFile)
+TEST_P(InteractiveUpdateTest, CancelDuringTheCheckOrTheCrmStep)
 {
+    // During the check: a valid file is still handed over, and there is no
+    // install question.
     Offer(signed_);
-    host_.onLog[kCheckStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
+    const auto cancel = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
+    host_.onLog[kCheckStart] = cancel;
     User user;
     user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
     EXPECT_EQ(Run(user), kResultCancelledDuringDownload);
     EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
     EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
-    EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress})) << "no install question";
+    EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
+
+    // During the CRM step: the dialog waits for the upload's end before it
+    // closes, and nothing is downloaded.
+    host_.ClearCalls();
+    server_.ClearRequests();
+    ProvideCrmData();
+    const std::wstring crmEnd = L"CUpdater::ThreadCRMUpload(): finished uploading CRM data.";
+    int finishedAt = 0;
+    host_.onLog[kCrmStart] = cancel;
+    host_.onLog[crmEnd] = [&] { finishedAt = ++g_moment; };
+    User crm;
+    crm.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    EXPECT_EQ(Run(crm), kResultTransferFailed);
+    EXPECT_EQ(crm.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
+    EXPECT_LT(finishedAt, crm.closedAt[Dlg::Progress]);
+    EXPECT_TRUE(Uploaded());
+    EXPECT_FALSE(fs::exists(crmFile_));
+    EXPECT_EQ(Downloads(), 0);
+    EXPECT_EQ(host_.LogLines().back(), crmEnd);
 }
 
 }  // namespace

@@ -55,23 +55,21 @@ std::vector<ReceivedMessage> WorkerTestDialog::Received(UINT message) const
     return found;
 }
 
-bool WorkerTestDialog::Record(UINT message, WPARAM wParam, LPARAM lParam)
+void WorkerTestDialog::Record(UINT message, WPARAM wParam, LPARAM lParam)
 {
     messages.push_back({message, wParam, lParam});
-    return !onMessage || onMessage(*this, messages.back());
 }
 
 LRESULT WorkerTestDialog::OnQueryDone(WPARAM wParam, LPARAM lParam)
 {
-    if (Record(WM_UPDATE_QUERY_DONE, wParam, lParam))
-        EndDialog(wParam == 1 ? 0 : 1);
+    Record(WM_UPDATE_QUERY_DONE, wParam, lParam);
+    EndDialog(wParam == 1 ? 0 : 1);
     return 0;
 }
 
 LRESULT WorkerTestDialog::OnCrmDone(WPARAM wParam, LPARAM lParam)
 {
-    if (!Record(WM_UPDATE_CRM_DONE, wParam, lParam))
-        return 0;
+    Record(WM_UPDATE_CRM_DONE, wParam, lParam);
     if (CUpdater::IsCancelRequested()) {
         updater.CancelWithResult(QzAutoUpdate::kResultProgressFailed);
         EndDialog(2);
@@ -83,8 +81,8 @@ LRESULT WorkerTestDialog::OnCrmDone(WPARAM wParam, LPARAM lParam)
 
 LRESULT WorkerTestDialog::OnStartDownload(WPARAM wParam, LPARAM lParam)
 {
-    if (Record(WM_UPDATE_START_DOWNLOAD, wParam, lParam))
-        updater.StartDownload(this);
+    Record(WM_UPDATE_START_DOWNLOAD, wParam, lParam);
+    updater.StartDownload(this);
     return 0;
 }
 
@@ -96,8 +94,7 @@ LRESULT WorkerTestDialog::OnProgress(WPARAM wParam, LPARAM lParam)
 
 LRESULT WorkerTestDialog::OnDownloadDone(WPARAM wParam, LPARAM lParam)
 {
-    if (!Record(WM_UPDATE_DOWNLOAD_DONE, wParam, lParam))
-        return 0;
+    Record(WM_UPDATE_DOWNLOAD_DONE, wParam, lParam);
     if (lParam == 1)
         updater.StartFileCheck(this);
     else
@@ -107,8 +104,8 @@ LRESULT WorkerTestDialog::OnDownloadDone(WPARAM wParam, LPARAM lParam)
 
 LRESULT WorkerTestDialog::OnCheckDone(WPARAM wParam, LPARAM lParam)
 {
-    if (Record(WM_UPDATE_CHECK_DONE, wParam, lParam))
-        EndDialog(1);
+    Record(WM_UPDATE_CHECK_DONE, wParam, lParam);
+    EndDialog(1);
     return 0;
 }
 

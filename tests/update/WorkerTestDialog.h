@@ -32,9 +32,6 @@ public:
 
     /// Called from OnInitDialog: starts the first worker.
     std::function<void(WorkerTestDialog&)> onInit;
-    /// Called for each message after it was recorded and before the answer;
-    /// returning false skips the answer.
-    std::function<bool(WorkerTestDialog&, const ReceivedMessage&)> onMessage;
 
     /// Every private message received, in order.
     std::vector<ReceivedMessage> messages;
@@ -44,7 +41,7 @@ public:
     CUpdater& updater;
 
 private:
-    bool Record(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam);
+    void Record(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnQueryDone(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnCrmDone(platform::WPARAM wParam, platform::LPARAM lParam);
     platform::LRESULT OnStartDownload(platform::WPARAM wParam, platform::LPARAM lParam);

@@ -1,8 +1,6 @@
 // The dialog manager's keys and the ways a modal dialog ends.
 #include "WindowTestSupport.h"
 
-#include "../data/window/window_test_ids.h"
-
 #include <QWidget>
 
 namespace qz::platform::test {

@@ -2,8 +2,6 @@
 // the screen, as the Windows dialog manager computes them.
 #include "WindowTestSupport.h"
 
-#include "../data/window/window_test_ids.h"
-
 #include <QFontMetrics>
 #include <QWidget>
 

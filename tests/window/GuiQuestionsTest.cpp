@@ -1,8 +1,6 @@
 // AskYesNo through the window system: a message box on the GUI thread, the
 // answer No without one elsewhere.
 #include "WindowTestSupport.h"
-
-#include "../data/window/window_test_ids.h"
 #include "platform/UserQuestion.h"
 #include "platform/window/GuiQuestions.h"
 

@@ -2,8 +2,6 @@
 // window that is gone, stale handles detected.
 #include "WindowTestSupport.h"
 
-#include "../data/window/window_test_ids.h"
-
 #include <QCoreApplication>
 
 #include <array>

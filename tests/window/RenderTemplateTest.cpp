@@ -1,15 +1,12 @@
 // Rendering a template to a PNG: the image is the dialog as DoModal would
 // build it, and every failure is reported rather than written.
 #include "WindowTestSupport.h"
-
-#include "../data/window/window_test_ids.h"
+#include "platform/FileNames.h"
 #include "platform/window/RenderTemplate.h"
 
 #include <QImage>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace qz::platform::test {
 namespace {
@@ -22,10 +19,7 @@ const std::string kRcPath = QZ_TEST_DATA_DIR "/window/window_test.rc";
 
 std::string ReadRc()
 {
-    std::ifstream in(kRcPath, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return ReadWholeFile(kRcPath).value_or("");
 }
 
 TEST_F(RenderTemplateTest, ImageIsTheDialogAtTheChosenDpi)

@@ -1,8 +1,6 @@
 // Timers fire with their IDs and stop when killed.
 #include "WindowTestSupport.h"
 
-#include "../data/window/window_test_ids.h"
-
 namespace qz::platform::test {
 namespace {
 

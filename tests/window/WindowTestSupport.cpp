@@ -1,7 +1,5 @@
 #include "WindowTestSupport.h"
 
-#include "../data/window/window_test_ids.h"
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
@@ -61,30 +59,10 @@ void RecordingDialog::OnCancel()
     CDialog::OnCancel();
 }
 
-void RecordingDialog::OnApply()
-{
-    commands.push_back(IDC_BTN_APPLY);
-}
-
-void RecordingDialog::OnOption()
-{
-    commands.push_back(IDC_CHK_OPTION);
-}
-
 void RecordingDialog::OnClose()
 {
     ++closeMessages;
     DefWindowProc(WM_CLOSE, 0, 0);
-}
-
-void RecordingDialog::OnNameChange()
-{
-    ++nameChanges;
-}
-
-void RecordingDialog::OnAnswer(UINT id)
-{
-    commands.push_back(static_cast<int>(id));
 }
 
 } // namespace qz::platform::test

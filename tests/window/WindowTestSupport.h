@@ -2,6 +2,7 @@
 // dialog over the test template that records the commands it receives.
 #pragma once
 
+#include "../data/window/window_test_ids.h"
 #include "platform/window/Dialog.h"
 #include "platform/window/WindowQt.h"
 
@@ -32,11 +33,11 @@ class RecordingDialog : public CDialog {
     BOOL OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
-    void OnApply();
-    void OnOption();
+    void OnApply() { commands.push_back(IDC_BTN_APPLY); }
+    void OnOption() { commands.push_back(IDC_CHK_OPTION); }
     void OnClose();
-    void OnNameChange();
-    void OnAnswer(UINT id);
+    void OnNameChange() { ++nameChanges; }
+    void OnAnswer(UINT id) { commands.push_back(static_cast<int>(id)); }
 
     /// Called at the end of OnInitDialog.
     std::function<void(RecordingDialog&)> onInit;
