@@ -356,6 +356,7 @@ struct ExprParser {
             ts.Fail("expression expected before end of file");
         }
         ts.Fail("number expected");
+        return 0; // not reached: Fail throws, which a virtual call does not tell every compiler
     }
     static std::uint32_t Mul(TokenSource& ts, int depth)
     {

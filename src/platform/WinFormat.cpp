@@ -62,8 +62,10 @@ std::string BuildSpec(const Spec& s, const char* size, char conversion)
     std::string spec = "%" + s.flags;
     if (s.hasWidth)
         spec += std::to_string(s.width);
-    if (s.hasPrecision)
-        spec += "." + std::to_string(s.precision);
+    if (s.hasPrecision) {
+        spec += '.';
+        spec += std::to_string(s.precision);
+    }
     spec += size;
     spec += conversion;
     return spec;

@@ -240,8 +240,9 @@ TEST_F(BeautyDialogTest, BuiltControlsShowTheirTemplatesAndUnlistedOnesAreHidden
     EXPECT_EQ(dialog.lookups, std::vector<std::wstring>{L"IDC_LOOKUP"});
     for (const QzDialogControlRecord& record : dialog.GetRecords()) {
         EXPECT_TRUE(record.created) << record.name;
-        if (record.name == L"IDC_LOOKUP")
+        if (record.name == L"IDC_LOOKUP") {
             EXPECT_EQ(record.window, dialog.FindControl(L"IDC_CUSTOM"));
+        }
     }
 }
 

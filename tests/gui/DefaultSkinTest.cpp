@@ -180,9 +180,10 @@ void CheckPlacedControls(SkinnedTemplate& dialog, int dpi)
                     rect.bottom <= client.bottom)
             << Text(record.name) << " lies outside the client area";
         for (const HWND other : GetChildWindows(hwnd)) {
-            if (other != control)
+            if (other != control) {
                 EXPECT_FALSE(Overlap(rect, ClientRectOf(hwnd, other)))
                     << Text(record.name) << " overlaps " << Text(GetWindowTextW(other));
+            }
         }
         QWidget* widget = WidgetFromHandle(control);
         ASSERT_NE(widget, nullptr);

@@ -61,8 +61,9 @@ TEST(PatchOnlineQuery, SerialNumberOnlyOverHttpsAndNeverEmpty)
         CPatchOnline online(&host);
         const auto lines = host.LogLines();
         ASSERT_EQ(lines.size(), c.logged.empty() ? 1u : 2u) << c.base;
-        if (!c.logged.empty())
+        if (!c.logged.empty()) {
             EXPECT_EQ(lines[0], c.logged);
+        }
         EXPECT_EQ(online.GetQueryUrl().GetText().find(L"serial=S-1") != std::wstring::npos, c.serialInUrl);
     }
 }

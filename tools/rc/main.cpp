@@ -166,8 +166,7 @@ int main(int argc, char** argv)
     }
     out << "    }\n};\n\nconst Registrar registrar;\n\n}  // namespace\n\n"
         << "// Referenced by the link so that an archive keeps this object.\n"
-        << "extern \"C\" int " << symbol << ";\n"
-        << "extern \"C\" int " << symbol << " = " << all.size() << ";\n";
+        << "extern \"C\" {\nint " << symbol << " = " << all.size() << ";\n}\n";
 
     // Write only on change, so dependants do not rebuild needlessly.
     std::string generated = out.str();

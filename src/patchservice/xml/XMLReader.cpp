@@ -80,8 +80,10 @@ std::string Step(xmlNode* node)
     switch (node->type) {
     case XML_ELEMENT_NODE:
         return DomName(node);
-    case XML_ATTRIBUTE_NODE:
-        return "@" + DomName(node);
+    case XML_ATTRIBUTE_NODE: {
+        std::string step(1, '@');
+        return step.append(DomName(node));
+    }
     case XML_TEXT_NODE:
     case XML_CDATA_SECTION_NODE:
         return "text()";
@@ -231,7 +233,7 @@ bool XMLReader::GetFirstChild(const XMLNode& node, XMLNode& child) const
             return false;
         }
         owner = std::shared_ptr<_xmlNode>(document_, reinterpret_cast<xmlNode*>(document_.get()));
-        base = "/";
+        base.assign(1, '/'); // not = "/": GCC 12 warns falsely of overlap there
     }
     xmlNode* first = FirstChildOf(owner.get());
     if (!first) {

@@ -142,7 +142,7 @@ bool CurlExchange::Configure()
     }
     std::string target = setup_.target;
     if (target.empty() || target.front() != '/') {
-        target.insert(0, "/");
+        target.insert(target.begin(), '/');
     }
     const std::uint16_t port = setup_.port != 0 ? setup_.port
                                : setup_.secure  ? INTERNET_DEFAULT_HTTPS_PORT
