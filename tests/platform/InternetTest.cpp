@@ -5,7 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstdlib>
@@ -100,6 +108,28 @@ struct Exchange {
         }
     }
 };
+
+// Opens a TLS connection to the loopback port and closes it as soon as the
+// handshake is done, leaving whatever the server sent after it unread.
+void HangUpAfterHandshake(std::uint16_t port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    SSL* ssl = SSL_new(context);
+    SSL_set_fd(ssl, fd);
+    EXPECT_EQ(SSL_connect(ssl), 1);
+    // The server's tickets follow its Finished; let them arrive unread.
+    pollfd wait{fd, POLLIN, 0};
+    poll(&wait, 1, 1000);
+    SSL_free(ssl);
+    SSL_CTX_free(context);
+    close(fd);
+}
 
 } // namespace
 
@@ -345,6 +375,21 @@ TEST(Internet, TlsTrustsOnlyTheConfiguredStore)
     Exchange plain("http://127.0.0.1:" + std::to_string(server.Port()) + "/secure");
     EXPECT_FALSE(HttpSendRequest(plain.request) && plain.Query(HTTP_QUERY_STATUS_CODE) == L"200");
     EXPECT_TRUE(server.Requests().size() == 3u && server.Requests()[0].tls);
+
+    // A client that hangs up with the server's session tickets unread resets
+    // the connection; the server's reply to that must not raise SIGPIPE,
+    // which with its default disposition (as a terminal starts programs)
+    // would end the whole test program.
+    struct sigaction previous {};
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &byDefault, &previous);
+    for (int i = 0; i < 3; ++i) {
+        HangUpAfterHandshake(server.Port());
+        Exchange x(server.Url("/secure"));
+        ASSERT_TRUE(HttpSendRequest(x.request)) << InternetGetLastErrorText();
+    }
+    sigaction(SIGPIPE, &previous, nullptr);
 }
 
 TEST(Internet, CutBodiesFailAfterTheBytesThatArrived)

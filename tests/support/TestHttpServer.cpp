@@ -55,6 +55,39 @@ std::string_view Trim(std::string_view text)
     throw std::runtime_error(std::string("TestHttpServer: ") + what);
 }
 
+// OpenSSL's socket BIO writes with write(), which raises SIGPIPE when the
+// client has already hung up and so kills a test program that keeps the
+// default disposition. This BIO is the socket BIO with send(MSG_NOSIGNAL).
+int SendNoSignal(BIO* bio, const char* data, int length)
+{
+    int fd = -1;
+    BIO_get_fd(bio, &fd);
+    const ssize_t n = send(fd, data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
+    BIO_clear_retry_flags(bio);
+    if (n <= 0 && BIO_sock_should_retry(static_cast<int>(n))) {
+        BIO_set_retry_write(bio);
+    }
+    return static_cast<int>(n);
+}
+
+const BIO_METHOD* NoSignalSocketMethod()
+{
+    static const BIO_METHOD* method = [] {
+        const BIO_METHOD* socket = BIO_s_socket();
+        BIO_METHOD* m = BIO_meth_new(BIO_TYPE_SOCKET, "socket without SIGPIPE");
+        if (m == nullptr || BIO_meth_set_write(m, SendNoSignal) != 1 ||
+            BIO_meth_set_read(m, BIO_meth_get_read(socket)) != 1 ||
+            BIO_meth_set_puts(m, BIO_meth_get_puts(socket)) != 1 ||
+            BIO_meth_set_ctrl(m, BIO_meth_get_ctrl(socket)) != 1 ||
+            BIO_meth_set_create(m, BIO_meth_get_create(socket)) != 1 ||
+            BIO_meth_set_destroy(m, BIO_meth_get_destroy(socket)) != 1) {
+            Die("cannot make the socket BIO");
+        }
+        return m;
+    }();
+    return method;
+}
+
 // A certificate authority and a server certificate for 127.0.0.1 and
 // localhost, made once per process; the CA's PEM file lives in a temporary
 // directory that is removed at exit.
@@ -529,7 +562,9 @@ void TestHttpServer::Serve(int fd)
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     if (sslContext_ != nullptr) {
         connection.ssl = SSL_new(static_cast<SSL_CTX*>(sslContext_));
-        SSL_set_fd(connection.ssl, fd);
+        BIO* bio = BIO_new(NoSignalSocketMethod());
+        BIO_set_fd(bio, fd, BIO_NOCLOSE);
+        SSL_set_bio(connection.ssl, bio, bio);
         if (!connection.Handshake()) {
             ERR_clear_error();
             return;
