@@ -3,7 +3,9 @@
 #pragma once
 
 #include <climits>
+#include <cwchar>
 #include <cwctype>
+#include <locale.h>
 
 /// Leading white space, an optional sign, then decimal digits up to the first
 /// other character; 0 when there are none. Out-of-range values saturate at
@@ -30,4 +32,17 @@ inline int QzWtoi(const wchar_t* text)
     if (value < INT_MIN)
         return INT_MIN;
     return static_cast<int>(value);
+}
+
+/// A leading decimal number as the C run-time's "%f" reads it, with a point
+/// as the decimal separator whatever the host's LC_NUMERIC says. Returns
+/// where the number ended, or `text` when none starts there.
+inline const wchar_t* QzReadFloat(const wchar_t* text, float& value)
+{
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    wchar_t* end = nullptr;
+    const float read = wcstof_l(text, &end, c);
+    if (end != text)
+        value = read;
+    return end;
 }

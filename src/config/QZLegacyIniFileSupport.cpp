@@ -219,8 +219,11 @@ bool CQZLegacyIniFileSupport::ReadFont(LOGFONTW& font, const wchar_t* defaultFac
     CommasToBlanks(description);
     float size = 0;
     int weight = 0, italic = 0, underline = 0, noAntialiasing = 1, charSet = 0, quality = -1;
-    std::swscanf(description, L"%f %d %d %d %d %d %d", &size, &weight, &italic, &underline, &noAntialiasing,
-                 &charSet, &quality);
+    // The size is read the same under any LC_NUMERIC a host may have set.
+    const wchar_t* rest = QzReadFloat(description, size);
+    if (rest != description)
+        std::swscanf(rest, L"%d %d %d %d %d %d", &weight, &italic, &underline, &noAntialiasing, &charSet,
+                     &quality);
     // A size beyond the range of a height is no size at all.
     font.lfHeight = std::isfinite(size) && std::fabs(size) < 2147483520.0f ? static_cast<std::int32_t>(size) : 0;
     font.lfWeight = weight;

@@ -6,6 +6,7 @@
 #include "config/QZLegacyIniFileSupport.h"
 #include "platform/ORLFont.h"
 #include "IniTestUtil.h"
+#include "support/CommaLocale.h"
 
 namespace {
 
@@ -146,6 +147,17 @@ TEST_F(LegacyIni, FontsAndTheirAlternatives)
     CQZLegacyIniFileSupport::SetTavorFontsEnabled(false);
     ASSERT_TRUE(ini_.GetFont(&font, L"", L"", L"face", L"font", L"Ctl", file_.c_str(), L""));
     EXPECT_STREQ(font.lfFaceName, L"Sans");
+}
+
+TEST_F(LegacyIni, FontSizesReadAlikeUnderADecimalCommaLocale)
+{
+    qz::test::ScopedCommaLocale comma;
+    ASSERT_EQ(comma.Error(), "");
+    LOGFONTW font;
+    ASSERT_TRUE(ini_.GetFont(&font, L"", L"", L"face", L"font", L"Ctl", file_.c_str(), L""));
+    EXPECT_EQ(font.lfHeight, -12);
+    EXPECT_EQ(font.lfWeight, 700);
+    EXPECT_EQ(font.lfItalic, 1);
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 // Windows made without templates: destruction order, notifications of
 // controls to their parent, adopted widgets and device contexts.
 #include "WindowTestSupport.h"
+#include "platform/window/WindowSystem.h"
+#include "support/CommaLocale.h"
 
 #include <QLineEdit>
 #include <QWidget>
 
+#include <clocale>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -35,6 +39,24 @@ class Recorder : public CWnd {
     std::string name_;
     std::vector<std::string>& log_;
 };
+
+// The application is made once per process, so the check runs in a fresh one.
+TEST(GuiApplicationDeathTest, LeavesTheHostsLocaleAsItWas)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // The user's environment asks for German; the host keeps "C".
+            qz::test::ScopedCommaLocale german;
+            setenv("LC_ALL", "de_DE.UTF-8", 1);
+            std::setlocale(LC_ALL, "C");
+            if (!german.Error().empty() || !EnsureGuiApplication())
+                std::_Exit(2);
+            const std::string after = std::setlocale(LC_ALL, nullptr);
+            std::_Exit(after == "C" && std::string(localeconv()->decimal_point) == "." ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
 
 TEST_F(WindowLifecycleTest, DestroyNotifiesParentsFirstAndChildrenInside)
 {

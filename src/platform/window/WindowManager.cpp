@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <clocale>
 #include <cstring>
 #include <set>
 
@@ -604,7 +605,12 @@ bool EnsureGuiApplication()
     static int argc = 1;
     static char name[] = "QzAutoUpdate";
     static char* argv[] = {name, nullptr};
+    // Qt sets every locale category from the environment; the host's choice
+    // of, say, LC_NUMERIC "C" must survive its first dialog.
+    const char* current = std::setlocale(LC_ALL, nullptr);
+    const std::string hostLocale = current ? current : "C";
     static QApplication* app = new QApplication(argc, argv); // kept for the process
+    std::setlocale(LC_ALL, hostLocale.c_str());
     return app != nullptr;
 }
 
