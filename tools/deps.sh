@@ -7,8 +7,32 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
           libcurl4-openssl-dev libssl-dev openssl libxml2-dev
           qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-wqy-microhei osslsigncode)
 if [ "${1:-test}" = test ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libinih-dev)
+  # locales: the tests compile a decimal-comma locale of their own with localedef.
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libinih-dev locales)
 fi
+
+# The URI this machine's apt sources use for a suite: a local mirror or a
+# proxy may stand where the public archive would. Both source formats count.
+mirror_of() {
+  local suite=$1
+  shopt -s nullglob
+  local deb822=(/etc/apt/sources.list.d/*.sources) lists=(/etc/apt/sources.list /etc/apt/sources.list.d/*.list)
+  shopt -u nullglob
+  {
+    [ ${#deb822[@]} -eq 0 ] || awk -v suite="$suite" '
+      function flush() { if (hit && uri != "") print uri; uri = ""; hit = 0 }
+      /^[ \t]*$/ { flush() }
+      $1 == "URIs:" { uri = $2 }
+      $1 == "Suites:" { for (i = 2; i <= NF; i++) if ($i == suite) hit = 1 }
+      END { flush() }' "${deb822[@]}"
+    for f in "${lists[@]}"; do
+      [ -r "$f" ] || continue
+      awk -v suite="$suite" '$1 == "deb" {
+        i = 2; if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
+        if ($(i + 1) == suite) print $i }' "$f"
+    done
+  } | head -n 1
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,7 +45,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   # The signing tests need osslsigncode's built-in timestamping (2.6 and
   # later); Debian 12 has it in its backports.
   if [[ " ${missing[*]} " == *" osslsigncode "* ]] && ! grep -rqs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    echo "deb http://deb.debian.org/debian bookworm-backports main" > /etc/apt/sources.list.d/qz-backports.list
+    mirror=$(mirror_of bookworm)
+    if [ -z "$mirror" ]; then
+      echo "deps.sh: no apt source for bookworm names a mirror; add bookworm-backports by hand" >&2
+      exit 1
+    fi
+    echo "deb $mirror bookworm-backports main" > /etc/apt/sources.list.d/qz-backports.list
   fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -2,7 +2,9 @@
 
 #include "dialogs/Languages.h"
 #include "gui/controls/UniButton.h"
+#include "osal/QzFileSystemItem.h"
 #include "platform/RcResourceTable.h"
+#include "platform/ShellFolders.h"
 
 namespace {
 
@@ -67,6 +69,19 @@ QzOSAL::QzPath CBaseDlg::GetSkinFolder() const
     }
     folder.AppendPath(L"Bitmaps/");
     folder.AppendPath(L"QzAutoUpdate/");
+    // An installed host keeps no skin beside itself; the installed product's
+    // data folder holds the default one.
+    QzOSAL::QzPath definitions(folder);
+    definitions.AppendPath(L"Dialogs/");
+    if (!QzOSAL::QzFileSystemItem(definitions).IsDirectory()) {
+        const std::wstring data = qz::platform::GetInstalledDataFolder();
+        if (!data.empty()) {
+            QzOSAL::QzPath installed(data + L"/skin/");
+            if (QzOSAL::QzFileSystemItem(installed).IsDirectory()) {
+                return installed;
+            }
+        }
+    }
     return folder;
 }
 

@@ -1,6 +1,8 @@
 #include "platform/ShellFolders.h"
 
+#include <dlfcn.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -195,6 +197,36 @@ std::wstring GetExecutableFolder() {
         return std::wstring();
     }
     return slash == 0 ? std::wstring(L"/") : file.substr(0, slash);
+}
+
+// The build tells where the data folder lies relative to the folder of the
+// library and of the programs, and where the configured prefix put it.
+std::wstring GetInstalledDataFolder() {
+    Dl_info info{};
+    std::vector<std::string> candidates;
+    if (dladdr(reinterpret_cast<void*>(&GetInstalledDataFolder), &info) != 0 && info.dli_fname != nullptr) {
+        char* module = realpath(info.dli_fname, nullptr);
+        char* self = realpath("/proc/self/exe", nullptr);
+        if (module != nullptr) {
+            std::string folder(module);
+            folder.erase(folder.rfind('/') + 1);
+            // Linked into a program, this code sits in bindir; else in libdir.
+            const bool inProgram = self != nullptr && std::string(self) == module;
+            const std::string way = inProgram ? QZ_BINDIR_TO_DATADIR : QZ_LIBDIR_TO_DATADIR;
+            candidates.push_back(way.starts_with('/') ? way : folder + way);
+        }
+        std::free(module);
+        std::free(self);
+    }
+    candidates.emplace_back(QZ_FULL_DATADIR);
+    for (const std::string& data : candidates) {
+        const std::string folder = WithoutTrailingSeparators(data) + "/QzAutoUpdate";
+        struct stat st {};
+        if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            return FromFileSystem(folder);
+        }
+    }
+    return std::wstring();
 }
 
 // CSIDL            Linux folder

@@ -48,6 +48,11 @@ std::wstring GetExecutablePath();
 /// separator; empty when the executable cannot be found.
 std::wstring GetExecutableFolder();
 
+/// The product's installed data folder (`<datadir>/QzAutoUpdate`), found
+/// from where the calling code was installed, so an installed tree may be
+/// moved; without a trailing separator. Empty when no such folder exists.
+std::wstring GetInstalledDataFolder();
+
 /// The folder a CSIDL number names on this machine, without a trailing
 /// separator (unless it is the root). Empty when the number has no meaning on
 /// Linux ("cannot be resolved"). The folder need not exist.

@@ -19,8 +19,8 @@
 // library's own language resources, into STATE (update: waiting, available,
 // whatsnew, nopatch; progress: crm, downloading, checkfailed; install:
 // question; crm: viewer) and writes what the user would see. The skin is
-// FOLDER (the one holding Dialogs/), by default the one beside qzskin. An
-// unknown dialog, state or language gives exit status 1.
+// FOLDER (the one holding Dialogs/), by default the one beside qzskin, else
+// the installed one. An unknown dialog, state or language gives exit status 1.
 //
 // check reads the skin in FOLDER (its definition files in FOLDER/Dialogs, or
 // in FOLDER itself) as the dialog designer does and prints one line for

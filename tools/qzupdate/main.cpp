@@ -45,7 +45,7 @@ const char* const kUsage =
     "                  exit 0 when valid, 1 otherwise (this check is built into\n"
     "                  qzupdate, as the library exports only DoAction)\n"
     "options:\n"
-    "  --library PATH           libQzAutoUpdate.so to load (default: beside qzupdate)\n"
+    "  --library PATH           library to load (default: beside qzupdate, else installed)\n"
     "  --service-url URL        patch service base URL (required for queries)\n"
     "  --program NAME           program name (default QzDemo)\n"
     "  --product NAME           product name shown in dialogs (default: program)\n"
@@ -260,12 +260,14 @@ std::string DefaultLibrary(const char* argv0)
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string dir = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string(argv0);
     dir = dir.substr(0, dir.rfind('/') + 1);
-    for (const char* candidate : {"libQzAutoUpdate.so", "../lib/libQzAutoUpdate.so"}) {
-        const std::string path = dir + candidate;
+    // Beside the program in a build tree, in the library folder when installed.
+    const std::string installed = QZ_BINDIR_TO_LIBDIR;
+    for (const std::string& path : {dir + QZ_LIBRARY_SONAME,
+                                    (installed.starts_with('/') ? installed : dir + installed) + QZ_LIBRARY_SONAME}) {
         if (access(path.c_str(), R_OK) == 0)
             return path;
     }
-    return "libQzAutoUpdate.so.0";
+    return QZ_LIBRARY_SONAME;
 }
 
 std::optional<Options> Parse(int argc, char** argv)
