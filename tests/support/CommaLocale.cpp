@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace qz::test {
 
@@ -34,32 +35,34 @@ struct LocaleFolder {
 
 }  // namespace
 
+const std::string& ScopedCommaLocale::Folder()
+{
+    static const LocaleFolder made;
+    return made.path;
+}
+
 ScopedCommaLocale::ScopedCommaLocale()
 {
     const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
     previousNumeric_ = numeric ? numeric : "C";
-    if (const char* path = std::getenv("LOCPATH")) {
-        hadLocPath_ = true;
-        previousLocPath_ = path;
-    }
-    static const LocaleFolder made;
-    const std::string& folder = made.path;
-    if (folder.empty()) {
+    if (Folder().empty()) {
         error_ = "localedef cannot make de_DE.UTF-8 (tools/deps.sh test installs the locales package)";
         return;
     }
-    setenv("LOCPATH", folder.c_str(), 1);
-    if (std::setlocale(LC_NUMERIC, kName) == nullptr || std::string(localeconv()->decimal_point) != ",")
+    // LOCPATH only while the locale loads: glibc's newlocale leaks its copy
+    // of the variable when it answers with the C locale.
+    const char* path = std::getenv("LOCPATH");
+    const std::optional<std::string> previousPath = path ? std::optional<std::string>(path) : std::nullopt;
+    setenv("LOCPATH", Folder().c_str(), 1);
+    const bool loaded = std::setlocale(LC_NUMERIC, kName) != nullptr;
+    if (previousPath)
+        setenv("LOCPATH", previousPath->c_str(), 1);
+    else
+        unsetenv("LOCPATH");
+    if (!loaded || std::string(localeconv()->decimal_point) != ",")
         error_ = "LC_NUMERIC de_DE.UTF-8 has no decimal comma";
 }
 
-ScopedCommaLocale::~ScopedCommaLocale()
-{
-    std::setlocale(LC_NUMERIC, previousNumeric_.c_str());
-    if (hadLocPath_)
-        setenv("LOCPATH", previousLocPath_.c_str(), 1);
-    else
-        unsetenv("LOCPATH");
-}
+ScopedCommaLocale::~ScopedCommaLocale() { std::setlocale(LC_NUMERIC, previousNumeric_.c_str()); }
 
 }  // namespace qz::test

@@ -17,11 +17,13 @@ public:
     /// Empty when LC_NUMERIC now has a decimal comma, else why not.
     const std::string& Error() const { return error_; }
 
+    /// The folder that holds de_DE.UTF-8, for LOCPATH; empty when it could
+    /// not be made.
+    static const std::string& Folder();
+
 private:
     std::string error_;
     std::string previousNumeric_;
-    std::string previousLocPath_;
-    bool hadLocPath_ = false;
 };
 
 }  // namespace qz::test

@@ -47,10 +47,12 @@ TEST(GuiApplicationDeathTest, LeavesTheHostsLocaleAsItWas)
     EXPECT_EXIT(
         {
             // The user's environment asks for German; the host keeps "C".
-            qz::test::ScopedCommaLocale german;
+            if (qz::test::ScopedCommaLocale::Folder().empty())
+                std::_Exit(2);
+            setenv("LOCPATH", qz::test::ScopedCommaLocale::Folder().c_str(), 1);
             setenv("LC_ALL", "de_DE.UTF-8", 1);
             std::setlocale(LC_ALL, "C");
-            if (!german.Error().empty() || !EnsureGuiApplication())
+            if (!EnsureGuiApplication())
                 std::_Exit(2);
             const std::string after = std::setlocale(LC_ALL, nullptr);
             std::_Exit(after == "C" && std::string(localeconv()->decimal_point) == "." ? 0 : 1);
