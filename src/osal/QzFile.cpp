@@ -53,7 +53,9 @@ int QzFile::Open(std::uint32_t mode)
         return kFailed;
     }
     const bool writing = (mode & (kModeWrite | kModeReadWrite)) != 0;
-    int flags = O_CLOEXEC;
+    // Non-blocking only while opening: a FIFO under the name would otherwise
+    // wait for a writer for ever.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     if ((mode & kModeReadWrite) != 0) {
         flags |= O_RDWR;
     } else if ((mode & kModeWrite) != 0) {
@@ -72,9 +74,10 @@ int QzFile::Open(std::uint32_t mode)
     if (fd < 0) {
         return OpenFailure(errno, writing, name);
     }
-    // A folder opens for reading on Linux but is no file to read or write.
+    // A folder opens for reading on Linux but is no file to read or write;
+    // nor is a FIFO, a device or a socket.
     struct stat info {};
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         close(fd);
         return kFailed;
     }

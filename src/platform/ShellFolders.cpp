@@ -172,8 +172,10 @@ std::string UserFolder(const char* name, const char* defaultName) {
 }  // namespace
 
 std::wstring GetTempFolderPath() {
+    // On Windows the temporary folder is the user's own; /tmp is everyone's.
     const std::string tmp = Environment("TMPDIR");
-    return FromFileSystem(tmp.empty() ? std::string("/tmp") : WithoutTrailingSeparators(tmp));
+    const std::string base = tmp.empty() ? std::string("/tmp") : WithoutTrailingSeparators(tmp);
+    return FromFileSystem((base == "/" ? std::string() : base) + "/QzAutoUpdate-" + std::to_string(geteuid()));
 }
 
 std::wstring GetExecutablePath() {

@@ -36,8 +36,9 @@ enum Csidl : int {
     kCsidlCommonDocuments = 0x2e,
 };
 
-/// The folder for temporary files: $TMPDIR when set, else "/tmp". Without a
-/// trailing separator (unless it is the root).
+/// The user's own folder for temporary files, "QzAutoUpdate-<uid>" in
+/// $TMPDIR when set, else in "/tmp"; without a trailing separator. It need
+/// not exist: PrivateTempFolder (StagedFile.h) makes and checks it.
 std::wstring GetTempFolderPath();
 
 /// The full path of the running executable (the target of /proc/self/exe);

@@ -233,8 +233,9 @@ TEST(QzPath, DrivesAndShellFolders) {
         env.Unset(name);
     }
 
-    EXPECT_EQ(QzPath(QzPath::kTempFolder).GetPath(), wideHome + L"/tmp/");
-    EXPECT_EQ(QzPath(7, L"QzPatch.exe").GetPath(), wideHome + L"/tmp/QzPatch.exe");
+    const std::wstring own = wideHome + L"/tmp/QzAutoUpdate-" + std::to_wstring(geteuid()) + L"/";
+    EXPECT_EQ(QzPath(QzPath::kTempFolder).GetPath(), own);
+    EXPECT_EQ(QzPath(7, L"QzPatch.exe").GetPath(), own + L"QzPatch.exe");
     EXPECT_EQ(QzPath(42, L"Bitmaps/").GetPath(), ExecutableFolder() + L"Bitmaps/");
     const QzPath exe(43);
     EXPECT_EQ(exe.GetFolder(), ExecutableFolder());
@@ -253,7 +254,7 @@ TEST(QzPath, DrivesAndShellFolders) {
     EXPECT_EQ(QzPath(24, L"sub").GetPath(), L"");
     EXPECT_EQ(QzPath(3).GetPath(), L"");
 
-    EXPECT_TRUE(QzPath(wideHome + L"/tmp/").IsSpecialFolder());
+    EXPECT_TRUE(QzPath(own).IsSpecialFolder());
     EXPECT_TRUE(QzPath(wideHome + L"\\.config\\").IsSpecialFolder());
     EXPECT_TRUE(QzPath(ExecutableFolder()).IsSpecialFolder());
     EXPECT_TRUE(QzPath(L"/usr/lib/").IsSpecialFolder());

@@ -126,11 +126,13 @@ TEST_F(ShellFolders, NumbersWithoutLinuxMeaningGiveNothing) {
 }
 
 TEST_F(ShellFolders, TemporaryFolderAndExecutable) {
-    EXPECT_EQ(GetTempFolderPath(), L"/tmp");
+    // The user's own folder inside the shared one.
+    const std::wstring own = L"/QzAutoUpdate-" + std::to_wstring(geteuid());
+    EXPECT_EQ(GetTempFolderPath(), L"/tmp" + own);
     setenv("TMPDIR", "/var/tmp/", 1);
-    EXPECT_EQ(GetTempFolderPath(), L"/var/tmp");
+    EXPECT_EQ(GetTempFolderPath(), L"/var/tmp" + own);
     setenv("TMPDIR", "", 1);
-    EXPECT_EQ(GetTempFolderPath(), L"/tmp");
+    EXPECT_EQ(GetTempFolderPath(), L"/tmp" + own);
 
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
     EXPECT_EQ(GetExecutablePath(), self.wstring());

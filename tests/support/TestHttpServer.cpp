@@ -664,6 +664,9 @@ HttpAnswer TestHttpServer::AnswerFor(const RecordedRequest& request)
 bool TestHttpServer::SendAnswer(Connection& connection, const RecordedRequest& request,
                                 const HttpAnswer& answer)
 {
+    if (answer.silence.count() > 0 && !Pause(static_cast<int>(answer.silence.count()))) {
+        return false;
+    }
     const std::uint64_t length = answer.generatedLength ? *answer.generatedLength : answer.body.size();
     const bool chunked = answer.framing == HttpAnswer::Framing::Chunked;
     const bool closeAfter = answer.close || answer.framing == HttpAnswer::Framing::Close ||

@@ -73,6 +73,9 @@ struct HttpAnswer {
     std::chrono::milliseconds slowInterval{0};
     /// Close the connection after this answer.
     bool close = false;
+    /// A silent server: nothing is sent for this long (or until the server
+    /// is destroyed), then the answer.
+    std::chrono::milliseconds silence{0};
 
     static HttpAnswer Ok(std::string body);
     static HttpAnswer Status(int status, std::string reason, std::string body);

@@ -167,10 +167,11 @@ bool CurlExchange::Configure()
     // Redirects are followed here, not inside the library, so that only the
     // final answer's head is reported and only GET and HEAD are redirected.
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
-    // The Windows defaults: a minute to connect, a minute without any data.
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, 60L);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, 60L);
+    // By default the Windows limits: a minute to connect, a minute without any data.
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, setup_.connectTimeoutSeconds);
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, setup_.lowSpeedBytesPerSecond);
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, setup_.lowSpeedSeconds);
+    curl_easy_setopt(easy_, CURLOPT_TIMEOUT, setup_.totalTimeoutSeconds);
     if (!setup_.agent.empty()) {
         curl_easy_setopt(easy_, CURLOPT_USERAGENT, setup_.agent.c_str());
     }
@@ -344,7 +345,14 @@ bool CurlExchange::Read(char* buffer, std::size_t length, std::size_t& read)
     window_ = std::max(kMinimumWindow, 2 * length);
     if (Buffered() < length && !finished_) {
         Resume();
-        Drive([this, length] { return Buffered() >= length; });
+        const auto start = std::chrono::steady_clock::now();
+        Drive([this, length, start] {
+            return Buffered() >= length ||
+                   (Buffered() > 0 && std::chrono::steady_clock::now() - start >= kKeepGoingInterval);
+        });
+    }
+    if (cancelled_) {
+        return Fail(ERROR_INTERNET_OPERATION_CANCELLED, "cancelled");
     }
     read = std::min(length, Buffered());
     if (read > 0) {
@@ -369,6 +377,7 @@ bool CurlExchange::Read(char* buffer, std::size_t length, std::size_t& read)
 
 template <class Predicate> void CurlExchange::Drive(Predicate done)
 {
+    lastAsked_ = std::chrono::steady_clock::now();
     while (!done() && !finished_) {
         int running = 0;
         CURLMcode code = curl_multi_perform(multi_, &running);
@@ -377,7 +386,22 @@ template <class Predicate> void CurlExchange::Drive(Predicate done)
             if (done() || finished_) {
                 return;
             }
-            code = curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+            auto now = std::chrono::steady_clock::now();
+            if (now - lastAsked_ >= kKeepGoingInterval) {
+                lastAsked_ = now;
+                if (setup_.keepGoing && !setup_.keepGoing()) {
+                    cancelled_ = true;
+                    finished_ = true;
+                    result_ = CURLE_ABORTED_BY_CALLBACK;
+                    std::snprintf(errorText_, sizeof errorText_, "cancelled");
+                    return;
+                }
+            }
+            // Wake for the next question even when bytes keep trickling in.
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(kKeepGoingInterval -
+                                                                                    (now - lastAsked_));
+            code = curl_multi_poll(multi_, nullptr, 0, static_cast<int>(std::max<long long>(left.count(), 1)),
+                                   nullptr);
         }
         if (code != CURLM_OK) {
             finished_ = true;
@@ -479,6 +503,10 @@ bool CurlExchange::FollowRedirect(bool& followed)
     curl_url_cleanup(url);
     if (!valid) {
         return Fail(ERROR_HTTP_REDIRECT_FAILED, "cannot follow the location \"" + location + "\"");
+    }
+    // What was asked for in private is never fetched in the clear.
+    if (AsciiLower(std::string(current).substr(0, 8)) == "https://" && AsciiLower(next.substr(0, 7)) == "http://") {
+        return Fail(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR, "refused a redirect from https to http: " + next);
     }
     ++redirects_;
     curl_multi_remove_handle(multi_, easy_);

@@ -4,8 +4,10 @@
 // arrived, so at most a small window of the body is held in memory.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,6 +34,14 @@ struct ExchangeSetup {
     std::string target = "/"; ///< Escaped path and query.
     bool followRedirects = true;
     std::vector<std::string> headers; ///< "Name: value" lines.
+    /// Asked at least every kKeepGoingInterval while a call waits; false
+    /// cancels the exchange.
+    std::function<bool()> keepGoing;
+    long connectTimeoutSeconds = 60;
+    /// Fewer bytes a second than this for lowSpeedSeconds is a time-out.
+    long lowSpeedBytesPerSecond = 1;
+    long lowSpeedSeconds = 60;
+    long totalTimeoutSeconds = 0; ///< 0: none.
 };
 
 /// The final answer's status line and headers.
@@ -49,6 +59,9 @@ class CurlExchange {
     static constexpr int kMaxRedirects = 10;
     /// Least body window; the window is twice the caller's read size above it.
     static constexpr std::size_t kMinimumWindow = 64 * 1024;
+    /// Longest a call waits without asking keepGoing; a read that waits this
+    /// long returns what has arrived, so progress shows whatever the rate.
+    static constexpr std::chrono::milliseconds kKeepGoingInterval{250};
 
     explicit CurlExchange(ExchangeSetup setup);
     ~CurlExchange();
@@ -63,7 +76,8 @@ class CurlExchange {
     bool Write(const char* data, std::size_t length);
     /// Ends the body and waits for the final head.
     bool EndUpload();
-    /// Fills buffer up to length bytes, or less at the end of the body.
+    /// Fills buffer up to length bytes; less at the end of the body, or when
+    /// some bytes arrived and kKeepGoingInterval passed.
     bool Read(char* buffer, std::size_t length, std::size_t& read);
 
     /// True once the final head is in.
@@ -110,6 +124,8 @@ class CurlExchange {
 
     bool finished_ = false;
     int result_ = 0;
+    bool cancelled_ = false;
+    std::chrono::steady_clock::time_point lastAsked_{};
 
     std::string buffer_;
     std::size_t bufferStart_ = 0;

@@ -38,6 +38,8 @@ struct Session : InternetObject {
     std::uint32_t accessType = INTERNET_OPEN_TYPE_PRECONFIG;
     std::string proxy;
     std::string proxyBypass;
+    InternetTimeouts timeouts;
+    std::function<bool()> keepGoing;
 };
 
 struct Connection : InternetObject {
@@ -284,6 +286,11 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const std::wstring& verb,
     setup.accessType = session.accessType;
     setup.proxy = session.proxy;
     setup.proxyBypass = session.proxyBypass;
+    setup.keepGoing = session.keepGoing;
+    setup.connectTimeoutSeconds = session.timeouts.connectSeconds;
+    setup.lowSpeedBytesPerSecond = session.timeouts.lowSpeedBytesPerSecond;
+    setup.lowSpeedSeconds = session.timeouts.lowSpeedSeconds;
+    setup.totalTimeoutSeconds = session.timeouts.totalSeconds;
     setup.secure = (flags & INTERNET_FLAG_SECURE) != 0;
     setup.host = connection->host;
     setup.port = connection->port;
@@ -502,6 +509,28 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::wstring& url, const std:
         return nullptr;
     }
     return request;
+}
+
+bool InternetSetTimeouts(HINTERNET sessionHandle, const InternetTimeouts& timeouts)
+{
+    auto session = Find<Session>(sessionHandle, InternetObject::Kind::Session);
+    if (!session) {
+        return false;
+    }
+    session->timeouts = timeouts;
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+bool InternetSetKeepGoing(HINTERNET sessionHandle, std::function<bool()> keepGoing)
+{
+    auto session = Find<Session>(sessionHandle, InternetObject::Kind::Session);
+    if (!session) {
+        return false;
+    }
+    session->keepGoing = std::move(keepGoing);
+    SetLastError(ERROR_SUCCESS);
+    return true;
 }
 
 bool InternetCloseHandle(HINTERNET handle)

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,7 @@ constexpr std::uint32_t ERROR_INTERNET_CANNOT_CONNECT = 12029;
 constexpr std::uint32_t ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 constexpr std::uint32_t ERROR_INTERNET_CONNECTION_RESET = 12031;
 constexpr std::uint32_t ERROR_INTERNET_SEC_CERT_CN_INVALID = 12038;
+constexpr std::uint32_t ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR = 12040;
 constexpr std::uint32_t ERROR_INTERNET_INVALID_CA = 12045;
 constexpr std::uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 constexpr std::uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
@@ -196,6 +198,25 @@ bool InternetReadFile(HINTERNET request, void* buffer, std::size_t length, std::
 /// sends it with the extra headers; the request handle is returned.
 HINTERNET InternetOpenUrl(HINTERNET session, const std::wstring& url, const std::wstring& headers,
                           std::uint32_t flags, std::uintptr_t context);
+
+/// Limits of every request a session opens afterwards; they stand in for
+/// the Windows time-out options.
+struct InternetTimeouts {
+    long connectSeconds = 60;
+    /// Fewer bytes a second than this, for lowSpeedSeconds, is a time-out.
+    long lowSpeedBytesPerSecond = 1;
+    long lowSpeedSeconds = 60;
+    /// A whole exchange, redirects included; 0 sets no limit.
+    long totalSeconds = 0;
+};
+bool InternetSetTimeouts(HINTERNET session, const InternetTimeouts& timeouts);
+
+/// A check asked on the calling thread at least every 250 ms while a call on
+/// a request the session opens afterwards waits (connecting, sending, for the
+/// answer, for body bytes); false cancels the call with
+/// ERROR_INTERNET_OPERATION_CANCELLED. Windows programs cancel by closing the
+/// handle from another thread; here the waiting thread asks.
+bool InternetSetKeepGoing(HINTERNET session, std::function<bool()> keepGoing);
 
 /// Closes any handle, in any order: a request keeps what it needs of its
 /// connection and session until it is closed itself.

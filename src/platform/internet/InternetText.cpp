@@ -97,6 +97,7 @@ std::string EscapeRequestTarget(std::wstring_view target)
         bool escape = b <= 0x20 || b >= 0x7F;
         switch (b) {
         case '"':
+        case '#':
         case '<':
         case '>':
         case '\\':

@@ -28,7 +28,16 @@ bool MemoryByteSource::Read(std::uint64_t offset, std::span<std::uint8_t> dest) 
 
 std::unique_ptr<FileByteSource> FileByteSource::Open(const std::filesystem::path& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return Adopt(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+}
+
+std::unique_ptr<FileByteSource> FileByteSource::FromDescriptor(int fd)
+{
+    return fd < 0 ? nullptr : Adopt(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+}
+
+std::unique_ptr<FileByteSource> FileByteSource::Adopt(int fd)
+{
     if (fd < 0) {
         return nullptr;
     }

@@ -48,6 +48,9 @@ class FileByteSource : public ByteSource {
     /// Opens a regular file for reading; null when it cannot be opened or is
     /// not a regular file.
     static std::unique_ptr<FileByteSource> Open(const std::filesystem::path& path);
+    /// Reads a regular file through a copy of an open descriptor (which must
+    /// allow reading): the bytes of that file, whatever its name holds now.
+    static std::unique_ptr<FileByteSource> FromDescriptor(int fd);
     ~FileByteSource() override;
     FileByteSource(const FileByteSource&) = delete;
     FileByteSource& operator=(const FileByteSource&) = delete;
@@ -57,6 +60,7 @@ class FileByteSource : public ByteSource {
 
   private:
     FileByteSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    static std::unique_ptr<FileByteSource> Adopt(int fd);
     int fd_;
     std::uint64_t size_;
 };
