@@ -3,20 +3,20 @@
 #include "osal/QzString.h"
 #include "platform/CodePage.h"
 #include "platform/FileNames.h"
+#include "platform/StagedFile.h"
 
-#include <libxml/xmlreader.h>
+#include <libxml/parser.h>
 
+#include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cwchar>
+#include <fstream>
+#include <utility>
 
 namespace {
 
-std::wstring FromUtf8(const xmlChar* text)
+std::wstring FromUtf8(std::string_view bytes)
 {
-    if (text == nullptr)
-        return {};
-    const std::string_view bytes(reinterpret_cast<const char*>(text));
     return qz::platform::MultiByteToWide(qz::platform::CP_UTF8, bytes).value_or(std::wstring());
 }
 
@@ -45,10 +45,100 @@ std::int32_t ToInt32(const std::wstring& text)
     return static_cast<std::int32_t>(value);
 }
 
-// The document must not make the parser print anything or fetch anything.
-void IgnoreError(void*, xmlErrorPtr) {}
-
 }  // namespace
+
+// The document is read as a stream of events rather than as a tree or
+// through a pull reader: both of those lose what the parser had taken in
+// just before a fault, so the outcome of a broken document would depend on
+// where the parser's reading chunks happened to end.
+struct CPatchInfo::Reading {
+    enum class Text { None, Characters, Cdata };
+
+    explicit Reading(CPatchInfo& target) : info(target) {}
+
+    CPatchInfo& info;
+    bool insidePatch = false;
+    // The text node being read: consecutive character events are one node;
+    // the last node inside "patch" becomes the description.
+    Text current = Text::None;
+    std::string text;
+    // An empty element such as <patch/> has no end of its own to the reader
+    // of the result document: the parser's end event for it is skipped.
+    bool startedEmpty = false;
+
+    void EndText()
+    {
+        if (current != Text::None && insidePatch)
+            info.description_ = FromUtf8(text);
+        current = Text::None;
+        text.clear();
+    }
+
+    static Reading& Of(void* context) { return *static_cast<Reading*>(static_cast<xmlParserCtxtPtr>(context)->_private); }
+
+    static void StartElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar*, int,
+                             const xmlChar**, int attributeCount, int defaulted, const xmlChar** attributes)
+    {
+        Reading& r = Of(context);
+        r.EndText();
+        const xmlChar* after = static_cast<xmlParserCtxtPtr>(context)->input->cur;
+        r.startedEmpty = after != nullptr && after[0] == '/' && after[1] == '>';
+        if (prefix == nullptr && Is(localName, "patch"))
+            r.insidePatch = true;
+        // Five pointers an attribute: local name, prefix, URI, value start,
+        // value end. Defaulted ones come last and are not the document's.
+        for (int i = 0; i < attributeCount - defaulted; ++i) {
+            const xmlChar** a = attributes + 5 * i;
+            if (a[1] != nullptr)
+                continue;
+            const std::wstring value =
+                FromUtf8(std::string_view(reinterpret_cast<const char*>(a[3]), static_cast<std::size_t>(a[4] - a[3])));
+            CPatchInfo& info = r.info;
+            if (Is(a[0], "filesize"))
+                info.fileSize_ = ToInt64(value);
+            else if (Is(a[0], "url"))
+                info.url_.SetText(value);
+            else if (Is(a[0], "version"))
+                info.version_.FromString(value);
+            else if (Is(a[0], "pug_installer"))
+                info.installerKind_ = ToInt32(value);
+        }
+    }
+
+    static void EndElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar*)
+    {
+        Reading& r = Of(context);
+        if (std::exchange(r.startedEmpty, false))
+            return;
+        r.EndText();
+        if (prefix == nullptr && Is(localName, "patch"))
+            r.insidePatch = false;
+    }
+
+    static void AddText(void* context, const xmlChar* bytes, int length, Text kind)
+    {
+        Reading& r = Of(context);
+        r.startedEmpty = false;
+        if (r.current != kind)
+            r.EndText();
+        r.current = kind;
+        r.text.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+    }
+    static void Characters(void* context, const xmlChar* bytes, int length)
+    {
+        AddText(context, bytes, length, Text::Characters);
+    }
+    static void Cdata(void* context, const xmlChar* bytes, int length) { AddText(context, bytes, length, Text::Cdata); }
+    static void OtherNode(void* context, const xmlChar*, const xmlChar*) { Of(context).EndText(); }
+    static void Comment(void* context, const xmlChar*) { Of(context).EndText(); }
+    // A document type declaration is refused like an error.
+    static void DocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*)
+    {
+        xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+    }
+    // The document must not make the parser print anything.
+    static void IgnoreError(void*, xmlErrorPtr) {}
+};
 
 CPatchInfo::CPatchInfo() = default;
 
@@ -56,65 +146,47 @@ CPatchInfo::~CPatchInfo() = default;
 
 void CPatchInfo::ParseResult(const QzOSAL::QzPath& path)
 {
-    if (const auto document = qz::platform::ReadWholeFile(qz::platform::NativeFileName(path.GetPath())))
-        ParseResultDocument(*document);
+    std::ifstream in(qz::platform::NativeFileName(path.GetPath()), std::ios::binary);
+    std::string document(kMaxDocumentSize + 1, '\0');
+    in.read(document.data(), static_cast<std::streamsize>(document.size()));
+    document.resize(static_cast<std::size_t>(in.gcount()));
+    if (!in.bad() && document.size() <= kMaxDocumentSize)
+        ParseResultDocument(document);
 }
 
 void CPatchInfo::ParseResultDocument(std::string_view document)
 {
-    if (document.size() > static_cast<std::size_t>(INT_MAX))
-        return;
-    xmlTextReaderPtr reader = xmlReaderForMemory(document.data(), static_cast<int>(document.size()),
-                                                 nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR |
-                                                     XML_PARSE_NOWARNING);
-    if (reader == nullptr)
-        return;
-    xmlTextReaderSetStructuredErrorHandler(reader, IgnoreError, nullptr);
+    xmlSAXHandler handler{};
+    handler.initialized = XML_SAX2_MAGIC;
+    handler.startElementNs = &Reading::StartElement;
+    handler.endElementNs = &Reading::EndElement;
+    handler.characters = &Reading::Characters;
+    handler.ignorableWhitespace = &Reading::Characters;
+    handler.cdataBlock = &Reading::Cdata;
+    handler.processingInstruction = &Reading::OtherNode;
+    handler.comment = &Reading::Comment;
+    handler.internalSubset = &Reading::DocumentType;
+    handler.externalSubset = &Reading::DocumentType;
+    handler.serror = &Reading::IgnoreError;
 
-    bool insidePatch = false;
-    while (xmlTextReaderRead(reader) == 1) {
-        switch (xmlTextReaderNodeType(reader)) {
-        case XML_READER_TYPE_DOCUMENT_TYPE:
-            // A document type declaration is refused like an error.
-            xmlFreeTextReader(reader);
-            return;
-        case XML_READER_TYPE_ELEMENT:
-            if (xmlTextReaderConstPrefix(reader) == nullptr && Is(xmlTextReaderConstLocalName(reader), "patch"))
-                insidePatch = true;
-            while (xmlTextReaderMoveToNextAttribute(reader) == 1) {
-                if (xmlTextReaderIsDefault(reader) == 1 || xmlTextReaderConstPrefix(reader) != nullptr)
-                    continue;
-                const xmlChar* name = xmlTextReaderConstLocalName(reader);
-                const std::wstring value = FromUtf8(xmlTextReaderConstValue(reader));
-                if (Is(name, "filesize"))
-                    fileSize_ = ToInt64(value);
-                else if (Is(name, "url"))
-                    url_.SetText(value);
-                else if (Is(name, "version"))
-                    version_.FromString(value);
-                else if (Is(name, "pug_installer"))
-                    installerKind_ = ToInt32(value);
-            }
-            xmlTextReaderMoveToElement(reader);
+    Reading reading(*this);
+    xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&handler, nullptr, nullptr, 0, nullptr);
+    if (context == nullptr)
+        return;
+    context->_private = &reading;
+    xmlCtxtUseOptions(context, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    // Fed in pieces: the parser never holds a second copy of a long document.
+    constexpr std::size_t kPiece = 64 * 1024;
+    for (std::size_t at = 0;; at += kPiece) {
+        const std::size_t length = std::min(kPiece, document.size() - std::min(at, document.size()));
+        const bool last = at + length >= document.size();
+        if (xmlParseChunk(context, document.data() + at, static_cast<int>(length), last ? 1 : 0) != 0 ||
+            context->disableSAX != 0 || last)
             break;
-        case XML_READER_TYPE_TEXT:
-        case XML_READER_TYPE_CDATA:
-        case XML_READER_TYPE_WHITESPACE:
-        case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
-            if (insidePatch) {
-                if (const xmlChar* value = xmlTextReaderConstValue(reader))
-                    description_ = FromUtf8(value);
-            }
-            break;
-        case XML_READER_TYPE_END_ELEMENT:
-            if (xmlTextReaderConstPrefix(reader) == nullptr && Is(xmlTextReaderConstLocalName(reader), "patch"))
-                insidePatch = false;
-            break;
-        default:
-            break;
-        }
     }
-    xmlFreeTextReader(reader);
+    // A fault in the middle of a text keeps what came before it.
+    reading.EndText();
+    xmlFreeParserCtxt(context);
 }
 
 bool CPatchInfo::IsValid() const
@@ -135,10 +207,7 @@ void CPatchInfo::WriteDescriptionFile(const QzOSAL::QzPath& path)
 {
     descriptionFile_ = path;
     descriptionFile_.SetExtension(L".html");
-    std::FILE* file = std::fopen(qz::platform::NativeFileName(descriptionFile_.GetPath()).c_str(), "wb");
-    if (file == nullptr)
-        return;
     const QzOSAL::QzAString utf8(description_, qz::platform::CP_UTF8);
-    std::fwrite(utf8.GetString(), 1, utf8.GetLength(), file);
-    std::fclose(file);
+    qz::platform::WriteFileAtomically(qz::platform::NativeFileName(descriptionFile_.GetPath()),
+                                      std::string_view(utf8.GetString(), utf8.GetLength()));
 }

@@ -11,6 +11,9 @@
 
 class CPatchInfo {
 public:
+    /// No real result document comes near this; a longer one is not read.
+    static constexpr std::size_t kMaxDocumentSize = 4 * 1024 * 1024;
+
     CPatchInfo();
     CPatchInfo(const CPatchInfo&) = default;
     CPatchInfo& operator=(const CPatchInfo&) = default;
@@ -25,11 +28,12 @@ public:
     const QzOSAL::QzVersion& GetVersion() const { return version_; }
 
     /// Reads the result document at `path` into this object. Fields the
-    /// document does not mention keep their values; an unreadable file
-    /// changes nothing.
+    /// document does not mention keep their values; an unreadable file, or
+    /// one longer than kMaxDocumentSize, changes nothing.
     void ParseResult(const QzOSAL::QzPath& path);
     /// The same over the document's bytes. Reading stops silently at the
-    /// first error or at a document type declaration; what came before stays.
+    /// first error or at a document type declaration; everything before it
+    /// counts, however long the document.
     void ParseResultDocument(std::string_view document);
 
     /// True when the document described a usable patch: a size, a version
@@ -42,6 +46,8 @@ public:
     void WriteDescriptionFile(const QzOSAL::QzPath& path);
 
 private:
+    struct Reading;
+
     std::int32_t installerKind_ = 0;
     std::int64_t fileSize_ = 0;
     QzOSAL::QzPath descriptionFile_;

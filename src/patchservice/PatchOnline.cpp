@@ -1,13 +1,15 @@
 #include "patchservice/PatchOnline.h"
 
 #include "patchservice/TavorHttpTransfer.h"
+#include "platform/FileNames.h"
+#include "platform/ShellFolders.h"
+#include "platform/StagedFile.h"
 #include "platform/WinFormat.h"
 
 using QzAutoUpdate::CUpdateConfiguration2;
 
 namespace {
 
-constexpr int kTemporaryFolder = 7;
 constexpr std::int32_t kSchemeHttps = 3;
 
 std::wstring Text(const wchar_t* text) { return text ? std::wstring(text) : std::wstring(); }
@@ -62,25 +64,58 @@ void CPatchOnline::BuildURL()
     Log(qz::platform::FormatW(L"CPatchOnline::BuildURL(): %s.", queryUrl_.GetText().c_str()));
 }
 
-QzOSAL::QzPath CPatchOnline::DownloadFolder() const
+std::optional<QzOSAL::QzPath> CPatchOnline::ResolveDownloadFolder(CUpdateConfiguration2& configuration)
 {
     // An empty folder text is taken as it stands: the host asked for it.
-    if (const wchar_t* folder = configuration_->GetDownloadFolder())
+    if (const wchar_t* folder = configuration.GetDownloadFolder())
         return QzOSAL::QzPath(std::wstring(folder));
-    return QzOSAL::QzPath(kTemporaryFolder);
+    // The shared /tmp is no place for what the host will run: the folder is
+    // the user's own, and refused when anybody else could write into it.
+    std::string problem;
+    const std::string folder = qz::platform::PrivateTempFolder(problem);
+    if (folder.empty()) {
+        configuration.Log(qz::platform::FormatW(L"CPatchOnline::ResolveDownloadFolder(): the temporary folder %s "
+                                                L"is refused: %s.",
+                                                qz::platform::GetTempFolderPath().c_str(),
+                                                qz::platform::WideFileName(problem).c_str())
+                              .c_str());
+        return std::nullopt;
+    }
+    return QzOSAL::QzPath(qz::platform::WideFileName(folder) + L"/");
+}
+
+std::function<bool()> CPatchOnline::CancelCheck() const
+{
+    if (cancelCheck_)
+        return cancelCheck_;
+    CUpdateConfiguration2* configuration = configuration_;
+    return [configuration] { return configuration && configuration->IsCancelled(); };
 }
 
 std::uint32_t CPatchOnline::IsAvailable(bool report)
 {
     CTavorHttpTransfer transfer;
+    resultDocument_.clear();
     if (configuration_) {
-        localFile_ = DownloadFolder();
+        const std::optional<QzOSAL::QzPath> folder = ResolveDownloadFolder(*configuration_);
+        if (!folder)
+            return QzAutoUpdate::kResultFailed;
+        localFile_ = *folder;
         std::wstring name;
         localFile_.AppendPath(GetResultFileName(name));
     }
     transfer.SetAskBeforeOverwriting(false);
     transfer.SetSaveErrorAnswer(false);
-    if (!transfer.DownloadToFile(queryUrl_.GetText(), 0, localFile_.GetPath().c_str()))
+    transfer.SetTimeouts(kQueryTimeouts);
+    transfer.SetSizeLimit(kMaxResultDocument);
+    transfer.SetKeepPartial(false);
+    transfer.SetCancelCheck(CancelCheck());
+    const bool transferred = transfer.DownloadToFile(queryUrl_.GetText(), 0, localFile_.GetPath().c_str());
+    if (transfer.IsSizeLimitExceeded())
+        Log(qz::platform::FormatW(L"CPatchOnline::IsAvailable(): the answer is longer than %I64u bytes; refused.",
+                                  static_cast<unsigned long long>(kMaxResultDocument)));
+    if (!transferred ||
+        !qz::platform::ReadDescriptor(transfer.GetStagedFile().Descriptor(), kMaxResultDocument, resultDocument_))
         return QzAutoUpdate::kResultFailed;
 
     contentLength_ = transfer.GetContentLength();
@@ -93,7 +128,7 @@ std::uint32_t CPatchOnline::IsAvailable(bool report)
     if (!report)
         return QzAutoUpdate::kResultSuccess;
 
-    patchInfo_.ParseResult(localFile_);
+    patchInfo_.ParseResultDocument(resultDocument_);
     if (!patchInfo_.IsValid())
         return QzAutoUpdate::kResultFailed;
     if (configuration_) {
@@ -119,12 +154,19 @@ std::uint32_t CPatchOnline::Download(bool report)
     const std::wstring& url = patchInfo_.GetUrl().GetText();
     Log(qz::platform::FormatW(L"CPatchOnline::Download(): Using download url: %s.", url.c_str()));
 
-    localFile_ = DownloadFolder();
+    const std::optional<QzOSAL::QzPath> folder = ResolveDownloadFolder(*configuration_);
+    if (!folder)
+        return QzAutoUpdate::kResultTransferFailed;
+    localFile_ = *folder;
     localFile_.AppendPath(Text(configuration_->GetPatchFileName()));
     transfer.SetAskBeforeOverwriting(false);
     if (report)
         transfer.SetProgressReceiver(configuration_);
     transfer.SetSaveErrorAnswer(false);
+    transfer.SetCancelCheck(CancelCheck());
+    // The service said how long the patch is; a body of another length is
+    // cut, padded or not the patch.
+    transfer.SetRequiredSize(static_cast<std::uint64_t>(patchInfo_.GetFileSize()));
 
     const bool notify = configuration_->UseDownloadNotifications();
     if (notify)
@@ -137,6 +179,12 @@ std::uint32_t CPatchOnline::Download(bool report)
             configuration_->AddFile(localFile_.GetPath().c_str(),
                                     static_cast<QzAutoUpdate::InstallerKind>(patchInfo_.GetInstallerKind()));
         }
+    } else if (transfer.GetStatusCode() / 100 == 2 &&
+               transfer.GetTotalReceived() != static_cast<std::uint64_t>(patchInfo_.GetFileSize())) {
+        Log(qz::platform::FormatW(L"CPatchOnline::Download(): %I64u bytes arrived where the service announced "
+                                  L"%I64u.",
+                                  static_cast<unsigned long long>(transfer.GetTotalReceived()),
+                                  static_cast<unsigned long long>(patchInfo_.GetFileSize())));
     }
     if (notify)
         configuration_->OnDownloadEnd();

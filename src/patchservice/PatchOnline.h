@@ -3,10 +3,13 @@
 #pragma once
 
 #include "patchservice/PatchInfo.h"
+#include "platform/internet/Internet.h"
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 class CPatchOnline {
@@ -29,6 +32,21 @@ public:
     /// follows the transfer and receives the file. 1, 3, 10 or 15.
     std::uint32_t Download(bool report);
 
+    /// No real result document comes near this; a longer answer is refused.
+    static constexpr std::uint64_t kMaxResultDocument = 4 * 1024 * 1024;
+    /// A query waits no longer than a user waits for the update dialog to
+    /// fill: 15 s to connect, 15 s below 512 bytes a second, 30 s in all.
+    static constexpr qz::platform::InternetTimeouts kQueryTimeouts{15, 512, 15, 30};
+
+    /// The folder the host named, or else the user's private temporary folder;
+    /// nothing, with a log line, when that folder is not private.
+    static std::optional<QzOSAL::QzPath> ResolveDownloadFolder(QzAutoUpdate::CUpdateConfiguration2& configuration);
+
+    /// Asked while a transfer waits; true stops it. By default the host's IsCancelled.
+    void SetCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
+    /// The result document as received by the last good IsAvailable, read
+    /// back through the file that was written, not by its name.
+    const std::string& GetResultDocument() const { return resultDocument_; }
     const CPatchInfo& GetPatchInfo() const { return patchInfo_; }
     const QzOSAL::QzPath& GetLocalFile() const { return localFile_; }
     const QzOSAL::QzURL& GetQueryUrl() const { return queryUrl_; }
@@ -36,11 +54,13 @@ public:
 
 private:
     void Log(const std::wstring& line) const;
-    QzOSAL::QzPath DownloadFolder() const;
+    std::function<bool()> CancelCheck() const;
 
     CPatchInfo patchInfo_;
     QzAutoUpdate::CUpdateConfiguration2* configuration_;
     QzOSAL::QzPath localFile_;
     QzOSAL::QzURL queryUrl_;
     std::int64_t contentLength_ = 0;
+    std::function<bool()> cancelCheck_;
+    std::string resultDocument_;
 };

@@ -7,7 +7,8 @@
 #include "platform/UserQuestion.h"
 #include "platform/WinFormat.h"
 
-#include <cerrno>
+#include <sys/stat.h>
+
 #include <climits>
 #include <cwchar>
 #include <memory>
@@ -106,7 +107,19 @@ void CTavorHttpTransfer::Reset()
     abort_ = false;
     contentLength_ = 0;
     receiver_ = nullptr;
+    cancelCheck_ = nullptr;
+    timeouts_ = kDownloadTimeouts;
+    sizeLimit_ = 0;
+    requiredSize_ = 0;
+    commitOnSuccess_ = true;
+    keepPartial_ = true;
     ResetUrlParts();
+}
+
+bool CTavorHttpTransfer::ShouldStop()
+{
+    return (receiver_ && receiver_->IsCancelled()) || (cancelCheck_ && cancelCheck_()) ||
+           (listener_ && listener_->ContinueTransfer() == 0);
 }
 
 void CTavorHttpTransfer::Status(const std::wstring& text)
@@ -180,7 +193,13 @@ bool CTavorHttpTransfer::OpenSession()
         session_ = nullptr;
     }
     session_ = InternetOpen(kAgent, INTERNET_OPEN_TYPE_PRECONFIG);
-    return session_ != nullptr;
+    if (session_ == nullptr)
+        return false;
+    // A dead or trickling server, or a user's Cancel, ends the wait within
+    // the facade's check interval instead of at the next block.
+    InternetSetTimeouts(session_, timeouts_);
+    InternetSetKeepGoing(session_, [this] { return !ShouldStop(); });
+    return true;
 }
 
 bool CTavorHttpTransfer::Connect()
@@ -319,35 +338,43 @@ bool CTavorHttpTransfer::OpenTargetFile()
 {
     CloseTargetFile();
     const std::string name = NativeFileName(targetFile_);
-    // "x": create a new file only, so an existing one is never replaced unasked.
-    target_ = std::fopen(name.c_str(), "wbx");
-    if (target_ == nullptr && errno == EEXIST) {
-        bool replace = true;
-        if (askBeforeOverwriting_)
-            replace = AskYesNo(FormatW(LoadResourceString(103).c_str(), targetFile_.c_str()));
-        if (replace)
-            target_ = std::fopen(name.c_str(), "wb");
-    }
-    return target_ != nullptr;
+    struct stat existing {};
+    if (askBeforeOverwriting_ && ::lstat(name.c_str(), &existing) == 0 &&
+        !AskYesNo(FormatW(LoadResourceString(103).c_str(), targetFile_.c_str())))
+        return false;
+    // The body goes to a new file of its own; the target name receives it
+    // only once it is whole, so nobody else's file is written through.
+    return target_.Create(name);
 }
 
-void CTavorHttpTransfer::CloseTargetFile()
+void CTavorHttpTransfer::CloseTargetFile() { target_.Discard(); }
+
+// A whole body goes to the target name, unless the caller holds it for a
+// check; anything else stays beside it as "<target>.part" or goes.
+bool CTavorHttpTransfer::FinishTarget(bool complete)
 {
-    if (target_ != nullptr) {
-        std::fclose(target_);
-        target_ = nullptr;
-    }
+    if (complete && requiredSize_ != 0 && totalReceived_ != requiredSize_)
+        complete = false;
+    if (complete)
+        return !commitOnSuccess_ || target_.Commit();
+    if (keepPartial_ && target_.Size() > 0)
+        target_.KeepPartial();
+    else
+        target_.Discard();
+    return false;
 }
 
 bool CTavorHttpTransfer::ReceiveToFile()
 {
     if (request_ == nullptr)
         return false;
-    OpenTargetFile();
+    const bool opened = OpenTargetFile();
     bytesReceived_ = 0;
+    totalReceived_ = 0;
+    sizeLimitExceeded_ = false;
     if (listener_ && expectedSize_ != 0)
         listener_->OnTransferBegin(Ansi(LoadResourceString(104)).c_str(), 0, expectedSize_);
-    if (target_ == nullptr)
+    if (!opened)
         return false;
 
     const auto block = std::make_unique<char[]>(blockSize_);
@@ -367,18 +394,21 @@ bool CTavorHttpTransfer::ReceiveToFile()
         if (receiver_ && receiver_->IsCancelled())
             break;
     }
-    // A stopped transfer leaves what was written; the caller decides its fate.
-    CloseTargetFile();
-    return result;
+    return FinishTarget(result);
 }
 
 bool CTavorHttpTransfer::OnData(const char* block, std::uint32_t length)
 {
-    if (target_ == nullptr)
+    if (!target_.IsOpen())
         return false;
-    if (std::fwrite(block, 1, length, target_) != length || std::fflush(target_) != 0)
+    if (sizeLimit_ != 0 && totalReceived_ + length > sizeLimit_) {
+        sizeLimitExceeded_ = true;
+        return false;
+    }
+    if (!target_.Write(block, length))
         return false;
     bytesReceived_ += length;
+    totalReceived_ += length;
     if (listener_ && expectedSize_ != 0)
         listener_->OnTransferProgress(bytesReceived_);
     if (receiver_)

@@ -2,12 +2,13 @@
 // progress and cooperative cancellation.
 #pragma once
 
+#include "platform/StagedFile.h"
 #include "platform/internet/Internet.h"
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ class CTavorHttpTransfer {
 public:
     /// Size of each read, and of the one buffer an exchange allocates.
     static constexpr std::uint32_t kDefaultBlockSize = 0x10000;
+    /// A patch download: half a minute to connect; less than 1 KiB a second
+    /// for half a minute is a dead server, not a slow one.
+    static constexpr qz::platform::InternetTimeouts kDownloadTimeouts{30, 1024, 30, 0};
 
     CTavorHttpTransfer();
     CTavorHttpTransfer(const CTavorHttpTransfer&) = delete;
@@ -65,6 +69,26 @@ public:
     void SetReportServerErrors(bool report) { reportServerErrors_ = report; }
     void SetRequireConnection(bool require) { requireConnection_ = require; }
     void SetTargetFile(const std::wstring& target) { targetFile_ = target; }
+    /// Asked with the receiver's IsCancelled while the transfer waits; true stops it.
+    void SetCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
+    /// Limits of the next session; by default those of a patch download.
+    void SetTimeouts(const qz::platform::InternetTimeouts& timeouts) { timeouts_ = timeouts; }
+    /// A body longer than this fails the transfer; 0 sets no limit.
+    void SetSizeLimit(std::uint64_t bytes) { sizeLimit_ = bytes; }
+    /// A body of any other length fails the transfer; 0 accepts any.
+    void SetRequiredSize(std::uint64_t bytes) { requiredSize_ = bytes; }
+    /// Whether a good body goes to the target name at once (the default), or
+    /// stays staged until the caller takes it, checks it and commits it.
+    void SetCommitOnSuccess(bool commit) { commitOnSuccess_ = commit; }
+    /// Whether a stopped body is kept beside the target as "<target>.part"
+    /// (the default) or removed.
+    void SetKeepPartial(bool keep) { keepPartial_ = keep; }
+    /// The file the last body went to, staged or placed; the engine forgets it.
+    qz::platform::StagedFile TakeStagedFile() { return std::move(target_); }
+    const qz::platform::StagedFile& GetStagedFile() const { return target_; }
+    bool IsSizeLimitExceeded() const { return sizeLimitExceeded_; }
+    /// Bytes of the last body, without the 32-bit bound of GetBytesReceived.
+    std::uint64_t GetTotalReceived() const { return totalReceived_; }
 
     std::int64_t GetContentLength() const { return contentLength_; }
     /// True when the answer is chunked or announced a length above 0.
@@ -100,6 +124,8 @@ private:
     void Error(const std::wstring& text);
     void StatusText(std::uint32_t id);
     void ErrorText(std::uint32_t id);
+    bool ShouldStop();
+    bool FinishTarget(bool complete);
 
     bool saveErrorAnswer_ = true;
     bool autodial_ = false;
@@ -126,10 +152,18 @@ private:
     qz::platform::HINTERNET connection_ = nullptr;
     qz::platform::HINTERNET request_ = nullptr;
     std::uint32_t context_ = 0;
-    std::FILE* target_ = nullptr;
+    qz::platform::StagedFile target_;
     bool answerSaved_ = false;
     bool chunked_ = false;
     bool abort_ = false;
     std::int64_t contentLength_ = 0;
     QzAutoUpdate::CUpdateConfiguration2* receiver_ = nullptr;
+    std::function<bool()> cancelCheck_;
+    qz::platform::InternetTimeouts timeouts_ = kDownloadTimeouts;
+    std::uint64_t sizeLimit_ = 0;
+    std::uint64_t requiredSize_ = 0;
+    std::uint64_t totalReceived_ = 0;
+    bool sizeLimitExceeded_ = false;
+    bool commitOnSuccess_ = true;
+    bool keepPartial_ = true;
 };

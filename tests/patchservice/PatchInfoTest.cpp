@@ -85,6 +85,20 @@ TEST(PatchInfo, FaultyDocumentsKeepWhatWasReadBeforeTheFault)
     EXPECT_EQ(Parse("").GetFileSize(), 0);
     EXPECT_EQ(Parse("not xml at all \x01\xff").GetFileSize(), 0);
     EXPECT_EQ(Parse(std::string(4, '\0')).GetFileSize(), 0);
+
+    // A patch is still offered after a fault behind it, whatever the
+    // document's length (the parser reads in pieces; none of them is lost).
+    for (const std::size_t length : {std::size_t{10}, std::size_t{100000}}) {
+        const std::string notes(length, 'n');
+        const std::string head = "<?xml version=\"1.0\"?><result><patch version=\"1.2.3.4\" url=\"http://h/p\" "
+                                 "filesize=\"10\">" + notes;
+        for (const std::string& faulty : {head + "</patch></result><<junk& after", head + "</patch>",
+                                          head + "&undefined;more</patch></result>"}) {
+            const CPatchInfo info = Parse(faulty);
+            EXPECT_TRUE(info.IsValid()) << length << ": " << faulty.substr(faulty.size() - 30);
+            EXPECT_EQ(info.GetDescription(), std::wstring(notes.begin(), notes.end()));
+        }
+    }
 }
 
 TEST(PatchInfo, HugeDescriptionIsKeptWhole)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -56,10 +57,19 @@ protected:
         qz::platform::SetYesNoHandler({});
         fs::remove_all(dir_);
     }
-    std::string Target() const
+    std::string Target(const std::string& suffix = "") const
     {
-        std::ifstream in(fs::path(target_), std::ios::binary);
+        std::ifstream in(fs::path(target_ + std::wstring(suffix.begin(), suffix.end())), std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    // Nothing but the target and its partial file: no staged file is left behind.
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
     bool Fetch(CTavorHttpTransfer& transfer, const std::string& path)
     {
@@ -232,16 +242,23 @@ TEST_F(TransferTest, HttpsTrustsOnlyTheConfiguredStore)
     EXPECT_EQ(hostPath.GetPort(), 0);
 }
 
-TEST_F(TransferTest, ResetCancelAndListenerStopLeaveThePartialFile)
+TEST_F(TransferTest, ResetCancelAndListenerStopLeaveThePartialFileBesideAGoodOne)
 {
     HttpAnswer reset = HttpAnswer::Generated(300000);
     reset.resetAfter = 100000;
     server_.SetAnswer("/reset", reset);
     server_.SetAnswer("/big", HttpAnswer::Generated(400000));
+    server_.SetAnswer("/good", HttpAnswer::Ok("the good file"));
+    Quiet good;
+    ASSERT_TRUE(Fetch(good.transfer, "/good"));
+
+    // Whatever stops a body, the good file keeps its name and the partial
+    // one waits beside it.
     Quiet dropped;
     EXPECT_FALSE(Fetch(dropped.transfer, "/reset"));
     EXPECT_EQ(dropped.listener.errors, std::vector<std::string>{kNoVersion});
-    const std::string partial = Target();
+    const std::string partial = Target(".part");
+    EXPECT_GT(partial.size(), 0u);
     EXPECT_LE(partial.size(), 100000u);
     for (std::size_t i = 0; i < partial.size(); ++i)
         ASSERT_EQ(partial[i], TestHttpServer::PatternByte(i)) << i;
@@ -251,13 +268,21 @@ TEST_F(TransferTest, ResetCancelAndListenerStopLeaveThePartialFile)
     Quiet cancelled;
     cancelled.transfer.SetProgressReceiver(&host);
     EXPECT_FALSE(Fetch(cancelled.transfer, "/big"));
-    EXPECT_EQ(Target().size(), 65536u);  // exactly one block
+    EXPECT_EQ(Target(".part").size(), 65536u);  // exactly one block
 
     Quiet stopped;
     stopped.listener.keepGoing = false;
     EXPECT_FALSE(Fetch(stopped.transfer, "/big"));
     EXPECT_TRUE(stopped.listener.errors.empty());  // the user stopped: no error text
-    EXPECT_EQ(Target().size(), 65536u);
+    EXPECT_EQ(Target(".part").size(), 65536u);
+
+    // A body of another length than the one required is not the file.
+    Quiet shortOne;
+    shortOne.transfer.SetRequiredSize(400001);
+    EXPECT_FALSE(Fetch(shortOne.transfer, "/big"));
+    EXPECT_EQ(Target(".part").size(), 400000u);
+    EXPECT_EQ(Target(), "the good file");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"target.bin", "target.bin.part"}));
 }
 
 TEST_F(TransferTest, AnExistingTargetIsReplacedOnlyAfterAYes)
