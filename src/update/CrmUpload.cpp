@@ -2,11 +2,13 @@
 
 #include "osal/QzFile.h"
 #include "osal/QzString.h"
+#include "patchservice/TavorHttpTransfer.h"
 #include "platform/CodePage.h"
 #include "platform/FileNames.h"
 #include "platform/WinFormat.h"
 #include "platform/internet/Internet.h"
 
+#include <algorithm>
 #include <climits>
 #include <cwctype>
 #include <unistd.h>
@@ -97,22 +99,23 @@ bool WriteAll(HINTERNET request, const std::string& bytes)
 
 enum class BodyResult { Sent, NetworkError, FileError };
 
-// Streams header part, file and closing part, then ends the request.
-BodyResult SendBody(HINTERNET request, QzOSAL::QzFile& file, const std::string& headerPart,
+// Streams header part, file and closing part, then ends the request. The
+// file goes out as long as it was when its length was announced: bytes a
+// writer appends meanwhile are not sent, a file that shrank is a file error.
+BodyResult SendBody(HINTERNET request, QzOSAL::QzFile& file, std::uint64_t length, const std::string& headerPart,
                     const std::string& closingPart)
 {
     if (!WriteAll(request, headerPart)) {
         return BodyResult::NetworkError;
     }
     char block[kBlockSize];
-    for (;;) {
+    for (std::uint64_t left = length; left > 0;) {
         std::size_t read = 0;
-        if (file.Read(block, sizeof block, read) != QzOSAL::QzFile::kOk) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof block, left));
+        if (file.Read(block, want, read) != QzOSAL::QzFile::kOk || read == 0) {
             return BodyResult::FileError;
         }
-        if (read == 0) {
-            break;
-        }
+        left -= read;
         std::size_t written = 0;
         if (!InternetWriteFile(request, block, read, &written) || written != read) {
             return BodyResult::NetworkError;
@@ -135,13 +138,23 @@ CrmRedirect ParseCrmRedirect(const std::wstring& answer)
         text.pop_back();
     }
     // The host starts after the seven characters of "http://"; a "/" before
-    // index 8 belongs to the scheme or leaves an empty host.
-    const std::size_t slash = text.find(L'/', 8);
+    // index 8 belongs to the scheme or leaves an empty host. A script that
+    // answers with https asks for TLS, which it gets, to the host it names.
+    std::wstring scheme = text.substr(0, 8);
+    for (wchar_t& c : scheme) {
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
+    redirect.secure = scheme == L"https://";
+    const std::size_t hostStart = redirect.secure ? 8 : 7;
+    const std::size_t slash = text.find(L'/', hostStart + 1);
     if (slash == std::wstring::npos) {
         return redirect;
     }
     redirect.found = true;
-    redirect.server = text.substr(7, slash - 7);
+    if (redirect.secure) {
+        redirect.port = INTERNET_DEFAULT_HTTPS_PORT;
+    }
+    redirect.server = text.substr(hostStart, slash - hostStart);
     redirect.path = text.substr(slash);
     redirect.host = redirect.server;
 
@@ -162,12 +175,17 @@ CrmRedirect ParseCrmRedirect(const std::wstring& answer)
 }
 
 bool UploadCrmData(QzAutoUpdate::CUpdateConfiguration2* configuration, const QzOSAL::QzPath& dataFile,
-                   bool deleteAfterwards)
+                   bool deleteAfterwards, std::function<bool()> cancelled)
 {
     Handles handles;
     handles.session = InternetOpen(L"", INTERNET_OPEN_TYPE_PRECONFIG);
     if (handles.session == nullptr || configuration == nullptr) {
         return false;
+    }
+    // The limits of a patch download: a dead server is not waited for.
+    InternetSetTimeouts(handles.session, CTavorHttpTransfer::kDownloadTimeouts);
+    if (cancelled) {
+        InternetSetKeepGoing(handles.session, [cancelled] { return !cancelled(); });
     }
 
     CrmRedirect redirect;
@@ -187,7 +205,8 @@ bool UploadCrmData(QzAutoUpdate::CUpdateConfiguration2* configuration, const QzO
         return false;
     }
     handles.request = HttpOpenRequest(handles.connection, L"POST", redirect.path, L"", L"", {},
-                                      INTERNET_FLAG_EXISTING_CONNECT, kContext);
+                                      INTERNET_FLAG_EXISTING_CONNECT | (redirect.secure ? INTERNET_FLAG_SECURE : 0),
+                                      kContext);
     if (handles.request == nullptr) {
         Log(*configuration, L"Unable to get Http File (OpenRequest)");
         return false;
@@ -231,7 +250,7 @@ bool UploadCrmData(QzAutoUpdate::CUpdateConfiguration2* configuration, const QzO
         return false;
     }
 
-    const BodyResult sent = SendBody(handles.request, file, headerPart, closingPart);
+    const BodyResult sent = SendBody(handles.request, file, fileLength, headerPart, closingPart);
     if (sent == BodyResult::FileError) {
         return false;
     }

@@ -5,6 +5,7 @@
 #include "osal/QzPath.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
@@ -14,8 +15,10 @@
 /// sent, whatever the server answered. With `deleteAfterwards` the file is
 /// removed after a completed send or after a network error while the body
 /// was being sent; in every other case it is kept.
+/// `cancelled` is asked at least every 250 ms while the network is waited
+/// for; true ends the upload as a network error would.
 bool UploadCrmData(QzAutoUpdate::CUpdateConfiguration2* configuration, const QzOSAL::QzPath& dataFile,
-                   bool deleteAfterwards);
+                   bool deleteAfterwards, std::function<bool()> cancelled = {});
 
 /// Where the redirect answer says the upload goes.
 struct CrmRedirect {
@@ -24,11 +27,14 @@ struct CrmRedirect {
     std::wstring host;   ///< The server without its port, for the connection.
     std::uint16_t port = 80;
     std::wstring path; ///< From the "/" on, without trailing white space.
+    bool secure = false; ///< The answer named https: the upload goes over TLS.
 };
 
 /// Reads a redirect answer such as "http://crm.example/up/crm.php": the
 /// server sits between index 7 and the first "/" at index 8 or later, the
-/// path runs from that "/" to the end. Trailing white space (a line break
-/// the script printed) is dropped first; an explicit ":port" after the
-/// server is honoured, 80 otherwise.
+/// path runs from that "/" to the end. An answer that begins "https://"
+/// (any case) has its server from index 8 on and is sent over TLS, to 443
+/// unless it names a port. Trailing white space (a line break the script
+/// printed) is dropped first; an explicit ":port" after the server is
+/// honoured, 80 otherwise.
 CrmRedirect ParseCrmRedirect(const std::wstring& answer);

@@ -6,6 +6,8 @@
 #include "patchservice/PatchOnline.h"
 #include "patchservice/TavorHttpTransfer.h"
 #include "platform/FileNames.h"
+#include "platform/WinFormat.h"
+#include "platform/pe/ByteSource.h"
 #include "platform/trust/Authenticode.h"
 #include "platform/window/WindowSystem.h"
 #include "update/CrmUpload.h"
@@ -15,7 +17,9 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -57,6 +61,9 @@ void CUpdater::CProgressReceiver::OnProgress(std::int32_t bytesReceived)
 
 bool CUpdater::CProgressReceiver::IsCancelled()
 {
+    // Asked at least every 250 ms while the transfer waits: inline, that is
+    // what keeps Cancel working when a server sends nothing at all.
+    qz::platform::DispatchPendingMessages();
     return cancelFlag.load();
 }
 
@@ -84,6 +91,9 @@ CUpdater::~CUpdater()
     // A worker may still run after a second Cancel closed its dialog; it
     // uses this object and the host's configuration until it ends.
     JoinWorker();
+    // A download nobody checked stays on disk, but not under the name a host runs.
+    if (download_.IsOpen() && download_.CurrentName() != download_.FinalName())
+        download_.KeepPartial();
     DeleteFileW(descriptionFile_);
     Singleton<CStates>::Release();
     if (qz::update::GetCurrentConfiguration() == configuration_)
@@ -102,38 +112,72 @@ void CUpdater::JoinWorker()
         worker_.join();
 }
 
-void CUpdater::Start(Worker worker, qz::platform::CWnd* dialog)
+void CUpdater::Start(Worker worker, qz::platform::CWnd* dialog, qz::platform::UINT endMessage)
 {
     auto* parameters = new WorkerParameters{this, dialog ? dialog->GetSafeHwnd() : nullptr};
     if (configuration_ && !configuration_->UseWorkerThreads()) {
-        worker(parameters);
+        RunWorker(worker, parameters, endMessage);
         return;
     }
     // The previous worker has posted its end message already (that is what
     // led here), so this join is short.
     JoinWorker();
-    worker_ = std::thread(worker, parameters);
+    try {
+        worker_ = std::thread(&CUpdater::RunWorker, worker, parameters, endMessage);
+    } catch (const std::system_error&) {
+        // No thread to be had: the step runs here, as when the host asks for no threads.
+        Log(L"CUpdater::Start(): no worker thread could be started; the step runs inline.");
+        RunWorker(worker, parameters, endMessage);
+    }
+}
+
+// A step whose host callbacks throw still ends: the failure is logged and
+// whoever waits for the step hears that it ended, with the answer "failed".
+void CUpdater::RunWorker(Worker worker, WorkerParameters* parameters, qz::platform::UINT endMessage)
+{
+    CUpdater* updater = parameters->updater;
+    const qz::platform::HWND dialog = parameters->dialog;
+    const bool checkOnly = endMessage == WM_UPDATE_QUERY_DONE && updater && updater->checkOnly_;
+    std::wstring what;
+    try {
+        worker(parameters);
+        return;
+    } catch (const std::exception& e) {
+        what = qz::platform::WideFileName(e.what());
+    } catch (...) {
+        what = L"unknown";
+    }
+    try {
+        updater->Log(
+            qz::platform::FormatW(L"CUpdater::RunWorker(): the step ended by an unexpected error (%s).", what.c_str())
+                .c_str());
+    } catch (...) {
+    }
+    if (checkOnly)
+        updater->doneEvent_.SetEvent();
+    else if (dialog)
+        qz::platform::PostMessage(dialog, endMessage, 0, 0);
 }
 
 void CUpdater::StartPatchCheck(qz::platform::CWnd* dialog)
 {
     checkOnly_ = false;
-    Start(&CUpdater::ThreadPatchCheck, dialog);
+    Start(&CUpdater::ThreadPatchCheck, dialog, WM_UPDATE_QUERY_DONE);
 }
 
 void CUpdater::StartCrmUpload(qz::platform::CWnd* dialog)
 {
-    Start(&CUpdater::ThreadCRMUpload, dialog);
+    Start(&CUpdater::ThreadCRMUpload, dialog, WM_UPDATE_CRM_DONE);
 }
 
 void CUpdater::StartDownload(qz::platform::CWnd* dialog)
 {
-    Start(&CUpdater::ThreadDownload, dialog);
+    Start(&CUpdater::ThreadDownload, dialog, WM_UPDATE_DOWNLOAD_DONE);
 }
 
 void CUpdater::StartFileCheck(qz::platform::CWnd* dialog)
 {
-    Start(&CUpdater::ThreadFileCheck, dialog);
+    Start(&CUpdater::ThreadFileCheck, dialog, WM_UPDATE_CHECK_DONE);
 }
 
 void CUpdater::Cancel()
@@ -164,7 +208,9 @@ std::uint32_t CUpdater::RunAction(std::uint32_t action)
         return QzAutoUpdate::kResultNoCrmFile;
     // Asked again: a returned text is only valid until the next call.
     const QzOSAL::QzPath dataFile(Text(configuration_->GetCrmFilePath(true)));
-    return UploadCrmData(configuration_, dataFile, true) ? QzAutoUpdate::kResultSuccess
+    CUpdateConfiguration2* host = configuration_;
+    return UploadCrmData(configuration_, dataFile, true, [host] { return host->IsCancelled(); })
+               ? QzAutoUpdate::kResultSuccess
                                                          : QzAutoUpdate::kResultFailed;
 }
 
@@ -179,14 +225,10 @@ std::uint32_t CUpdater::RunUpdate()
     bool accepted = false;
     if (!interactive) {
         checkOnly_ = true;
-        auto* parameters = new WorkerParameters{this, nullptr};
-        if (configuration_->UseWorkerThreads()) {
-            JoinWorker();
-            worker_ = std::thread(&CUpdater::ThreadPatchCheck, parameters);
+        Start(&CUpdater::ThreadPatchCheck, nullptr, WM_UPDATE_QUERY_DONE);
+        if (worker_.joinable()) {
             doneEvent_.Wait();
             JoinWorker();
-        } else {
-            ThreadPatchCheck(parameters);
         }
         // The version goes where it goes everywhere else; a host sees it
         // even when nothing was found (then 0.0.0.0).
@@ -198,11 +240,14 @@ std::uint32_t CUpdater::RunUpdate()
             const std::intptr_t end = dialog.DoModal();
             if (end < 0)
                 Log(L"CUpdater::RunUpdate(): the update dialog could not be shown.");
+            accepted = end == kUpdateNow;
             // Closed before the query ended: the query still fills this
-            // updater, so it must be over before the next step.
+            // updater, so it must be over before the next step; it is told
+            // to stop rather than waited for.
+            if (!accepted)
+                cancelFlag.store(true);
             JoinWorker();
             configuration_->SetShowAgain(!dialog.IsDontShowAgain());
-            accepted = end == kUpdateNow;
             if (accepted && configuration_->IsCrmOptionVisible() == 1) {
                 configuration_->SetSendCrmData(dialog.IsSendCrmData());
                 states->SetCrmUploadWanted(dialog.IsSendCrmData());
@@ -253,12 +298,19 @@ void CUpdater::ThreadPatchCheck(WorkerParameters* parameters)
     CUpdater& updater = *block->updater;
     CUpdateConfiguration2* configuration = updater.configuration_;
     CPatchOnline online(configuration);
+    // Closing the update dialog ends the query at once, not when the server answers.
+    online.SetCancelCheck([] { return cancelFlag.load(); });
     const std::uint32_t queried = online.IsAvailable(false);
     const QzOSAL::QzPath resultFile = online.GetLocalFile();
     bool found = false;
     if (queried == QzAutoUpdate::kResultSuccess) {
-        updater.patchInfo_.ParseResult(resultFile);
+        // The bytes this query received, whatever another process has
+        // since put under the same name.
+        updater.patchInfo_.ParseResultDocument(online.GetResultDocument());
         const bool valid = updater.patchInfo_.IsValid();
+        // Nothing of a rejected document is reported, its version included.
+        if (!valid)
+            updater.patchInfo_ = CPatchInfo();
         if (valid) {
             updater.patchInfo_.WriteDescriptionFile(resultFile);
             updater.descriptionFile_ = updater.patchInfo_.GetDescriptionFile();
@@ -290,7 +342,7 @@ void CUpdater::ThreadCRMUpload(WorkerParameters* parameters)
         if (states->IsCrmUploadWanted() && configuration.GetCrmFilePath(true) != nullptr) {
             configuration.Log(L"CUpdater::ThreadCRMUpload(): start uploading CRM data.");
             const QzOSAL::QzPath dataFile(Text(configuration.GetCrmFilePath(true)));
-            UploadCrmData(&configuration, dataFile, true);
+            UploadCrmData(&configuration, dataFile, true, [] { return cancelFlag.load(); });
             configuration.Log(L"CUpdater::ThreadCRMUpload(): finished uploading CRM data.");
         }
     }
@@ -303,23 +355,35 @@ void CUpdater::ThreadDownload(WorkerParameters* parameters)
     std::unique_ptr<WorkerParameters> block(parameters);
     CUpdater& updater = *block->updater;
     CUpdateConfiguration2* configuration = updater.configuration_;
-    QzOSAL::QzPath target(QzOSAL::QzPath::kTempFolder);
+    std::optional<QzOSAL::QzPath> target(QzOSAL::QzPath::kTempFolder);
     if (configuration) {
-        if (const wchar_t* folder = configuration->GetDownloadFolder())
-            target = QzOSAL::QzPath(std::wstring(folder));
-        target.AppendPath(Text(configuration->GetPatchFileName()));
+        target = CPatchOnline::ResolveDownloadFolder(*configuration);
+        if (target)
+            target->AppendPath(Text(configuration->GetPatchFileName()));
     } else {
-        target.AppendPath(L"QzPatch.exe");
+        target->AppendPath(L"QzPatch.exe");
     }
-    CProgressReceiver receiver(block->dialog);
-    CTavorHttpTransfer transfer;
-    transfer.SetProgressReceiver(&receiver);
-    transfer.SetAskBeforeOverwriting(false);
-    const bool transferred = transfer.DownloadToFile(updater.patchInfo_.GetUrl().GetText(), 0, target.GetPath().c_str());
+    bool transferred = false;
+    qz::platform::StagedFile download;
+    if (target) {
+        CProgressReceiver receiver(block->dialog);
+        CTavorHttpTransfer transfer;
+        transfer.SetProgressReceiver(&receiver);
+        transfer.SetAskBeforeOverwriting(false);
+        transfer.SetRequiredSize(static_cast<std::uint64_t>(updater.patchInfo_.GetFileSize()));
+        // The check reads what was written; the name receives it only after.
+        transfer.SetCommitOnSuccess(false);
+        transferred = transfer.DownloadToFile(updater.patchInfo_.GetUrl().GetText(), 0, target->GetPath().c_str());
+        if (transferred)
+            download = transfer.TakeStagedFile();
+    }
     if (block->dialog) {
         // Stored before posting: the message starts the check, which reads it.
-        updater.downloadedFile_ = target;
+        updater.downloadedFile_ = target ? *target : QzOSAL::QzPath();
+        updater.download_ = std::move(download);
         qz::platform::PostMessage(block->dialog, WM_UPDATE_DOWNLOAD_DONE, 0, transferred ? 1 : 0);
+    } else if (download.IsOpen()) {
+        download.KeepPartial();
     }
 }
 
@@ -331,7 +395,16 @@ void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
     if (updater && updater->configuration_ && !IsCancelRequested()) {
         CUpdateConfiguration2& configuration = *updater->configuration_;
         configuration.Log(L"CUpdater::ThreadFileCheck(): start checking file for a valid certificate.");
-        const bool ok = VerifySignature(QzOSAL::QzFileSystemItem(updater->downloadedFile_));
+        qz::platform::StagedFile& download = updater->download_;
+        // Through the descriptor that wrote the bytes: what is checked is
+        // what the host gets, whatever happens to names meanwhile.
+        bool ok = false;
+        if (download.IsOpen()) {
+            const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
+            ok = source && qz::platform::CheckAuthenticode(*source).valid && download.Commit();
+        } else {
+            ok = VerifySignature(QzOSAL::QzFileSystemItem(updater->downloadedFile_));
+        }
         updater->fileVerified_ = ok;
         if (ok) {
             configuration.Log(L"CUpdater::ThreadFileCheck(): check ok; adding file to list.");
@@ -339,6 +412,9 @@ void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
             configuration.AddFile(updater->downloadedFile_.GetPath().c_str(),
                                   static_cast<QzAutoUpdate::InstallerKind>(updater->patchInfo_.GetInstallerKind()));
         } else {
+            // The file stays on disk, beside the name the host would run.
+            if (download.IsOpen())
+                download.KeepPartial();
             configuration.Log(L"CUpdater::ThreadFileCheck(): check was failed.");
         }
     }

@@ -6,6 +6,7 @@
 #include "osal/QzFileSystemItem.h"
 #include "osal/QzPath.h"
 #include "patchservice/PatchInfo.h"
+#include "platform/StagedFile.h"
 #include "platform/window/Wnd.h"
 #include "update/Event.h"
 
@@ -104,7 +105,8 @@ public:
 
 private:
     using Worker = void (*)(WorkerParameters*);
-    void Start(Worker worker, qz::platform::CWnd* dialog);
+    void Start(Worker worker, qz::platform::CWnd* dialog, qz::platform::UINT endMessage);
+    static void RunWorker(Worker worker, WorkerParameters* parameters, qz::platform::UINT endMessage);
     void JoinWorker();
     void Log(const wchar_t* line) const;
     /// The host's parent window as the dialogs' owner; null for none.
@@ -118,6 +120,9 @@ private:
     std::uint32_t result_ = QzAutoUpdate::kResultSuccess;
     QzOSAL::QzPath descriptionFile_;
     QzOSAL::QzPath downloadedFile_;
+    // The downloaded bytes, still staged beside their final name, with the
+    // descriptor the check reads them through.
+    qz::platform::StagedFile download_;
     // At most one worker runs; it is joined before the next starts and
     // before anything it uses is destroyed.
     std::thread worker_;

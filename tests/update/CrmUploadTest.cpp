@@ -8,9 +8,12 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -309,6 +312,68 @@ TEST_F(CrmUploadTest, RedirectWithoutPortPostsToPortEighty)
     EXPECT_EQ(post->body, HeaderPart("3") + "abc" + kClosingPart);
 }
 
+TEST_F(CrmUploadTest, HostileFilesAndRedirectsOfTheUploadScript)
+{
+    // A FIFO where the data file should be is refused at once and left.
+    const fs::path fifo = dir_ / "crm.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(UploadCrmData(&host_, QzOSAL::QzPath(fifo.wstring()), true));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    // A file that grows while it is sent goes out as long as it was when
+    // its length was announced, and is not taken for a network error.
+    const QzOSAL::QzPath growing = DataFile(std::string(1 << 20, 'c'));
+    std::atomic<bool> sending{true};
+    std::thread writer([&] {
+        std::ofstream out(dir_ / "crm data.zip", std::ios::binary | std::ios::app);
+        while (sending.load()) {
+            out << std::string(4096, 'g');
+            out.flush();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    server_.ClearRequests();
+    const bool sent = UploadCrmData(&host_, growing, true);
+    sending.store(false);
+    writer.join();
+    EXPECT_TRUE(sent);
+    const auto post = Post();
+    ASSERT_TRUE(post);
+    const std::size_t at = post->body.find("Content-Length: ") + 16;
+    const std::size_t announced = std::stoul(post->body.substr(at));
+    const std::string head = HeaderPart(std::to_string(announced));
+    ASSERT_EQ(post->body.size(), head.size() + announced + kClosingPart.size());
+    EXPECT_EQ(post->body.compare(head.size() + announced, std::string::npos, kClosingPart), 0);
+    EXPECT_EQ(post->body.find_first_not_of("cg", head.size()), head.size() + announced);
+
+    // An https answer of the redirect script is posted over TLS to the port it names.
+    TestHttpServer secure(TestHttpServer::Mode::Https);
+    qz::test::ScopedEnvironment trust("SSL_CERT_FILE", TestHttpServer::CaFile().c_str());
+    secure.SetAnswer("/crm/upload.php", HttpAnswer::Ok("thank you"));
+    const std::string secureUrl = "https://127.0.0.1:" + std::to_string(secure.Port()) + "/crm/upload.php";
+    server_.SetAnswer("/redirect", HttpAnswer::Ok(secureUrl));
+    host_.ClearCalls();
+    server_.ClearRequests();
+    EXPECT_TRUE(UploadCrmData(&host_, DataFile("abc"), true));
+    EXPECT_EQ(host_.LogLines(), std::vector<std::wstring>{L"Redirect found and parsed: server=127.0.0.1:" +
+                                                          std::to_wstring(secure.Port()) + L", URL=/crm/upload.php"});
+    ASSERT_EQ(secure.Requests().size(), 1u);
+    EXPECT_TRUE(secure.Requests()[0].tls);
+    EXPECT_EQ(secure.Requests()[0].body, HeaderPart("3") + "abc" + kClosingPart);
+
+    // A redirect lookup sent from https to http is refused.
+    secure.SetAnswer("/redirect", HttpAnswer::Redirect(302, server_.Url("/redirect")));
+    host_.texts["GetCrmRedirectUrl"] = Wide(secure.Url("/redirect"));
+    host_.ClearCalls();
+    server_.ClearRequests();
+    EXPECT_FALSE(UploadCrmData(&host_, DataFile("abc"), true));
+    EXPECT_EQ(host_.LogLines(), std::vector<std::wstring>{L"Unable to redirect path"});
+    EXPECT_TRUE(server_.Requests().empty());
+    EXPECT_TRUE(DataFileExists());
+}
+
 TEST(CrmRedirectTest, ServerAndPathAtTheirPlaces)
 {
     const struct {
@@ -326,8 +391,10 @@ TEST(CrmRedirectTest, ServerAndPathAtTheirPlaces)
         {L"http://h:0/u", L"h:0", L"h:0", 80, L"/u"},
         {L"http://h:/u", L"h:", L"h:", 80, L"/u"},
         {L"http://h:8a/u", L"h:8a", L"h:8a", 80, L"/u"},
+        // An https answer is sent over TLS, to 443 unless it names a port.
+        {L"https://h/x", L"h", L"h", 443, L"/x"},
+        {L"HTTPS://h:8443/x", L"h:8443", L"h", 8443, L"/x"},
         // Other answers are cut at the same places.
-        {L"https://h/x", L"/h", L"/h", 80, L"/x"},
         {L"http://a/b", L"a", L"a", 80, L"/b"},
     };
     for (const auto& c : cases) {
@@ -337,6 +404,8 @@ TEST(CrmRedirectTest, ServerAndPathAtTheirPlaces)
         EXPECT_EQ(r.host, c.host) << c.answer;
         EXPECT_EQ(r.port, c.port) << c.answer;
         EXPECT_EQ(r.path, c.path) << c.answer;
+        const std::wstring scheme = std::wstring(c.answer).substr(0, 5);
+        EXPECT_EQ(r.secure, scheme == L"https" || scheme == L"HTTPS") << c.answer;
     }
     for (const wchar_t* answer : {L"", L"http://", L"http://host", L"http:///", L"no slash here"})
         EXPECT_FALSE(ParseCrmRedirect(answer).found) << answer;

@@ -3,7 +3,9 @@
 #include "support/RecordingHost.h"
 #include "support/TestHttpServer.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <stdexcept>
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -51,6 +53,38 @@ TEST_F(DoActionTest, MissingConfigurationActionZeroUnknownActionsAndHiddenSymbol
     EXPECT_EQ(dlsym(library_, "_ZN2qz6update14DispatchActionEPN12QzAutoUpdate21CUpdateConfiguration2Ej"),
               nullptr);
     EXPECT_EQ(dlsym(library_, "_ZN2qz8platform9AfxGetAppEv"), nullptr);
+}
+
+// A host whose answers throw: the exception ends the action with a failure
+// and a log line, and never reaches the host through the export.
+class ThrowingHost : public RecordingHost {
+  public:
+    const wchar_t* GetPatchServiceUrl() override { throw std::runtime_error("the host's own fault"); }
+};
+
+TEST_F(DoActionTest, NothingButAResultCodeLeavesTheExport)
+{
+    for (const std::uint32_t action : {kActionCheck, kActionDownload}) {
+        ThrowingHost host;
+        std::uint32_t result = 0;
+        EXPECT_NO_THROW(result = doAction_(&host, action)) << action;
+        EXPECT_EQ(result, kResultFailed) << action;
+        ASSERT_FALSE(host.LogLines().empty());
+        EXPECT_EQ(host.LogLines().back(), L"DoAction(): action " + std::to_wstring(action) +
+                                              L" ended by an unexpected error (the host's own fault).");
+    }
+    // On a worker, the check fails and the check-only flow reports nothing found.
+    for (const bool threads : {true, false}) {
+        ThrowingHost host;
+        host.bools["IsInteractive"] = false;
+        host.bools["UseWorkerThreads"] = threads;
+        EXPECT_EQ(doAction_(&host, kActionUpdate), kResultSuccess);
+        EXPECT_EQ(host.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"0.0.0.0"});
+        const auto lines = host.LogLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(),
+                            L"CUpdater::RunWorker(): the step ended by an unexpected error (the host's own fault)."),
+                  lines.end());
+    }
 }
 
 TEST_F(DoActionTest, SilentCheckAndDownloadAgainstAPatchService)

@@ -460,11 +460,13 @@ TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
 
 TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadAsksNothing)
 {
-    // The first download is unsigned, the next one signed.
+    // The first download has one byte changed under its signature, the next one is whole.
+    std::string tampered = signed_;
+    tampered[0x210] = static_cast<char>(tampered[0x210] ^ 1);
     std::atomic<int> served{0};
     Offer(signed_);
     server_.SetHandler("/patch.exe", [&](const qz::test::RecordedRequest&) {
-        return HttpAnswer::Ok(served++ == 0 ? unsigned_ : signed_);
+        return HttpAnswer::Ok(served++ == 0 ? tampered : signed_);
     });
     std::map<int, std::wstring> failedTexts;
     User user;
@@ -487,7 +489,8 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
     EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckFailed, kCheckStart, kCheckOk}));
     EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
 
-    // "No" after a failed check ends the run; the rejected file stays.
+    // "No" after a failed check ends the run; the rejected file stays, beside
+    // the good one the host was handed before, which keeps its name.
     host_.ClearCalls();
     Offer(unsigned_);
     User no;
@@ -496,7 +499,9 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
     EXPECT_EQ(Run(no), kResultTransferFailed);
     EXPECT_EQ(no.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
-    EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe").size(), unsigned_.size());
+    const auto bytes = [](const std::string& text) { return std::vector<unsigned char>(text.begin(), text.end()); };
+    EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe.part"), bytes(unsigned_));
+    EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe"), bytes(signed_));
 
     // A failed download asks nothing more.
     host_.ClearCalls();
@@ -541,7 +546,9 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheDownloadCutsTheFile)
         EXPECT_EQ(Run(user), kResultTransferFailed);
         EXPECT_EQ(openAfterClick, (clicks == 1 ? std::vector<bool>{true} : std::vector<bool>{true, false}));
         // Nobody holds the patch file open any more: the transfer has ended.
-        const fs::path target = dir_ / "QzUpdate.exe";
+        // What arrived waits beside the name the host would run.
+        const fs::path target = dir_ / "QzUpdate.exe.part";
+        EXPECT_FALSE(fs::exists(dir_ / "QzUpdate.exe"));
         for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
             std::error_code error;
             EXPECT_NE(fs::read_symlink(entry.path(), error), target);
@@ -550,6 +557,46 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheDownloadCutsTheFile)
         EXPECT_TRUE(CheckLines().empty());
         EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     }
+}
+
+TEST_P(InteractiveUpdateTest, DoActionReturnsAtOnceWhenTheUserStopsASilentOrTricklingServer)
+{
+    using Clock = std::chrono::steady_clock;
+    std::atomic<Clock::time_point> stopped{Clock::time_point{}};
+
+    // The service never answers; closing the update dialog ends the wait.
+    // (Inline, the query runs before the dialog shows; that case is the
+    // service's own time-out.)
+    if (GetParam()) {
+        HttpAnswer silent = HttpAnswer::Ok("<result/>");
+        silent.silence = std::chrono::milliseconds(60000);
+        server_.SetAnswer("/query", silent);
+        User user;
+        user.When(Dlg::Update, 0, [&](HWND dialog) {
+            Click(dialog, IDCANCEL);
+            stopped = Clock::now();
+        });
+        EXPECT_EQ(Run(user), kResultSuccess);
+        EXPECT_LT(Clock::now() - stopped.load(), std::chrono::seconds(1));
+    }
+
+    // A download of 2 bytes a second: two Cancels close the progress dialog,
+    // and DoAction returns within a second of that.
+    HttpAnswer trickle = HttpAnswer::Ok(std::string(4000, 'x'));
+    trickle.slowBytes = 2;
+    trickle.slowInterval = std::chrono::milliseconds(1000);
+    Offer(std::string(4000, 'x'), trickle);
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
+        .When(Dlg::Progress, 0, [&](HWND dialog) {
+            QTimer::singleShot(300, QCoreApplication::instance(), [&, dialog] {
+                Click(dialog, IDCANCEL);
+                Click(dialog, IDCANCEL);
+                stopped = Clock::now();
+            });
+        });
+    EXPECT_EQ(Run(user), kResultTransferFailed);
+    EXPECT_LT(Clock::now() - stopped.load(), std::chrono::seconds(1));
 }
 
 TEST_P(InteractiveUpdateTest, CancelDuringTheCheckOrTheCrmStep)

@@ -140,15 +140,19 @@ TEST_F(UpdaterTest, CheckOnlyReportsFindingsWithAndWithoutWorkerThreads)
         EXPECT_FALSE(States::HasInstance());
     }
 
-    // Nothing to offer: the host still hears a version, the empty one.
-    server_.SetAnswer("/query", HttpAnswer::Ok("<result/>"));
-    RecordingHost host;
-    Configure(host, true);
-    host.bools["IsInteractive"] = false;
-    EXPECT_EQ(qz::update::DispatchAction(&host, kActionUpdate), kResultSuccess);
-    EXPECT_EQ(host.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"0.0.0.0"});
-    EXPECT_TRUE(host.ArgumentsOf("SetPatchDescriptionFile").empty());
-    EXPECT_TRUE(host.ArgumentsOf("SetPatchSize").empty());
+    // Nothing to offer, or a document that was rejected (here for want of a
+    // URL): the host still hears a version, the empty one.
+    for (const char* document : {"<result/>", "<result filesize=\"5\" version=\"2.1.0.7\"><patch>x</patch></result>"}) {
+        SCOPED_TRACE(document);
+        server_.SetAnswer("/query", HttpAnswer::Ok(document));
+        RecordingHost host;
+        Configure(host, true);
+        host.bools["IsInteractive"] = false;
+        EXPECT_EQ(qz::update::DispatchAction(&host, kActionUpdate), kResultSuccess);
+        EXPECT_EQ(host.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"0.0.0.0"});
+        EXPECT_TRUE(host.ArgumentsOf("SetPatchDescriptionFile").empty());
+        EXPECT_TRUE(host.ArgumentsOf("SetPatchSize").empty());
+    }
 }
 
 TEST_F(UpdaterTest, CrmUploadActionResults)

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,7 +64,8 @@ const char* const kUsage =
     "  --no-threads             run the library's workers inline\n"
     "  --no-notifications       no download begin/end notifications\n"
     "  --no-install-dialog      install now without asking\n"
-    "  --quiet                  no log lines and no progress: findings and result only\n";
+    "  --quiet                  no log lines and no progress: findings and result only\n"
+    "Ctrl-C cancels a query or download (a second one ends qzupdate at once).\n";
 
 std::wstring Widen(const char* text)
 {
@@ -116,6 +118,16 @@ struct Options {
 };
 
 // Answers the library from the command line and prints what it is told.
+// Ctrl-C asks the library to cancel, as a host's Cancel button does; a
+// second one ends the program at once.
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted = 1;
+    std::signal(SIGINT, SIG_DFL);
+}
+
 class CommandLineHost : public CUpdateConfiguration2 {
 public:
     explicit CommandLineHost(const Options& options) : options_(options) {}
@@ -149,6 +161,7 @@ public:
     bool UseDownloadNotifications() override { return options_.notifications; }
     bool IsInstallDialogEnabled() override { return options_.installDialog; }
     std::int32_t GetPlatform() override { return options_.platform; }
+    bool IsCancelled() override { return g_interrupted != 0; }
 
     void SetPatchVersion(const wchar_t* version) override { Finding("patch version", version); }
     void SetPatchDescription(const wchar_t* text) override { Finding("patch description", text); }
@@ -360,6 +373,7 @@ int main(int argc, char** argv)
         dlclose(library);
         return 65;
     }
+    std::signal(SIGINT, OnInterrupt);
     std::uint32_t result = 0;
     {
         CommandLineHost host(*options);
