@@ -1,10 +1,9 @@
 #include "update/Actions.h"
 
-#include "platform/FileNames.h"
 #include "platform/WinFormat.h"
+#include "update/Unexpected.h"
 
 #include <array>
-#include <exception>
 #include <string>
 
 using QzAutoUpdate::CUpdateConfiguration2;
@@ -29,23 +28,12 @@ std::uint32_t DispatchAction(CUpdateConfiguration2* configuration, std::uint32_t
     for (const ActionEntry& entry : ActionTable()) {
         if (entry.action != action)
             continue;
-        // Nothing may leave the export but a result code: an exception
-        // would unwind through a host that knows nothing of ours.
-        std::wstring what;
-        try {
-            return entry.run(*configuration);
-        } catch (const std::exception& e) {
-            what = qz::platform::WideFileName(e.what());
-        } catch (...) {
-            what = L"unknown";
-        }
-        try {
-            configuration->Log(
-                qz::platform::FormatW(L"DoAction(): action %u ended by an unexpected error (%s).", action, what.c_str())
-                    .c_str());
-        } catch (...) {
-        }
-        return QzAutoUpdate::kResultFailed;
+        // Nothing may leave the export but a result code.
+        std::uint32_t result = QzAutoUpdate::kResultFailed;
+        const std::wstring line =
+            qz::platform::FormatW(L"DoAction(): action %u ended by an unexpected error (%%s).", action);
+        RunLoggingExceptions(configuration, line.c_str(), [&] { result = entry.run(*configuration); });
+        return result;
     }
     return QzAutoUpdate::kResultUnknownAction;
 }

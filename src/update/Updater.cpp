@@ -6,13 +6,13 @@
 #include "patchservice/PatchOnline.h"
 #include "patchservice/TavorHttpTransfer.h"
 #include "platform/FileNames.h"
-#include "platform/WinFormat.h"
 #include "platform/pe/ByteSource.h"
 #include "platform/trust/Authenticode.h"
 #include "platform/window/WindowSystem.h"
 #include "update/CrmUpload.h"
 #include "update/CurrentConfiguration.h"
 #include "update/States.h"
+#include "update/Unexpected.h"
 #include "update/UpdateMessages.h"
 
 #include <atomic>
@@ -138,21 +138,10 @@ void CUpdater::RunWorker(Worker worker, WorkerParameters* parameters, qz::platfo
     CUpdater* updater = parameters->updater;
     const qz::platform::HWND dialog = parameters->dialog;
     const bool checkOnly = endMessage == WM_UPDATE_QUERY_DONE && updater && updater->checkOnly_;
-    std::wstring what;
-    try {
-        worker(parameters);
+    if (qz::update::RunLoggingExceptions(updater ? updater->configuration_ : nullptr,
+                                         L"CUpdater::RunWorker(): the step ended by an unexpected error (%s).",
+                                         [worker, parameters] { worker(parameters); }))
         return;
-    } catch (const std::exception& e) {
-        what = qz::platform::WideFileName(e.what());
-    } catch (...) {
-        what = L"unknown";
-    }
-    try {
-        updater->Log(
-            qz::platform::FormatW(L"CUpdater::RunWorker(): the step ended by an unexpected error (%s).", what.c_str())
-                .c_str());
-    } catch (...) {
-    }
     if (checkOnly)
         updater->doneEvent_.SetEvent();
     else if (dialog)
@@ -298,8 +287,10 @@ void CUpdater::ThreadPatchCheck(WorkerParameters* parameters)
     CUpdater& updater = *block->updater;
     CUpdateConfiguration2* configuration = updater.configuration_;
     CPatchOnline online(configuration);
-    // Closing the update dialog ends the query at once, not when the server answers.
-    online.SetCancelCheck([] { return cancelFlag.load(); });
+    // Closing the update dialog ends the query at once, not when the server
+    // answers; so does the host's cancel in the check without dialogs.
+    online.SetCancelCheck(
+        [configuration] { return cancelFlag.load() || (configuration && configuration->IsCancelled()); });
     const std::uint32_t queried = online.IsAvailable(false);
     const QzOSAL::QzPath resultFile = online.GetLocalFile();
     bool found = false;
@@ -307,7 +298,7 @@ void CUpdater::ThreadPatchCheck(WorkerParameters* parameters)
         // The bytes this query received, whatever another process has
         // since put under the same name.
         updater.patchInfo_.ParseResultDocument(online.GetResultDocument());
-        const bool valid = updater.patchInfo_.IsValid();
+        const bool valid = online.IsAcceptable(updater.patchInfo_);
         // Nothing of a rejected document is reported, its version included.
         if (!valid)
             updater.patchInfo_ = CPatchInfo();

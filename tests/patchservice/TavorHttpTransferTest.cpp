@@ -2,6 +2,7 @@
 #include "patchservice/TavorHttpTransfer.h"
 
 #include "platform/UserQuestion.h"
+#include "support/FolderNames.h"
 #include "support/RecordingHost.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TestHttpServer.h"
@@ -62,15 +63,7 @@ protected:
         std::ifstream in(fs::path(target_ + std::wstring(suffix.begin(), suffix.end())), std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
-    // Nothing but the target and its partial file: no staged file is left behind.
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Names() const { return qz::test::FolderNames(dir_); }
     bool Fetch(CTavorHttpTransfer& transfer, const std::string& path)
     {
         const std::string url = server_.Url(path);
