@@ -6,6 +6,10 @@
 #include "platform/StagedFile.h"
 #include "platform/WinFormat.h"
 
+#include <sys/stat.h>
+
+#include <cwctype>
+
 using QzAutoUpdate::CUpdateConfiguration2;
 
 namespace {
@@ -13,6 +17,14 @@ namespace {
 constexpr std::int32_t kSchemeHttps = 3;
 
 std::wstring Text(const wchar_t* text) { return text ? std::wstring(text) : std::wstring(); }
+
+bool IsHttps(const std::wstring& url)
+{
+    std::wstring scheme = url.substr(0, 6);
+    for (wchar_t& c : scheme)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return scheme == L"https:";
+}
 
 }  // namespace
 
@@ -67,8 +79,16 @@ void CPatchOnline::BuildURL()
 std::optional<QzOSAL::QzPath> CPatchOnline::ResolveDownloadFolder(CUpdateConfiguration2& configuration)
 {
     // An empty folder text is taken as it stands: the host asked for it.
-    if (const wchar_t* folder = configuration.GetDownloadFolder())
+    if (const wchar_t* folder = configuration.GetDownloadFolder()) {
+        struct stat st {};
+        const std::string native = qz::platform::NativeFileName(folder);
+        if (::stat(native.c_str(), &st) == 0 && (st.st_mode & S_IWOTH) != 0 && (st.st_mode & S_ISVTX) == 0)
+            configuration.Log(qz::platform::FormatW(L"CPatchOnline::ResolveDownloadFolder(): anybody may rename "
+                                                    L"files in %s; the patch handed over may be swapped there.",
+                                                    folder)
+                                  .c_str());
         return QzOSAL::QzPath(std::wstring(folder));
+    }
     // The shared /tmp is no place for what the host will run: the folder is
     // the user's own, and refused when anybody else could write into it.
     std::string problem;
@@ -82,6 +102,20 @@ std::optional<QzOSAL::QzPath> CPatchOnline::ResolveDownloadFolder(CUpdateConfigu
         return std::nullopt;
     }
     return QzOSAL::QzPath(qz::platform::WideFileName(folder) + L"/");
+}
+
+bool CPatchOnline::IsAcceptable(const CPatchInfo& info) const
+{
+    if (!info.IsValid())
+        return false;
+    // What was asked for in private is not fetched in the clear.
+    if (IsHttps(queryUrl_.GetText()) && !IsHttps(info.GetUrl().GetText())) {
+        Log(qz::platform::FormatW(L"CPatchOnline::IsAcceptable(): the patch URL %s is not https, as the query "
+                                  L"was; refused.",
+                                  info.GetUrl().GetText().c_str()));
+        return false;
+    }
+    return true;
 }
 
 std::function<bool()> CPatchOnline::CancelCheck() const
@@ -129,8 +163,11 @@ std::uint32_t CPatchOnline::IsAvailable(bool report)
         return QzAutoUpdate::kResultSuccess;
 
     patchInfo_.ParseResultDocument(resultDocument_);
-    if (!patchInfo_.IsValid())
+    // Nothing of a rejected document is kept: a download never acts on it.
+    if (!IsAcceptable(patchInfo_)) {
+        patchInfo_ = CPatchInfo();
         return QzAutoUpdate::kResultFailed;
+    }
     if (configuration_) {
         configuration_->SetPatchVersion(patchInfo_.GetVersion().ToString().c_str());
         configuration_->SetPatchDescription(patchInfo_.GetDescription().c_str());
@@ -179,7 +216,7 @@ std::uint32_t CPatchOnline::Download(bool report)
             configuration_->AddFile(localFile_.GetPath().c_str(),
                                     static_cast<QzAutoUpdate::InstallerKind>(patchInfo_.GetInstallerKind()));
         }
-    } else if (transfer.GetStatusCode() / 100 == 2 &&
+    } else if (transfer.GetStatusCode() / 100 == 2 && !transfer.WasStopped() &&
                transfer.GetTotalReceived() != static_cast<std::uint64_t>(patchInfo_.GetFileSize())) {
         Log(qz::platform::FormatW(L"CPatchOnline::Download(): %I64u bytes arrived where the service announced "
                                   L"%I64u.",

@@ -42,6 +42,10 @@ public:
     /// nothing, with a log line, when that folder is not private.
     static std::optional<QzOSAL::QzPath> ResolveDownloadFolder(QzAutoUpdate::CUpdateConfiguration2& configuration);
 
+    /// Whether a parsed document may be acted on: valid, and, when the query
+    /// went over https, naming an https patch (else logged and refused).
+    bool IsAcceptable(const CPatchInfo& info) const;
+
     /// Asked while a transfer waits; true stops it. By default the host's IsCancelled.
     void SetCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
     /// The result document as received by the last good IsAvailable, read

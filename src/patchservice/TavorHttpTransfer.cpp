@@ -118,8 +118,10 @@ void CTavorHttpTransfer::Reset()
 
 bool CTavorHttpTransfer::ShouldStop()
 {
-    return (receiver_ && receiver_->IsCancelled()) || (cancelCheck_ && cancelCheck_()) ||
-           (listener_ && listener_->ContinueTransfer() == 0);
+    if ((receiver_ && receiver_->IsCancelled()) || (cancelCheck_ && cancelCheck_()) ||
+        (listener_ && listener_->ContinueTransfer() == 0))
+        stopped_ = true;
+    return stopped_;
 }
 
 void CTavorHttpTransfer::Status(const std::wstring& text)
@@ -372,6 +374,7 @@ bool CTavorHttpTransfer::ReceiveToFile()
     bytesReceived_ = 0;
     totalReceived_ = 0;
     sizeLimitExceeded_ = false;
+    stopped_ = false;
     if (listener_ && expectedSize_ != 0)
         listener_->OnTransferBegin(Ansi(LoadResourceString(104)).c_str(), 0, expectedSize_);
     if (!opened)
@@ -391,8 +394,10 @@ bool CTavorHttpTransfer::ReceiveToFile()
             break;
         if (listener_ && listener_->ContinueTransfer() == 0)
             break;
-        if (receiver_ && receiver_->IsCancelled())
+        if (receiver_ && receiver_->IsCancelled()) {
+            stopped_ = true;
             break;
+        }
     }
     return FinishTarget(result);
 }
@@ -405,6 +410,9 @@ bool CTavorHttpTransfer::OnData(const char* block, std::uint32_t length)
         sizeLimitExceeded_ = true;
         return false;
     }
+    // Past the announced length the body is not the file: stop before it fills the disk.
+    if (requiredSize_ != 0 && totalReceived_ + length > requiredSize_)
+        return false;
     if (!target_.Write(block, length))
         return false;
     bytesReceived_ += length;

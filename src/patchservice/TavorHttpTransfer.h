@@ -87,6 +87,8 @@ public:
     qz::platform::StagedFile TakeStagedFile() { return std::move(target_); }
     const qz::platform::StagedFile& GetStagedFile() const { return target_; }
     bool IsSizeLimitExceeded() const { return sizeLimitExceeded_; }
+    /// Whether the last body was stopped by a cancel (receiver, check or listener).
+    bool WasStopped() const { return stopped_; }
     /// Bytes of the last body, without the 32-bit bound of GetBytesReceived.
     std::uint64_t GetTotalReceived() const { return totalReceived_; }
 
@@ -164,6 +166,7 @@ private:
     std::uint64_t requiredSize_ = 0;
     std::uint64_t totalReceived_ = 0;
     bool sizeLimitExceeded_ = false;
+    bool stopped_ = false;
     bool commitOnSuccess_ = true;
     bool keepPartial_ = true;
 };

@@ -161,6 +161,19 @@ TEST_F(SharedFolderTest, PlantedLinksAndFilesAreReplacedNeverWrittenThrough)
     // No staged file is left behind.
     for (const auto& entry : fs::directory_iterator(shared_))
         EXPECT_EQ(entry.path().filename().string().find("QzUpdate.exe."), std::string::npos) << entry.path();
+
+    // Without the sticky bit anybody may rename over the file after the
+    // hand-over; the host hears so.
+    const std::wstring warning = L"CPatchOnline::ResolveDownloadFolder(): anybody may rename files in " +
+                                 shared_.wstring() + L"/; the patch handed over may be swapped there.";
+    auto warned = [&] {
+        const auto lines = host_.LogLines();
+        return std::find(lines.begin(), lines.end(), warning) != lines.end();
+    };
+    EXPECT_FALSE(warned());
+    ASSERT_EQ(chmod(shared_.c_str(), 0777), 0);
+    EXPECT_EQ(qz::update::DispatchAction(&host_, kActionDownload), kResultSuccess);
+    EXPECT_TRUE(warned());
 }
 
 TEST_F(SharedFolderTest, ProcessesSharingOneFolderNeverReadEachOthersHalfFiles)

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -152,6 +153,24 @@ TEST_F(UpdaterTest, CheckOnlyReportsFindingsWithAndWithoutWorkerThreads)
         EXPECT_EQ(host.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"0.0.0.0"});
         EXPECT_TRUE(host.ArgumentsOf("SetPatchDescriptionFile").empty());
         EXPECT_TRUE(host.ArgumentsOf("SetPatchSize").empty());
+    }
+}
+
+TEST_F(UpdaterTest, CheckOnlyEndsWhenTheHostCancels)
+{
+    HttpAnswer silent = HttpAnswer::Ok("<result/>");
+    silent.silence = std::chrono::milliseconds(60000);
+    server_.SetAnswer("/query", silent);
+    for (const bool threads : {true, false}) {
+        SCOPED_TRACE(threads ? "worker thread" : "inline");
+        RecordingHost host;
+        Configure(host, threads);
+        host.bools["IsInteractive"] = false;
+        const auto start = std::chrono::steady_clock::now();
+        host.cancelled = [start] { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(300); };
+        EXPECT_EQ(qz::update::DispatchAction(&host, kActionUpdate), kResultSuccess);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1300));
+        EXPECT_EQ(host.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"0.0.0.0"});
     }
 }
 
