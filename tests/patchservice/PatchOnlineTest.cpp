@@ -388,11 +388,13 @@ TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
         const bool good = c.result == QzAutoUpdate::kResultSuccess;
         EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), good ? 1u : 0u);
         EXPECT_EQ(fs::exists(dir_ / "Patch.exe"), good);
-        if (good)
+        if (good) {
             EXPECT_EQ(fs::file_size(dir_ / "Patch.exe"), patch.size());
+        }
         // Nothing beyond the announced length reaches the disk.
-        if (fs::exists(dir_ / "Patch.exe.part"))
+        if (fs::exists(dir_ / "Patch.exe.part")) {
             EXPECT_LE(fs::file_size(dir_ / "Patch.exe.part"), patch.size());
+        }
     }
 }
 

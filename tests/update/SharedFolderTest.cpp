@@ -65,8 +65,9 @@ class SharedFolderTest : public ::testing::Test {
     {
         std::ofstream(path, std::ios::binary) << bytes;
         chmod(path.c_str(), 0666);
-        if (geteuid() == 0)
+        if (geteuid() == 0) {
             ASSERT_EQ(chown(path.c_str(), kOtherUser, kOtherUser), 0);
+        }
     }
 
     const std::string patch_ = std::string(5000, 'P');

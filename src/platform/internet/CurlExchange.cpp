@@ -234,6 +234,7 @@ bool CurlExchange::Start()
         return Fail(ERROR_INTERNET_INTERNAL_ERROR, "cannot start the transfer");
     }
     attached_ = true;
+    lastAsked_ = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -377,7 +378,8 @@ bool CurlExchange::Read(char* buffer, std::size_t length, std::size_t& read)
 
 template <class Predicate> void CurlExchange::Drive(Predicate done)
 {
-    lastAsked_ = std::chrono::steady_clock::now();
+    // lastAsked_ runs on from call to call (Start sets it): an upload of
+    // many small pieces, each sent within the interval, is asked all the same.
     while (!done() && !finished_) {
         int running = 0;
         CURLMcode code = curl_multi_perform(multi_, &running);
