@@ -1,6 +1,9 @@
 #include "config/IniFile.h"
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cwchar>
 
 #include "config/ProfileFunctions.h"
@@ -15,14 +18,16 @@ constexpr std::size_t kValueBuffer = 260;
 constexpr std::size_t kPointsBuffer = 4096;
 constexpr std::uint32_t kSectionNamesBuffer = 8096;
 
-// Up to four numbers, each read after one separator following the previous.
+// Up to four numbers, each read after one separator following the previous;
+// out of range they saturate at the 32-bit limits, as the 32-bit wcstol of
+// the skin's platform does (Linux's is 64-bit).
 qz::platform::RECT ParseRect(const std::wstring& text)
 {
     int numbers[4] = {0, 0, 0, 0};
     const wchar_t* p = text.c_str();
     for (int i = 0; i < 4 && *p != 0; ++i) {
         wchar_t* end = nullptr;
-        numbers[i] = static_cast<int>(std::wcstol(p, &end, 10));
+        numbers[i] = static_cast<int>(std::clamp<long long>(std::wcstoll(p, &end, 10), INT_MIN, INT_MAX));
         if (*end == 0)
             break;
         p = end + 1;
@@ -159,7 +164,8 @@ void CIniFile::GetFont(const wchar_t* section, LOGFONTW& font, FontVariant varia
     std::wstring value;
     font.lfHeight = large ? -11 : -10;
     if (Read(section, L"Font_Height", value, kRectBuffer)) {
-        font.lfHeight = -ParseRect(value).left;
+        // Negated in 64 bits: -INT_MIN wraps to INT_MIN as on the 32-bit platform, without overflow.
+        font.lfHeight = static_cast<std::int32_t>(-static_cast<std::int64_t>(ParseRect(value).left));
         Dump(section, L"Font_Height", value);
     } else {
         Dump(section, L"Font_Height", std::to_wstring(-font.lfHeight));

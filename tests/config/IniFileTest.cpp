@@ -22,14 +22,16 @@ TEST(IniFile, RectanglesWithFallbackAndMissingKeys)
     ScratchDir dir;
     dir.Write("skin.ini",
               "[Main]\ncommas=1,2,3,4\nblanks=1 2 3 4\nshort=5\ngap=1,,3,4\nmixed=7;8 9x10\n"
-              "BtnOK=10,10,50,20\nSTATTitle=1,1,9,9\n[Default]\ndefCancel=2,2,4,4\n");
+              "BtnOK=10,10,50,20\nSTATTitle=1,1,9,9\nhuge=99999999999,-99999999999,5,6\n[Default]\ndefCancel=2,2,4,4\n");
     dir.Write("fallback.ini", "[Main]\nonlyThere=4 3 2 1\n");
     CIniFile ini;
     ini.SetFile(dir.File("skin.ini"));
     RECT r;
     const std::pair<const wchar_t*, RECT> forms[] = {
         {L"commas", {1, 2, 3, 4}}, {L"blanks", {1, 2, 3, 4}}, {L"short", {5, 0, 0, 0}},
-        {L"gap", {1, 0, 3, 4}}, {L"mixed", {7, 8, 9, 10}}};
+        {L"gap", {1, 0, 3, 4}}, {L"mixed", {7, 8, 9, 10}},
+        // Out of range: the 32-bit limits, not the low bits of a 64-bit number.
+        {L"huge", {2147483647, -2147483647 - 1, 5, 6}}};
     for (const auto& [key, rect] : forms) {
         EXPECT_TRUE(ini.GetRect(L"Main", key, r)) << key;
         EXPECT_EQ(r, rect) << key;
@@ -66,6 +68,7 @@ TEST(IniFile, FontsPointsSectionsAndDump)
     ScratchDir dir;
     dir.Write("skin.ini",
               "[Big]\nFont_Height=14,0,0,0\nFont_Name=  A face name that is longer than thirty-two characters\n"
+              "[Huge]\nFont_Height=99999999999\n"
               "[Plain]\n[Shape]\npoly=1,2,3,4,5\nnums=0x10,010\nholes=1,,2\n");
     CIniFile ini;
     ini.SetFile(dir.File("skin.ini"));
@@ -81,6 +84,8 @@ TEST(IniFile, FontsPointsSectionsAndDump)
     EXPECT_STREQ(font.lfFaceName, L"Arial");
     ini.GetFont(L"Plain", font, CIniFile::FontVariant::Large);
     EXPECT_EQ(font.lfHeight, -11);
+    ini.GetFont(L"Huge", font);
+    EXPECT_EQ(font.lfHeight, -2147483647);
 
     EXPECT_EQ(ini.GetPoints(L"Shape", L"poly"), (std::vector<POINT>{{1, 2}, {3, 4}}));
     EXPECT_EQ(ini.GetPoints(L"Shape", L"nums"), (std::vector<POINT>{{16, 8}}));
