@@ -173,26 +173,37 @@ TEST(XMLReader, WalksTheTreeKeepingWhiteSpaceAndAttributes)
     EXPECT_TRUE(child.IsEmpty());
 }
 
-TEST(XMLReader, SearchesStepThroughMatchesBelowTheStartingNode)
+TEST(XMLReader, SearchesRunOnTheStoredPathOfTheStartingNode)
 {
     XMLReader reader;
     reader.LoadXML(kCatalog);
 
+    // A node found by an expression stands for its whole path: a search below
+    // any of the items runs "//item/name", so each item sees every name.
     XMLNode item, name;
     std::vector<std::wstring> names;
     ASSERT_TRUE(reader.getFirstNodeByExpression(XMLNode(), "//item", item));
     EXPECT_EQ(item.GetPath(), "//item");
-    do {
-        // The inner search is scoped to the current item; its path extends the item's.
-        if (reader.getFirstNodeByExpression(item, "name", name)) {
-            EXPECT_EQ(name.GetPath(), "//item/name");
-            do
-                names.push_back(Value(reader, name));
-            while (reader.getNextNodeByExpression(name));
-        }
-    } while (reader.getNextNodeByExpression(item));
-    EXPECT_TRUE(item.IsEmpty());
+    ASSERT_TRUE(reader.getNextNodeByExpression(item));
+    ASSERT_TRUE(reader.getFirstNodeByExpression(item, "name", name));
+    EXPECT_EQ(name.GetPath(), "//item/name");
+    do
+        names.push_back(Value(reader, name));
+    while (reader.getNextNodeByExpression(name));
     EXPECT_EQ(names, (std::vector<std::wstring>{L"Alpha", L"Beta", L"Beta2"}));
+    // The outer stepping goes on where it was.
+    ASSERT_TRUE(reader.getNextNodeByExpression(item));
+    EXPECT_EQ(Value(reader, item), L"Gr\u00fc\u00dfe \U0001F600");
+    EXPECT_FALSE(reader.getNextNodeByExpression(item));
+    EXPECT_TRUE(item.IsEmpty());
+
+    // A path that names one node keeps the search inside it.
+    XMLNode second;
+    ASSERT_TRUE(reader.SelectSingleNode(XMLNode(), L"/catalog/item[2]", second));
+    names.clear();
+    for (bool ok = reader.getFirstNodeByExpression(second, "name", name); ok; ok = reader.getNextNodeByExpression(name))
+        names.push_back(Value(reader, name));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Beta", L"Beta2"}));
 
     // Attributes and text can be selected and read like any node.
     XMLNode found;

@@ -376,9 +376,11 @@ bool XMLReader::getFirstNodeByExpression(const XMLNode& node, const std::string&
 {
     if (!document_)
         throw DefaultException(messages::kNoDocumentFirst);
+    // The search runs on the joined path from the document, so one path is
+    // one search whichever of its matches it started from.
     const std::string path = JoinPath(node.path_, expression);
     NodeList found;
-    if (!Evaluate(node, expression, found, false)) {
+    if (!Evaluate(XMLNode(), path, found, false)) {
         results_.erase(path);
         positions_.erase(path);
         result.Clear();

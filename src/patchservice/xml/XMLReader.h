@@ -57,9 +57,10 @@ public:
     /// selects from `node` (from the document when `node` is empty).
     bool SelectSingleNode(const XMLNode& node, const std::wstring& expression, XMLNode& result);
 
-    /// Runs the XPath `expression` from `node` (the document when empty) and
-    /// gives the first match; its path is `node`'s path joined with the
-    /// expression. Throws when the reader has no document.
+    /// Runs `node`'s path joined with the XPath `expression` from the document
+    /// and gives the first match, whose path is that joined path. A node found
+    /// by an expression or a step stands for every node its path selects.
+    /// Throws when the reader has no document.
     bool getFirstNodeByExpression(const XMLNode& node, const std::string& expression, XMLNode& result);
     /// Replaces `node`, a result of getFirstNodeByExpression, by the next
     /// match of the search that found it; empties it after the last.
