@@ -190,10 +190,7 @@ std::uint16_t TemplateIdOf(const std::wstring& dialog)
 // finds the traditional-sort Spanish); 0 when the library has none.
 qz::dialogs::LANGID ResourceLanguage(const std::wstring& code, std::uint16_t templateId)
 {
-    std::wstring normalised = code;
-    std::replace(normalised.begin(), normalised.end(), L'-', L'_');
-    const qz::dialogs::LANGID id =
-        qz::dialogs::LanguageIdFromCode(qz::dialogs::NormalizeLanguageCode(normalised));
+    const qz::dialogs::LANGID id = qz::dialogs::LanguageIdFromTag(code);
     if (id == 0)
         return 0;
     const ResName type = ResName::Ordinal(RT_DIALOG);

@@ -9,6 +9,7 @@
 #include <array>
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 #include <utility>
@@ -262,6 +263,29 @@ void SetLanguage(const std::wstring& code)
     g_state.localeAbbreviation = abbreviation;
     g_state.ctypeLocale = ApplyCtypeLocale(normalised, abbreviation);
     ApplyCodePage(g_state);
+}
+
+LANGID LanguageIdFromTag(const std::wstring& tag)
+{
+    if (tag.empty())
+        return 0;
+    std::wstring code = tag;
+    std::replace(code.begin(), code.end(), L'-', L'_');
+    // ISO pairs first ("en_GB" is British English, which host codes spell
+    // "en_UK"), in ID order as the host rules take them.
+    const std::size_t sep = code.find(L'_');
+    if (sep != std::wstring::npos) {
+        const std::wstring language = code.substr(0, sep);
+        const std::wstring country = code.substr(sep + 1);
+        const auto same = [](const std::wstring& wide, const char* ascii) {
+            return EqualsIgnoringCase(wide, std::wstring(ascii, ascii + std::strlen(ascii)));
+        };
+        for (const LocaleEntry& entry : LocaleEntries()) {
+            if (same(language, entry.language) && same(country, entry.country))
+                return entry.id;
+        }
+    }
+    return LanguageIdFromCode(NormalizeLanguageCode(code));
 }
 
 std::wstring NormalizeLanguageCode(const std::wstring& code)

@@ -53,6 +53,11 @@ std::wstring NormalizeLanguageCode(const std::wstring& code);
 /// default sub-language of the code's language part, else 0.
 LANGID LanguageIdFromCode(const std::wstring& code);
 
+/// The language ID a tool's or user's tag names ("ja-JP", "ja_jp", "J"):
+/// the host's code rules with "-" taken for "_"; 0 for an empty tag or one
+/// that names no language.
+LANGID LanguageIdFromTag(const std::wstring& tag);
+
 /// "ll_CC" for a language ID (ISO 639 language, ISO 3166 country, with "GB"
 /// written "UK"); empty for an ID that names no locale.
 std::wstring LanguageCodeFromId(LANGID id);

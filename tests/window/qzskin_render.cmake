@@ -62,6 +62,25 @@ if(NOT low_LANG EQUAL 2057 OR NOT german_LANG EQUAL 1031)
   message(FATAL_ERROR "language codes read as ${low_LANG} and ${german_LANG}")
 endif()
 
+# Each shipped language's code names the language of its own resource file,
+# as the dialogs read the code.
+file(GLOB shipped ${LANG_RC_DIR}/lang_*.rc)
+list(LENGTH shipped count)
+if(NOT count EQUAL 22)
+  message(FATAL_ERROR "expected the 22 language files in ${LANG_RC_DIR}, found ${count}")
+endif()
+foreach(file ${shipped})
+  get_filename_component(name ${file} NAME_WE)
+  string(REGEX MATCH "^lang_([0-9]+)_(.+)$" matched ${name})
+  set(id ${CMAKE_MATCH_1})
+  set(code ${CMAKE_MATCH_2})
+  execute_process(COMMAND ${QZSKIN} render --rc ${file} --template 1004 --lang ${code} -o ${WORK_DIR}/${code}.png
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT out MATCHES ", language ${id}," OR NOT EXISTS ${WORK_DIR}/${code}.png)
+    message(FATAL_ERROR "--lang ${code}: exit ${rc}, ${out}${err} (its file is language ${id})")
+  endif()
+endforeach()
+
 # An unknown language is a usage error; a missing template writes nothing.
 execute_process(COMMAND ${QZSKIN} render --rc ${RC} --template 100 --lang xx-XX -o ${WORK_DIR}/bad.png
   RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)

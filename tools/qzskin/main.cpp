@@ -46,6 +46,7 @@
 #include "config/IniFileText.h"
 #include "config/QZIniFileReader.h"
 #include "dialogs/DialogPreview.h"
+#include "dialogs/Languages.h"
 #include "platform/CodePage.h"
 #include "platform/FileNames.h"
 #include "platform/window/RenderTemplate.h"
@@ -175,40 +176,15 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
-// The languages of the update dialogs' resources.
-struct LanguageCode {
-    const char* code;
-    std::uint16_t id;
-};
-
-constexpr LanguageCode kLanguages[] = {
-    {"zh-TW", 1028}, {"cs-CZ", 1029}, {"da-DK", 1030}, {"de-DE", 1031}, {"el-GR", 1032},
-    {"es-ES_tradnl", 1034}, {"fi-FI", 1035}, {"fr-FR", 1036}, {"hu-HU", 1038}, {"it-IT", 1040},
-    {"ja-JP", 1041}, {"ko-KR", 1042}, {"nl-NL", 1043}, {"pl-PL", 1045}, {"pt-BR", 1046},
-    {"ru-RU", 1049}, {"sv-SE", 1053}, {"tr-TR", 1055}, {"zh-CN", 2052}, {"en-GB", 2057},
-    {"es-ES", 3082}, {"en-US", 1033},
-};
-
-// A number (decimal or 0x...) below 0x10000, or one of the codes above in
-// any case, with "-" or "_" between language and country. 0 when neither.
+// A number (decimal or 0x...) below 0x10000, or a language code as the
+// dialogs take it ("pt-PT", "fr_CA", "D"). 0 when neither.
 std::uint16_t ParseLanguage(const std::string& text)
 {
     char* end = nullptr;
     const long n = std::strtol(text.c_str(), &end, 0);
     if (!text.empty() && end && *end == '\0')
         return n > 0 && n <= 0xFFFF ? static_cast<std::uint16_t>(n) : 0;
-    for (const LanguageCode& l : kLanguages) {
-        const std::size_t len = std::strlen(l.code);
-        if (text.size() != len)
-            continue;
-        const auto fold = [](char c) { return c == '_' ? '-' : std::tolower(static_cast<unsigned char>(c)); };
-        bool same = true;
-        for (std::size_t i = 0; i < len && same; ++i)
-            same = fold(text[i]) == fold(l.code[i]);
-        if (same)
-            return l.id;
-    }
-    return 0;
+    return qz::dialogs::LanguageIdFromTag(Wide(text.c_str()));
 }
 
 int RenderPreview(int argc, char** argv)
