@@ -5,6 +5,7 @@
 #include <QSvgRenderer>
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
 #include <filesystem>
 #include <system_error>
@@ -340,7 +341,7 @@ void CQzSkinCheck::CheckDefinition(const std::wstring& path)
     if (loaded) {
         CheckDialogSection(definition, reader, file, true);
         CheckRecords(definition, reader, file, true);
-        CheckAlignment(definition, file);
+        CheckAlignment(definition, reader, file);
         return;
     }
     // A template file that cannot be read stops the designer; the rest of
@@ -355,7 +356,7 @@ void CQzSkinCheck::CheckDefinition(const std::wstring& path)
     CQZDialogDefinition partial;
     if (partial.LoadFromIni(copy)) {
         CheckRecords(partial, reader, file, false);
-        CheckAlignment(partial, file);
+        CheckAlignment(partial, reader, file);
     }
 }
 
@@ -478,8 +479,18 @@ void CQzSkinCheck::CheckRecords(CQZDialogDefinition& definition, CQZIniFileReade
     }
 }
 
-void CQzSkinCheck::CheckAlignment(const CQZDialogDefinition& definition, const std::wstring& file)
+void CQzSkinCheck::CheckAlignment(const CQZDialogDefinition& definition, CQZIniFileReader& reader,
+                                  const std::wstring& file)
 {
+    CheckAlignmentSections(reader, file);
+    // A rule finds its controls by name among the file's control sections;
+    // an empty reference or the dialog's own name is the dialog.
+    const auto known = [&](const std::wstring& name, bool reference) {
+        const auto& records = definition.GetRecords();
+        return std::any_of(records.begin(), records.end(),
+                           [&](const QzDialogControlRecord& r) { return QzEqualsNoCase(r.name, name); }) ||
+               (reference && (name.empty() || QzEqualsNoCase(name, definition.GetName())));
+    };
     std::wstring section;
     for (const std::wstring& line : definition.GetAlignmentLines()) {
         if (line.size() > 2 && line.front() == L'[' && line.back() == L']') {
@@ -507,6 +518,10 @@ void CQzSkinCheck::CheckAlignment(const CQZDialogDefinition& definition, const s
             Add(file, section, key, L"ignored: " + std::to_wstring(fields.size()) + L" of 11 fields");
             continue;
         }
+        if (!known(fields[0], false))
+            Add(file, section, key, L"no control section " + fields[0] + L" for the rule to move");
+        if (!known(fields[1], true))
+            Add(file, section, key, L"no control section " + fields[1] + L" for the rule to follow");
         std::uint32_t flags[5] = {};
         for (int i = 0; i < 5; ++i) {
             CheckFlagText(fields[2 + i], file, section, key);
@@ -518,6 +533,33 @@ void CQzSkinCheck::CheckAlignment(const CQZDialogDefinition& definition, const s
                          (flags[4] != 0 && (flags[4] & 0x780) == 0);
         if (bad)
             Add(file, section, key, L"ignored: a combination of QZGUI_ flags the layout does not take");
+    }
+}
+
+void CQzSkinCheck::CheckAlignmentSections(CQZIniFileReader& reader, const std::wstring& file)
+{
+    // The layout reads ALIGNMENT1, ALIGNMENT2, ... up to the first number
+    // that is missing, and writing back keeps only 1 to 9.
+    long read = 0;
+    while (reader.HasSection((L"ALIGNMENT" + std::to_wstring(read + 1)).c_str()))
+        ++read;
+    std::vector<wchar_t> names(64 * 1024);
+    const std::uint32_t length = reader.GetSectionNames(names.data(), static_cast<std::uint32_t>(names.size()));
+    for (std::size_t at = 0; at < length && names[at] != L'\0';) {
+        const std::wstring name(names.data() + at);
+        at += name.size() + 1;
+        constexpr std::wstring_view prefix = L"ALIGNMENT";
+        if (name.size() <= prefix.size() || !QzEqualsNoCase(name.substr(0, prefix.size()), std::wstring(prefix)))
+            continue;
+        const long number = std::wcstol(name.c_str() + prefix.size(), nullptr, 10);
+        if (number == 0)
+            continue;
+        const bool isRead = number >= 1 && number <= read && QzEqualsNoCase(name, L"ALIGNMENT" + std::to_wstring(number));
+        if (!isRead)
+            Add(file, name, L"", L"ignored: the layout reads ALIGNMENT1 onwards up to the first missing number (" +
+                                     std::to_wstring(read + 1) + L")");
+        else if (number > 9)
+            Add(file, name, L"", L"read, but dropped when the file is written back (only ALIGNMENT1 to ALIGNMENT9 are kept)");
     }
 }
 

@@ -48,7 +48,8 @@ class CQzSkinCheck {
                             const std::wstring& file, bool templatesLoaded);
     void CheckRecords(CQZDialogDefinition& definition, CQZIniFileReader& reader, const std::wstring& file,
                       bool templatesLoaded);
-    void CheckAlignment(const CQZDialogDefinition& definition, const std::wstring& file);
+    void CheckAlignment(const CQZDialogDefinition& definition, CQZIniFileReader& reader, const std::wstring& file);
+    void CheckAlignmentSections(CQZIniFileReader& reader, const std::wstring& file);
     void CheckTemplateFile(const std::shared_ptr<CQZControlTemplateFile>& file);
     void CheckTemplate(const CQZControlTemplateFile& file, CQZIniFileReader& reader,
                        const std::wstring& section, const std::wstring& shown);
