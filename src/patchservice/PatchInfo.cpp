@@ -65,6 +65,8 @@ struct CPatchInfo::Reading {
     // An empty element such as <patch/> has no end of its own to the reader
     // of the result document: the parser's end event for it is skipped.
     bool startedEmpty = false;
+    // Elements open around the parser's position; 0 before the root.
+    int depth = 0;
 
     void EndText()
     {
@@ -83,6 +85,7 @@ struct CPatchInfo::Reading {
         r.EndText();
         const xmlChar* after = static_cast<xmlParserCtxtPtr>(context)->input->cur;
         r.startedEmpty = after != nullptr && after[0] == '/' && after[1] == '>';
+        const bool root = r.depth++ == 0;
         if (prefix == nullptr && Is(localName, "patch"))
             r.insidePatch = true;
         // Five pointers an attribute: local name, prefix, URI, value start,
@@ -102,12 +105,15 @@ struct CPatchInfo::Reading {
                 info.version_.FromString(value);
             else if (Is(a[0], "pug_installer"))
                 info.installerKind_ = ToInt32(value);
+            else if (root && Is(a[0], "signature"))
+                info.signatureUrl_.SetText(value);
         }
     }
 
     static void EndElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar*)
     {
         Reading& r = Of(context);
+        --r.depth;
         if (std::exchange(r.startedEmpty, false))
             return;
         r.EndText();

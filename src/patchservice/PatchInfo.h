@@ -25,6 +25,9 @@ public:
     const QzOSAL::QzPath& GetDescriptionFile() const { return descriptionFile_; }
     const std::wstring& GetDescription() const { return description_; }
     const QzOSAL::QzURL& GetUrl() const { return url_; }
+    /// The root element's "signature" URL: where the detached signature of a
+    /// patch that is no PE file lies; empty when the document names none.
+    const QzOSAL::QzURL& GetSignatureUrl() const { return signatureUrl_; }
     const QzOSAL::QzVersion& GetVersion() const { return version_; }
 
     /// Reads the result document at `path` into this object. Fields the
@@ -53,5 +56,6 @@ private:
     QzOSAL::QzPath descriptionFile_;
     std::wstring description_;
     QzOSAL::QzURL url_;
+    QzOSAL::QzURL signatureUrl_;
     QzOSAL::QzVersion version_;
 };

@@ -5,10 +5,13 @@
 #include "platform/ShellFolders.h"
 #include "platform/StagedFile.h"
 #include "platform/WinFormat.h"
+#include "platform/trust/DetachedSignature.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cwctype>
+#include <filesystem>
 
 using QzAutoUpdate::CUpdateConfiguration2;
 
@@ -115,7 +118,43 @@ bool CPatchOnline::IsAcceptable(const CPatchInfo& info) const
                                   info.GetUrl().GetText().c_str()));
         return false;
     }
+    if (IsHttps(queryUrl_.GetText()) && !info.GetSignatureUrl().IsEmpty() &&
+        !IsHttps(info.GetSignatureUrl().GetText())) {
+        Log(qz::platform::FormatW(L"CPatchOnline::IsAcceptable(): the signature URL %s is not https, as the query "
+                                  L"was; refused.",
+                                  info.GetSignatureUrl().GetText().c_str()));
+        return false;
+    }
     return true;
+}
+
+std::wstring CPatchOnline::SignatureUrl(const CPatchInfo& info)
+{
+    if (!info.GetSignatureUrl().IsEmpty())
+        return info.GetSignatureUrl().GetText();
+    std::wstring url = info.GetUrl().GetText();
+    return url.insert(std::min(url.find_first_of(L"?#"), url.size()), L".p7s");
+}
+
+qz::platform::AuthenticodeVerdict CPatchOnline::CheckPatch(const CPatchInfo& info,
+                                                           const qz::platform::ByteSource& patch,
+                                                           const QzOSAL::QzPath& patchFile,
+                                                           const std::function<bool()>& cancel)
+{
+    if (qz::platform::LooksLikePeFile(patch))
+        return qz::platform::CheckAuthenticode(patch);
+    const std::wstring signature = qz::platform::DetachedSignaturePath(patchFile.GetPath());
+    // A signature left from another download never stands in for this one's.
+    std::error_code ignored;
+    std::filesystem::remove(qz::platform::NativeFileName(signature), ignored);
+    CTavorHttpTransfer transfer;
+    transfer.SetAskBeforeOverwriting(false);
+    transfer.SetSaveErrorAnswer(false);
+    transfer.SetCancelCheck(cancel);
+    transfer.SetSizeLimit(qz::platform::kMaxDetachedSignatureSize);
+    if (!transfer.DownloadToFile(SignatureUrl(info), 0, signature.c_str()))
+        return {false, "no signature could be fetched from " + qz::platform::NativeFileName(SignatureUrl(info))};
+    return qz::platform::CheckDetachedSignature(patch, signature);
 }
 
 std::function<bool()> CPatchOnline::CancelCheck() const

@@ -4,6 +4,7 @@
 
 #include "patchservice/PatchInfo.h"
 #include "platform/internet/Internet.h"
+#include "platform/trust/Authenticode.h"
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
@@ -45,6 +46,17 @@ public:
     /// Whether a parsed document may be acted on: valid, and, when the query
     /// went over https, naming an https patch (else logged and refused).
     bool IsAcceptable(const CPatchInfo& info) const;
+
+    /// Where the detached signature of a patch lies: the document's
+    /// "signature" URL, else the patch URL with ".p7s" added to its path.
+    static std::wstring SignatureUrl(const CPatchInfo& info);
+    /// The signature check of a downloaded patch, read through `patch` (the
+    /// file as it was written): a PE file must carry its own Authenticode
+    /// signature; any other file needs the detached signature, fetched beside
+    /// `patchFile` (its name plus ".p7s") under the patch's transfer rules.
+    static qz::platform::AuthenticodeVerdict CheckPatch(const CPatchInfo& info, const qz::platform::ByteSource& patch,
+                                                        const QzOSAL::QzPath& patchFile,
+                                                        const std::function<bool()>& cancel);
 
     /// Asked while a transfer waits; true stops it. By default the host's IsCancelled.
     void SetCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }

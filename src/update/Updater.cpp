@@ -8,6 +8,7 @@
 #include "platform/FileNames.h"
 #include "platform/pe/ByteSource.h"
 #include "platform/trust/Authenticode.h"
+#include "platform/trust/DetachedSignature.h"
 #include "platform/window/WindowSystem.h"
 #include "update/CrmUpload.h"
 #include "update/CurrentConfiguration.h"
@@ -392,7 +393,11 @@ void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
         bool ok = false;
         if (download.IsOpen()) {
             const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
-            ok = source && qz::platform::CheckAuthenticode(*source).valid && download.Commit();
+            ok = source &&
+                 CPatchOnline::CheckPatch(updater->patchInfo_, *source, updater->downloadedFile_, [] {
+                     return cancelFlag.load();
+                 }).valid &&
+                 download.Commit();
         } else {
             ok = VerifySignature(QzOSAL::QzFileSystemItem(updater->downloadedFile_));
         }
@@ -416,5 +421,7 @@ void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
 bool CUpdater::VerifySignature(const QzOSAL::QzFileSystemItem& item)
 {
     // An item without a path is checked as the empty name, which fails.
-    return qz::platform::VerifyAuthenticode(item.GetFullPath());
+    const auto source = qz::platform::FileByteSource::Open(qz::platform::NativePath(item.GetFullPath()));
+    return source &&
+           qz::platform::CheckPatchSignature(*source, qz::platform::DetachedSignaturePath(item.GetFullPath())).valid;
 }

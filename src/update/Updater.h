@@ -74,8 +74,8 @@ public:
     static void ThreadDownload(WorkerParameters* parameters);
     static void ThreadFileCheck(WorkerParameters* parameters);
 
-    /// Whether the item's file carries a valid Authenticode signature, with
-    /// any publisher.
+    /// Whether the item's file carries a valid signature, with any publisher:
+    /// Authenticode in a PE file, else the detached one beside it (".p7s").
     static bool VerifySignature(const QzOSAL::QzFileSystemItem& item);
 
     /// Cancels the run; the progress dialog then closes with 2 (result 13).

@@ -48,6 +48,11 @@ TEST(PatchInfo, ReadsTheAttributesAndTheDescriptionWhereverTheyStand)
     EXPECT_EQ(twice.GetVersion().ToString(), L"2.0.0.0");
     EXPECT_EQ(twice.GetFileSize(), 10);
     EXPECT_EQ(twice.GetUrl().GetText(), L"http://u/");
+
+    // The signature URL counts on the root element only, empty ones included.
+    EXPECT_EQ(Parse("<r signature=\"https://h/p.tar.p7s\"><a/></r>").GetSignatureUrl().GetText(), L"https://h/p.tar.p7s");
+    EXPECT_TRUE(Parse("<r><a signature=\"https://h/x.p7s\"/></r>").GetSignatureUrl().IsEmpty());
+    EXPECT_TRUE(Parse("<r/><!-- --><a signature=\"https://h/x.p7s\"/>").GetSignatureUrl().IsEmpty());
 }
 
 TEST(PatchInfo, NumbersAndWhatMakesADocumentValid)

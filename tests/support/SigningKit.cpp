@@ -4,6 +4,7 @@
 
 #include <openssl/pem.h>
 #include <openssl/pkcs7.h>
+#include <openssl/ts.h>
 #include <openssl/x509.h>
 
 #include <array>
@@ -237,20 +238,68 @@ bool SigningKit::Countersign(const std::filesystem::path& in, const std::filesys
     if (!pkcs7) {
         return false;
     }
-    PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(pkcs7.get()), 0);
-
-    const std::string name = Name(countersigner);
-    std::unique_ptr<BIO, decltype(&BIO_free)> certBio(BIO_new_file((dir_ / (name + ".pem")).c_str(), "r"),
-                                                      BIO_free);
-    std::unique_ptr<BIO, decltype(&BIO_free)> keyBio(BIO_new_file((dir_ / (name + ".key")).c_str(), "r"),
-                                                     BIO_free);
-    if (!signer || !certBio || !keyBio) {
+    if (!AddCountersignature(pkcs7.get(), time, countersigner)) {
         return false;
     }
-    std::unique_ptr<X509, decltype(&X509_free)> cert(
-        PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr), X509_free);
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
-        PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr), EVP_PKEY_free);
+
+    // A fresh certificate table: header, DER, zero padding to 8.
+    unsigned char* der = nullptr;
+    const int derSize = i2d_PKCS7(pkcs7.get(), &der);
+    if (derSize <= 0) {
+        return false;
+    }
+    file.resize(tableOffset);
+    const std::uint32_t length = (static_cast<std::uint32_t>(derSize) + 8 + 7) & ~7u;
+    for (std::uint32_t v : {length, 0x00020200u}) {
+        for (int i = 0; i < 4; ++i) {
+            file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        }
+    }
+    file.insert(file.end(), der, der + derSize);
+    OPENSSL_free(der);
+    file.resize(tableOffset + length, 0);
+    for (int i = 0; i < 4; ++i) {
+        file[entry + 4 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+    }
+    WriteFileBytes(out, file);
+    return true;
+}
+
+namespace {
+
+template <typename T, auto Free> using Owned = std::unique_ptr<T, decltype(Free)>;
+
+// The certificate and key the kit keeps under `name`.
+bool LoadIdentity(const std::filesystem::path& dir, const std::string& name, Owned<X509, &X509_free>& cert,
+                  Owned<EVP_PKEY, &EVP_PKEY_free>& key)
+{
+    Owned<BIO, &BIO_free> certBio(BIO_new_file((dir / (name + ".pem")).c_str(), "r"), BIO_free);
+    Owned<BIO, &BIO_free> keyBio(BIO_new_file((dir / (name + ".key")).c_str(), "r"), BIO_free);
+    if (!certBio || !keyBio)
+        return false;
+    cert.reset(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr));
+    key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
+    return cert && key;
+}
+
+int FixedTime(TS_RESP_CTX*, void* data, long* seconds, long* microseconds)
+{
+    *seconds = static_cast<long>(*static_cast<const std::int64_t*>(data));
+    *microseconds = 0;
+    return 1;
+}
+
+} // namespace
+
+bool SigningKit::AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer countersigner) const
+{
+    PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(pkcs7), 0);
+
+    Owned<X509, &X509_free> cert(nullptr, X509_free);
+    Owned<EVP_PKEY, &EVP_PKEY_free> key(nullptr, EVP_PKEY_free);
+    if (!signer || !LoadIdentity(dir_, Name(countersigner), cert, key)) {
+        return false;
+    }
     std::unique_ptr<PKCS7_SIGNER_INFO, decltype(&PKCS7_SIGNER_INFO_free)> counter(PKCS7_SIGNER_INFO_new(),
                                                                                   PKCS7_SIGNER_INFO_free);
     if (!cert || !key || !counter ||
@@ -279,30 +328,95 @@ bool SigningKit::Countersign(const std::filesystem::path& in, const std::filesys
     ASN1_STRING_set(sequence, encoded, encodedSize);
     OPENSSL_free(encoded);
     if (PKCS7_add_attribute(signer, NID_pkcs9_countersignature, V_ASN1_SEQUENCE, sequence) != 1 ||
-        PKCS7_add_certificate(pkcs7.get(), cert.get()) != 1) {
+        PKCS7_add_certificate(pkcs7, cert.get()) != 1) {
         return false;
     }
+    return true;
+}
 
-    // A fresh certificate table: header, DER, zero padding to 8.
-    unsigned char* der = nullptr;
-    const int derSize = i2d_PKCS7(pkcs7.get(), &der);
-    if (derSize <= 0) {
+bool SigningKit::AddTimestampToken(PKCS7* pkcs7, std::int64_t time, Signer authority) const
+{
+    PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(pkcs7), 0);
+    Owned<X509, &X509_free> cert(nullptr, X509_free);
+    Owned<EVP_PKEY, &EVP_PKEY_free> key(nullptr, EVP_PKEY_free);
+    if (!signer || !LoadIdentity(dir_, Name(authority), cert, key))
         return false;
-    }
-    file.resize(tableOffset);
-    const std::uint32_t length = (static_cast<std::uint32_t>(derSize) + 8 + 7) & ~7u;
-    for (std::uint32_t v : {length, 0x00020200u}) {
-        for (int i = 0; i < 4; ++i) {
-            file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        }
-    }
-    file.insert(file.end(), der, der + derSize);
-    OPENSSL_free(der);
-    file.resize(tableOffset + length, 0);
-    for (int i = 0; i < 4; ++i) {
-        file[entry + 4 + i] = static_cast<std::uint8_t>(length >> (8 * i));
-    }
-    WriteFileBytes(out, file);
+    // The request: the SHA-256 of the signer's signature value.
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int digestSize = 0;
+    EVP_Digest(signer->enc_digest->data, static_cast<std::size_t>(signer->enc_digest->length), digest, &digestSize,
+               EVP_sha256(), nullptr);
+    Owned<TS_REQ, &TS_REQ_free> request(TS_REQ_new(), TS_REQ_free);
+    Owned<TS_MSG_IMPRINT, &TS_MSG_IMPRINT_free> imprint(TS_MSG_IMPRINT_new(), TS_MSG_IMPRINT_free);
+    Owned<X509_ALGOR, &X509_ALGOR_free> algorithm(X509_ALGOR_new(), X509_ALGOR_free);
+    if (!request || !imprint || !algorithm ||
+        X509_ALGOR_set0(algorithm.get(), OBJ_nid2obj(NID_sha256), V_ASN1_NULL, nullptr) != 1 ||
+        TS_MSG_IMPRINT_set_algo(imprint.get(), algorithm.get()) != 1 ||
+        TS_MSG_IMPRINT_set_msg(imprint.get(), digest, static_cast<int>(digestSize)) != 1 ||
+        TS_REQ_set_version(request.get(), 1) != 1 || TS_REQ_set_msg_imprint(request.get(), imprint.get()) != 1 ||
+        TS_REQ_set_cert_req(request.get(), 1) != 1)
+        return false;
+    Owned<BIO, &BIO_free> requestBio(BIO_new(BIO_s_mem()), BIO_free);
+    if (!requestBio || i2d_TS_REQ_bio(requestBio.get(), request.get()) != 1)
+        return false;
+
+    Owned<TS_RESP_CTX, &TS_RESP_CTX_free> ctx(TS_RESP_CTX_new(), TS_RESP_CTX_free);
+    Owned<ASN1_OBJECT, &ASN1_OBJECT_free> policy(OBJ_txt2obj("1.3.6.1.4.1.4146.2.2", 1), ASN1_OBJECT_free);
+    if (!ctx || !policy || TS_RESP_CTX_set_signer_cert(ctx.get(), cert.get()) != 1 ||
+        TS_RESP_CTX_set_signer_key(ctx.get(), key.get()) != 1 ||
+        TS_RESP_CTX_set_def_policy(ctx.get(), policy.get()) != 1 || TS_RESP_CTX_add_md(ctx.get(), EVP_sha256()) != 1 ||
+        TS_RESP_CTX_set_signer_digest(ctx.get(), EVP_sha256()) != 1)
+        return false;
+    TS_RESP_CTX_set_time_cb(ctx.get(), FixedTime, &time);
+    Owned<TS_RESP, &TS_RESP_free> response(TS_RESP_create_response(ctx.get(), requestBio.get()), TS_RESP_free);
+    PKCS7* token = response ? TS_RESP_get_token(response.get()) : nullptr;
+    if (!token)
+        return false;
+    unsigned char* encoded = nullptr;
+    const int encodedSize = i2d_PKCS7(token, &encoded);
+    if (encodedSize <= 0)
+        return false;
+    ASN1_STRING* sequence = ASN1_STRING_new();
+    ASN1_STRING_set(sequence, encoded, encodedSize);
+    OPENSSL_free(encoded);
+    return PKCS7_add_attribute(signer, NID_id_smime_aa_timeStampToken, V_ASN1_SEQUENCE, sequence) == 1;
+}
+
+bool SigningKit::SignDetached(const std::filesystem::path& in, const std::filesystem::path& signature,
+                              const DetachedOptions& options, std::string* output) const
+{
+    const std::string name = Name(options.signer);
+    const bool chained = options.signer == Signer::Normal || options.signer == Signer::Expired ||
+                         options.signer == Signer::NoCodeSigning;
+    std::string command = "openssl cms -sign -binary -in " + Quote(in) + " -signer " + Quote(dir_ / (name + ".pem")) +
+                          " -inkey " + Quote(dir_ / (name + ".key")) + " -md " + options.hash +
+                          " -outform DER -out " + Quote(signature);
+    if (chained)
+        command += " -certfile " + Quote(dir_ / "ca.pem");
+    std::error_code ignored;
+    std::filesystem::remove(signature, ignored);
+    std::string text;
+    const bool ok = Run(command, &text) == 0;
+    if (output)
+        *output = text;
+    if (!ok || options.stamp == Stamp::None)
+        return ok;
+
+    std::vector<std::uint8_t> der = ReadFileBytes(signature);
+    const unsigned char* p = der.data();
+    std::unique_ptr<PKCS7, decltype(&PKCS7_free)> pkcs7(d2i_PKCS7(nullptr, &p, static_cast<long>(der.size())),
+                                                        PKCS7_free);
+    if (!pkcs7)
+        return false;
+    const bool stamped = options.stamp == Stamp::Token
+                             ? AddTimestampToken(pkcs7.get(), options.stampTime, options.timestampAuthority)
+                             : AddCountersignature(pkcs7.get(), options.stampTime, options.timestampAuthority);
+    unsigned char* encoded = nullptr;
+    const int size = stamped ? i2d_PKCS7(pkcs7.get(), &encoded) : 0;
+    if (size <= 0)
+        return false;
+    WriteFileBytes(signature, std::vector<std::uint8_t>(encoded, encoded + size));
+    OPENSSL_free(encoded);
     return true;
 }
 

@@ -10,6 +10,9 @@
 #include <optional>
 #include <string>
 
+struct pkcs7_st;
+using PKCS7 = pkcs7_st;
+
 namespace qz::test {
 
 class SigningKit {
@@ -60,6 +63,23 @@ class SigningKit {
     bool Countersign(const std::filesystem::path& in, const std::filesystem::path& out, std::int64_t time,
                      Signer countersigner = Signer::TimeStampAuthority) const;
 
+    /// How a detached signature is timestamped.
+    enum class Stamp { None, Token, Countersignature };
+
+    struct DetachedOptions {
+        Signer signer = Signer::Normal;
+        std::string hash = "sha256"; ///< openssl cms -md value.
+        Stamp stamp = Stamp::None;
+        std::int64_t stampTime = 0;
+        Signer timestampAuthority = Signer::TimeStampAuthority;
+    };
+
+    /// Writes a detached DER signature of `in` to `signature` with `openssl
+    /// cms -sign -binary`, then adds the timestamp the options ask for as an
+    /// unsigned attribute of the signer (made with OpenSSL directly).
+    bool SignDetached(const std::filesystem::path& in, const std::filesystem::path& signature,
+                      const DetachedOptions& options, std::string* output = nullptr) const;
+
     /// Whether `osslsigncode verify` accepts `file` with the kit's root as its
     /// only trusted CA (for the signer and the TSA).
     bool PeerVerifies(const std::filesystem::path& file, std::string* output = nullptr) const;
@@ -69,6 +89,8 @@ class SigningKit {
 
   private:
     static const char* Name(Signer signer);
+    bool AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer countersigner) const;
+    bool AddTimestampToken(PKCS7* pkcs7, std::int64_t time, Signer authority) const;
     bool Step(const std::string& command);
     bool Issue(const std::string& name, const std::string& issuer, const std::string& extensions,
                const std::string& keyAlgorithm, const std::string& start, const std::string& end);

@@ -217,6 +217,10 @@ protected:
         };
         unsigned_ = read(dir / "plain.exe");
         signed_ = fs::exists(dir / "signed.exe") ? read(dir / "signed.exe") : std::string();
+        std::ofstream(dir / "patch.tar", std::ios::binary) << "patch.tar" << std::string(5000, '\0');
+        kit_->SignDetached(dir / "patch.tar", dir / "patch.tar.p7s", {});
+        tarball_ = read(dir / "patch.tar");
+        tarballSignature_ = fs::exists(dir / "patch.tar.p7s") ? read(dir / "patch.tar.p7s") : std::string();
     }
     static void TearDownTestSuite()
     {
@@ -244,9 +248,10 @@ protected:
     static std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
     // The service offers `patch`; its download answers `download` when given.
-    void Offer(const std::string& patch, std::optional<HttpAnswer> download = std::nullopt)
+    void Offer(const std::string& patch, std::optional<HttpAnswer> download = std::nullopt,
+               const std::string& attributes = "")
     {
-        server_.SetAnswer("/query", HttpAnswer::Ok("<?xml version=\"1.0\"?><result filesize=\"" +
+        server_.SetAnswer("/query", HttpAnswer::Ok("<?xml version=\"1.0\"?><result " + attributes + " filesize=\"" +
                                                    std::to_string(patch.size()) +
                                                    "\" version=\"2.1.0.7\" pug_installer=\"3\" url=\"" +
                                                    server_.Url("/patch.exe") + "\"><patch>Better.</patch></result>"));
@@ -318,6 +323,8 @@ protected:
     static qz::test::SigningKit* kit_;
     static std::string signed_;
     static std::string unsigned_;
+    static std::string tarball_;
+    static std::string tarballSignature_;
     qz::test::ScopedEnvironment environment_;
     qz::test::TestHttpServer server_;
     Host host_;
@@ -328,6 +335,8 @@ protected:
 qz::test::SigningKit* InteractiveUpdateTest::kit_ = nullptr;
 std::string InteractiveUpdateTest::signed_;
 std::string InteractiveUpdateTest::unsigned_;
+std::string InteractiveUpdateTest::tarball_;
+std::string InteractiveUpdateTest::tarballSignature_;
 
 INSTANTIATE_TEST_SUITE_P(Threads, InteractiveUpdateTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
@@ -512,6 +521,45 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
     EXPECT_EQ(failed.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
     EXPECT_TRUE(CheckLines().empty());
+}
+
+TEST_P(InteractiveUpdateTest, APatchThatIsNoPeFileIsCheckedByItsDetachedSignature)
+{
+    ASSERT_FALSE(tarballSignature_.empty());
+    host_.bools["IsInstallDialogEnabled"] = false;
+    std::string otherSignature = tarballSignature_;
+    otherSignature[otherSignature.size() - 5] ^= 1;
+    const struct {
+        const char* name;
+        const char* attributes;
+        const char* signaturePath;
+        std::string signature;
+        bool valid;
+    } cases[] = {
+        {"beside the patch", "", "/patch.exe.p7s", tarballSignature_, true},
+        {"where the document says", "signature=\"@/sigs/p.p7s\"", "/sigs/p.p7s", tarballSignature_, true},
+        {"a broken signature", "", "/patch.exe.p7s", otherSignature, false},
+        {"no signature", "signature=\"@/missing.p7s\"", "/patch.exe.p7s", tarballSignature_, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host_.ClearCalls();
+        fs::remove(dir_ / "QzUpdate.exe");
+        std::string attributes = c.attributes;
+        if (const std::size_t at = attributes.find('@'); at != std::string::npos)
+            attributes.replace(at, 1, server_.Url(""));
+        Offer(tarball_, std::nullopt, attributes);
+        server_.SetAnswer(c.signaturePath, HttpAnswer::Ok(c.signature));
+        User user;
+        user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+        if (!c.valid)
+            user.When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
+        EXPECT_EQ(Run(user), c.valid ? kResultInstallNow : kResultTransferFailed);
+        EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, c.valid ? kCheckOk : kCheckFailed}));
+        EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), c.valid ? 1u : 0u);
+        EXPECT_EQ(fs::exists(dir_ / "QzUpdate.exe"), c.valid);
+        server_.SetAnswer(c.signaturePath, HttpAnswer::Status(404, "Not Found", ""));
+    }
 }
 
 TEST_P(InteractiveUpdateTest, CancelDuringTheDownloadCutsTheFile)

@@ -11,6 +11,7 @@
 
 #include "platform/FileNames.h"
 #include "platform/trust/Authenticode.h"
+#include "platform/trust/DetachedSignature.h"
 
 #include <algorithm>
 #include <chrono>
@@ -42,7 +43,8 @@ const char* const kUsage =
     "  check           action 3: is a patch available?\n"
     "  download        action 4: download the patch into the download folder\n"
     "  action N        any action code, for experiments\n"
-    "  verify FILE     check FILE's Authenticode signature alone and print the reason;\n"
+    "  verify FILE     check FILE's signature alone and print the reason: Authenticode\n"
+    "                  in a PE file, else the detached signature FILE.p7s;\n"
     "                  exit 0 when valid, 1 otherwise (this check is built into\n"
     "                  qzupdate, as the library exports only DoAction)\n"
     "options:\n"
@@ -352,8 +354,11 @@ int main(int argc, char** argv)
             return 64;
         }
         // The name's bytes go to the file system unchanged, whatever the locale.
+        const std::wstring file = qz::platform::WideFileName(argv[2]);
+        const auto source = qz::platform::FileByteSource::Open(qz::platform::NativePath(file));
         const qz::platform::AuthenticodeVerdict verdict =
-            qz::platform::CheckAuthenticode(qz::platform::WideFileName(argv[2]));
+            source ? qz::platform::CheckPatchSignature(*source, qz::platform::DetachedSignaturePath(file))
+                   : qz::platform::AuthenticodeVerdict{false, "cannot open the file"};
         std::printf("signature: %s: %s\n", verdict.valid ? "valid" : "not valid", verdict.reason.c_str());
         return verdict.valid ? 0 : 1;
     }

@@ -14,6 +14,8 @@ namespace qz::platform {
 namespace {
 
 constexpr char kSpcIndirectDataOid[] = "1.3.6.1.4.1.311.2.1.4";
+// Where Authenticode keeps an RFC 3161 token.
+constexpr char kAuthenticodeTimestampOid[] = "1.3.6.1.4.1.311.3.3.1";
 
 AuthenticodeVerdict Invalid(std::string reason)
 {
@@ -25,36 +27,24 @@ bool SameBytes(const ASN1_OCTET_STRING* a, std::span<const std::uint8_t> b)
     return a && static_cast<std::size_t>(a->length) == b.size() && std::equal(b.begin(), b.end(), a->data);
 }
 
-// The hash of `bytes` with `md`, or nothing.
-std::optional<std::vector<std::uint8_t>> Hash(const EVP_MD* md, std::span<const std::uint8_t> bytes)
-{
-    std::vector<std::uint8_t> out(EVP_MAX_MD_SIZE);
-    unsigned int size = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), out.data(), &size, md, nullptr) != 1) {
-        return std::nullopt;
-    }
-    out.resize(size);
-    return out;
-}
-
-// Checks the signer's authenticated attributes and its signature over them.
-std::string VerifySigner(const ParsedSignature& signature, PKCS7_SIGNER_INFO* signer, X509* certificate)
+// Checks the signer's authenticated attributes and its signature over them,
+// reading the content once.
+std::string VerifySigner(PKCS7* pkcs7, const SignedContent& content, PKCS7_SIGNER_INFO* signer,
+                         X509* certificate)
 {
     const EVP_MD* md = signer->digest_alg ? AcceptedDigest(signer->digest_alg->algorithm) : nullptr;
-    if (!md) {
+    if (!md || (!content.sha1Accepted && EVP_MD_get_type(md) == NID_sha1)) {
         return "signer's digest algorithm is not accepted";
     }
     const ASN1_TYPE* contentType = PKCS7_get_signed_attribute(signer, NID_pkcs9_contentType);
-    Asn1ObjectPtr indirect(OBJ_txt2obj(kSpcIndirectDataOid, 1));
-    if (!contentType || contentType->type != V_ASN1_OBJECT || !indirect ||
-        OBJ_cmp(contentType->value.object, indirect.get()) != 0) {
-        return "signer's content type is not SpcIndirectDataContent";
+    Asn1ObjectPtr expectedType(OBJ_txt2obj(content.contentType, 1));
+    if (!contentType || contentType->type != V_ASN1_OBJECT || !expectedType ||
+        OBJ_cmp(contentType->value.object, expectedType.get()) != 0) {
+        return std::string("signer's content type is not ") + content.contentTypeName;
     }
     const ASN1_TYPE* messageDigest = PKCS7_get_signed_attribute(signer, NID_pkcs9_messageDigest);
-    const auto expected = Hash(md, signature.signedContent);
-    if (!messageDigest || messageDigest->type != V_ASN1_OCTET_STRING || !expected ||
-        !SameBytes(messageDigest->value.octet_string, *expected)) {
-        return "signer's message digest does not match the signed content";
+    if (!messageDigest || messageDigest->type != V_ASN1_OCTET_STRING) {
+        return "signer's message digest is missing";
     }
 
     BioPtr hashed(BIO_new(BIO_f_md()));
@@ -65,29 +55,42 @@ std::string VerifySigner(const ParsedSignature& signature, PKCS7_SIGNER_INFO* si
     }
     BIO_set_md(hashed.get(), md);
     BIO_push(hashed.get(), sink);
-    const int size = static_cast<int>(signature.signedContent.size());
-    const bool ok = BIO_write(hashed.get(), signature.signedContent.data(), size) == size &&
-                    PKCS7_signatureVerify(hashed.get(), signature.pkcs7.get(), signer, certificate) == 1;
+    if (!content.write(hashed.get())) {
+        return "cannot read the signed content";
+    }
+    // The digest so far, without disturbing the one the verification reads.
+    EVP_MD_CTX* running = nullptr;
+    MdCtxPtr copy(EVP_MD_CTX_new());
+    std::vector<std::uint8_t> digest(EVP_MAX_MD_SIZE);
+    unsigned int size = 0;
+    if (BIO_get_md_ctx(hashed.get(), &running) != 1 || !copy || EVP_MD_CTX_copy_ex(copy.get(), running) != 1 ||
+        EVP_DigestFinal_ex(copy.get(), digest.data(), &size) != 1) {
+        return "cannot set up signature verification";
+    }
+    digest.resize(size);
+    if (!SameBytes(messageDigest->value.octet_string, digest)) {
+        return "signer's message digest does not match the signed content";
+    }
+    const bool ok = PKCS7_signatureVerify(hashed.get(), pkcs7, signer, certificate) == 1;
     ERR_clear_error();
     return ok ? std::string{} : "signer's signature does not verify";
 }
 
 } // namespace
 
-AuthenticodeVerdict CheckSigner(const ParsedSignature& signature)
+AuthenticodeVerdict CheckSignerOf(PKCS7* pkcs7, const SignedContent& content)
 {
-    PKCS7* pkcs7 = signature.pkcs7.get();
     PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(pkcs7), 0);
     X509* certificate = signer ? PKCS7_cert_from_signer_info(pkcs7, signer) : nullptr;
     if (!certificate) {
         return Invalid("signer's certificate is missing");
     }
-    if (std::string error = VerifySigner(signature, signer, certificate); !error.empty()) {
+    if (std::string error = VerifySigner(pkcs7, content, signer, certificate); !error.empty()) {
         return Invalid(error);
     }
 
     std::string timestampNote;
-    const auto timestamp = VerifiedTimestamp(pkcs7, signer, timestampNote);
+    const auto timestamp = VerifiedTimestamp(pkcs7, signer, content.timestampTokenAttributes, timestampNote);
     X509StorePtr store = LoadTrustStore();
     if (!store) {
         return Invalid("cannot load the trust store");
@@ -98,6 +101,19 @@ AuthenticodeVerdict CheckSigner(const ParsedSignature& signature)
         return Invalid("signer's chain: " + error + " (" + timestampNote + ")");
     }
     return {true, "signed by " + SubjectText(certificate) + " (" + timestampNote + ")"};
+}
+
+AuthenticodeVerdict CheckSigner(const ParsedSignature& signature)
+{
+    SignedContent content;
+    content.contentType = kSpcIndirectDataOid;
+    content.contentTypeName = "SpcIndirectDataContent";
+    content.timestampTokenAttributes = {kAuthenticodeTimestampOid};
+    content.write = [&signature](BIO* sink) {
+        const int size = static_cast<int>(signature.signedContent.size());
+        return BIO_write(sink, signature.signedContent.data(), size) == size;
+    };
+    return CheckSignerOf(signature.pkcs7.get(), content);
 }
 
 } // namespace qz::platform

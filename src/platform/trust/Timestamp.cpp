@@ -10,8 +10,6 @@ namespace qz::platform {
 
 namespace {
 
-constexpr char kRfc3161TimestampOid[] = "1.3.6.1.4.1.311.3.3.1";
-
 // The first value of the signer's unsigned attribute `oid`, when it is a SEQUENCE.
 const ASN1_STRING* UnsignedAttribute(PKCS7_SIGNER_INFO* signer, const ASN1_OBJECT* oid)
 {
@@ -129,11 +127,14 @@ std::optional<std::time_t> VerifyCountersignature(PKCS7* signedData, const ASN1_
 
 } // namespace
 
-std::optional<std::time_t> VerifiedTimestamp(PKCS7* signedData, PKCS7_SIGNER_INFO* signer, std::string& note)
+std::optional<std::time_t> VerifiedTimestamp(PKCS7* signedData, PKCS7_SIGNER_INFO* signer,
+                                             const std::vector<const char*>& tokenAttributes, std::string& note)
 {
-    Asn1ObjectPtr rfc3161(OBJ_txt2obj(kRfc3161TimestampOid, 1));
-    if (const ASN1_STRING* token = rfc3161 ? UnsignedAttribute(signer, rfc3161.get()) : nullptr) {
-        return VerifyRfc3161(token, signer, note);
+    for (const char* oid : tokenAttributes) {
+        Asn1ObjectPtr attribute(OBJ_txt2obj(oid, 1));
+        if (const ASN1_STRING* token = attribute ? UnsignedAttribute(signer, attribute.get()) : nullptr) {
+            return VerifyRfc3161(token, signer, note);
+        }
     }
     if (const ASN1_STRING* counter = UnsignedAttribute(signer, OBJ_nid2obj(NID_pkcs9_countersignature))) {
         return VerifyCountersignature(signedData, counter, signer, note);

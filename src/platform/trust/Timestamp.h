@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qz::platform {
 
@@ -17,6 +18,9 @@ namespace qz::platform {
 /// LoadTrustStore as of the time it names, with the time-stamping purpose.
 /// `note` says what was found, for log texts. `signedData` is the primary
 /// signature; its certificates help build the countersigner's chain.
-std::optional<std::time_t> VerifiedTimestamp(PKCS7* signedData, PKCS7_SIGNER_INFO* signer, std::string& note);
+/// `tokenAttributes` are the unsigned attributes (dotted OIDs) that may hold
+/// an RFC 3161 token; a PKCS#9 countersignature is looked for after them.
+std::optional<std::time_t> VerifiedTimestamp(PKCS7* signedData, PKCS7_SIGNER_INFO* signer,
+                                             const std::vector<const char*>& tokenAttributes, std::string& note);
 
 } // namespace qz::platform

@@ -1,0 +1,190 @@
+#include "platform/trust/DetachedSignature.h"
+
+#include "support/PeWriter.h"
+#include "support/SigningKit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+
+using namespace qz::platform;
+using qz::test::PeWriter;
+using qz::test::ReadFileBytes;
+using qz::test::SigningKit;
+using qz::test::WriteFileBytes;
+using Signer = SigningKit::Signer;
+using Stamp = SigningKit::Stamp;
+
+namespace {
+
+constexpr std::int64_t kMid2021 = 1622505600; // inside the expired signer's validity
+constexpr std::int64_t kStart2023 = 1672531200;
+
+class DetachedSignature : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { kit_ = new SigningKit(); }
+    static void TearDownTestSuite()
+    {
+        delete kit_;
+        kit_ = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
+        ::setenv("SSL_CERT_FILE", kit_->RootCertificate().c_str(), 1);
+        ::unsetenv("SSL_CERT_DIR");
+        dir_ = kit_->Directory() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { ::unsetenv("SSL_CERT_FILE"); }
+
+    // A small tarball-like patch and its signature beside it.
+    std::filesystem::path Patch(const std::string& name, const SigningKit::DetachedOptions& options)
+    {
+        const auto path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << "patch " << name << std::string(70000, 'x');
+        std::string output;
+        EXPECT_TRUE(kit_->SignDetached(path, path.string() + ".p7s", options, &output)) << output;
+        return path;
+    }
+
+    static AuthenticodeVerdict Check(const std::filesystem::path& path)
+    {
+        const auto source = FileByteSource::Open(path);
+        EXPECT_TRUE(source) << path;
+        return source ? CheckPatchSignature(*source, DetachedSignaturePath(path.wstring()))
+                      : AuthenticodeVerdict{};
+    }
+
+    bool PeerVerifies(const std::filesystem::path& path) const
+    {
+        return SigningKit::Run("openssl cms -verify -binary -inform DER -purpose any -in '" + path.string() +
+                               ".p7s' -content '" + path.string() + "' -CAfile '" +
+                               kit_->RootCertificate().string() + "' -out /dev/null") == 0;
+    }
+
+    static SigningKit* kit_;
+    std::filesystem::path dir_;
+};
+
+SigningKit* DetachedSignature::kit_ = nullptr;
+
+} // namespace
+
+TEST_F(DetachedSignature, AcceptsWhatTheStandardToolsSignAndTimestamp)
+{
+    struct Case {
+        const char* name;
+        SigningKit::DetachedOptions options;
+        const char* reason;
+    };
+    const std::int64_t now = std::time(nullptr);
+    const Case cases[] = {
+        {"plain.tar", {Signer::Normal, "sha256"}, "Qz Test signer (no timestamp)"},
+        {"sha512.tar", {Signer::Normal, "sha512"}, "no timestamp"},
+        {"stamped.tar", {Signer::Normal, "sha256", Stamp::Token, now}, "RFC 3161 timestamp"},
+        {"expired-token.tar", {Signer::Expired, "sha256", Stamp::Token, kMid2021}, "RFC 3161 timestamp"},
+        {"expired-counter.tar", {Signer::Expired, "sha256", Stamp::Countersignature, kMid2021}, "countersignature"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = Patch(c.name, c.options);
+        const AuthenticodeVerdict verdict = Check(path);
+        EXPECT_TRUE(verdict.valid) << verdict.reason;
+        EXPECT_NE(verdict.reason.find(c.reason), std::string::npos) << verdict.reason;
+    }
+    EXPECT_TRUE(PeerVerifies(dir_ / "plain.tar"));
+}
+
+TEST_F(DetachedSignature, RefusesWhatTheAuthenticodeRulesRefuse)
+{
+    struct Case {
+        const char* name;
+        SigningKit::DetachedOptions options;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"expired.tar", {Signer::Expired, "sha256"}, "expired"},
+        {"expired-late.tar", {Signer::Expired, "sha256", Stamp::Token, kStart2023}, "expired (RFC 3161"},
+        {"expired-rogue.tar",
+         {Signer::Expired, "sha256", Stamp::Token, kMid2021, Signer::UntrustedTimeStampAuthority},
+         "timestamp does not verify"},
+        {"self.tar", {Signer::SelfSigned, "sha256"}, "self-signed"},
+        {"server.tar", {Signer::NoCodeSigning, "sha256"}, "does not allow code signing"},
+        {"sha1.tar", {Signer::Normal, "sha1"}, "digest algorithm is not accepted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const AuthenticodeVerdict verdict = Check(Patch(c.name, c.options));
+        EXPECT_FALSE(verdict.valid);
+        EXPECT_NE(verdict.reason.find(c.reason), std::string::npos) << verdict.reason;
+    }
+    // The peer tool takes SHA-1 (its own choice); the library does not.
+    EXPECT_TRUE(PeerVerifies(dir_ / "sha1.tar"));
+}
+
+TEST_F(DetachedSignature, RefusesTamperingMissingAndMalformedSignatures)
+{
+    const auto path = Patch("patch.tar", {});
+    ASSERT_TRUE(Check(path).valid) << Check(path).reason;
+    const auto signature = path.string() + ".p7s";
+    const std::vector<std::uint8_t> good = ReadFileBytes(path);
+    const std::vector<std::uint8_t> goodSignature = ReadFileBytes(signature);
+
+    // One byte of the content, late in the file.
+    std::vector<std::uint8_t> bytes = good;
+    bytes[60000] ^= 1;
+    WriteFileBytes(path, bytes);
+    EXPECT_NE(Check(path).reason.find("message digest does not match"), std::string::npos) << Check(path).reason;
+    bytes.push_back('x');
+    bytes[60000] ^= 1;
+    WriteFileBytes(path, bytes);
+    EXPECT_FALSE(Check(path).valid);
+    WriteFileBytes(path, good);
+
+    // The signature value itself.
+    std::vector<std::uint8_t> sig = goodSignature;
+    sig[sig.size() - 10] ^= 0x40;
+    WriteFileBytes(signature, sig);
+    EXPECT_FALSE(Check(path).valid) << Check(path).reason;
+
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* reason;
+    } malformed[] = {
+        {"empty", {}, "signature file is empty"},
+        {"text", std::vector<std::uint8_t>{'-', '-', '-', '-', '-', 'B', 'E', 'G', 'I', 'N'}, "not DER"},
+        {"truncated", std::vector<std::uint8_t>(goodSignature.begin(), goodSignature.end() - 20), "not DER"},
+        {"trailing", [&] { auto b = goodSignature; b.push_back(0); return b; }(), "data follows"},
+        {"huge", std::vector<std::uint8_t>(kMaxDetachedSignatureSize + 1, 0x30), "too large"},
+    };
+    for (const auto& m : malformed) {
+        SCOPED_TRACE(m.name);
+        WriteFileBytes(signature, m.bytes);
+        EXPECT_NE(Check(path).reason.find(m.reason), std::string::npos) << Check(path).reason;
+    }
+    std::filesystem::remove(signature);
+    EXPECT_EQ(Check(path).reason, "no signature file");
+
+    // A signature that carries its own content vouches for that, not the file.
+    ASSERT_EQ(SigningKit::Run("openssl cms -sign -binary -nodetach -in '" + path.string() + "' -signer '" +
+                              (kit_->Directory() / "signer.pem").string() + "' -inkey '" +
+                              (kit_->Directory() / "signer.key").string() + "' -outform DER -out '" + signature +
+                              "'"),
+              0);
+    EXPECT_EQ(Check(path).reason, "signature carries content of its own");
+}
+
+TEST_F(DetachedSignature, APeFileNeedsItsOwnSignature)
+{
+    const auto pe = dir_ / "patch.exe";
+    PeWriter(true).WriteTo(pe);
+    std::string output;
+    ASSERT_TRUE(kit_->SignDetached(pe, pe.string() + ".p7s", {}, &output)) << output;
+    ASSERT_TRUE(CheckDetachedSignature(*FileByteSource::Open(pe), DetachedSignaturePath(pe.wstring())).valid);
+    EXPECT_EQ(Check(pe).reason, "file is not signed");
+}
