@@ -3,7 +3,8 @@
 # service; signs the demo patch with a demo certificate authority made for
 # this run; starts the service on loopback; lets the host check for the patch,
 # run the update check without dialogs, download the patch and verify its
-# signature; stops the service again.
+# signature, the same for a Linux tarball with a detached signature; stops the
+# service again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh demo
@@ -41,6 +42,17 @@ rm "$patch"
 osslsigncode sign -certs "$pki/signer.pem" -key "$pki/signer.key" -h sha256 -n "QzDemo 1.1" \
   -in demo/service/QzDemo-1.1.0.0.exe -out "$patch" >/dev/null
 sed -i "s/filesize=\"[0-9]*\"/filesize=\"$(stat -c %s "$patch")\"/" "$work/service/patch.xml"
+# A Linux patch is a tarball: its signature is a detached CMS file beside it,
+# made with the standard tool, which the library fetches as the patch URL
+# plus ".p7s".
+mkdir -p "$work/tarball/qzdemo-1.1.0.0"
+printf 'QzDemo 1.1 for Linux\n' > "$work/tarball/qzdemo-1.1.0.0/README"
+tarball="$work/service/qzdemo-1.1.0.0.tar.gz"
+tar -czf "$tarball" -C "$work/tarball" qzdemo-1.1.0.0
+openssl cms -sign -binary -in "$tarball" -signer "$pki/signer.pem" -inkey "$pki/signer.key" -md sha256 \
+  -outform DER -out "$tarball.p7s"
+sed -e "s/filesize=\"[0-9]*\"/filesize=\"$(stat -c %s "$tarball")\"/" \
+    -e "s|{BASE}/QzDemo-1.1.0.0.exe|{BASE}/qzdemo-1.1.0.0.tar.gz|" "$work/service/patch.xml" > "$work/service/linux.xml"
 # The host trusts the demo authority, as a product trusts its vendor's roots.
 export SSL_CERT_FILE="$pki/ca.pem"
 
@@ -62,7 +74,16 @@ run check "${common[@]}"
 run update --no-dialogs "${common[@]}"
 run download "${common[@]}" --patch-file QzDemo-Setup.exe
 run verify "$work/downloads/QzDemo-Setup.exe"
+echo "The Linux patch, a tarball, is checked against its detached signature:"
+run download "${common[@]/patch.xml/linux.xml}" --patch-file qzdemo-1.1.0.0.tar.gz
+run verify "$work/downloads/qzdemo-1.1.0.0.tar.gz"
 ls -l "$work/downloads"
+echo
+echo "A tampered copy of the tarball is refused:"
+cp "$work/downloads/qzdemo-1.1.0.0.tar.gz" "$work/tampered.tar.gz"
+cp "$work/downloads/qzdemo-1.1.0.0.tar.gz.p7s" "$work/tampered.tar.gz.p7s"
+printf 'x' >> "$work/tampered.tar.gz"
+if "$qz" verify "$work/tampered.tar.gz"; then echo "a tampered tarball passed" >&2; exit 1; fi
 echo
 echo "An unsigned copy of the patch is refused, and unknown actions and a"
 echo "missing configuration get their result codes:"

@@ -247,8 +247,20 @@ std::uint32_t CPatchOnline::Download(bool report)
     const bool notify = configuration_->UseDownloadNotifications();
     if (notify)
         configuration_->OnDownloadBegin();
+    // The file keeps a name the host would run only once its signature holds.
+    transfer.SetCommitOnSuccess(false);
     std::uint32_t result = QzAutoUpdate::kResultTransferFailed;
+    bool checked = false;
     if (transfer.DownloadToFile(url, 0, localFile_.GetPath().c_str())) {
+        qz::platform::StagedFile download = transfer.TakeStagedFile();
+        const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
+        checked = source && CheckPatch(patchInfo_, *source, localFile_, CancelCheck()).valid && download.Commit();
+        if (!checked) {
+            download.KeepPartial();
+            Log(L"CPatchOnline::Download(): check was failed.");
+        }
+    }
+    if (checked) {
         result = QzAutoUpdate::kResultSuccess;
         if (report) {
             Log(qz::platform::FormatW(L"CPatchOnline::Download(): Adding file: %s.", localFile_.GetPath().c_str()));

@@ -7,6 +7,7 @@
 #include "support/FolderNames.h"
 #include "support/RecordingHost.h"
 #include "support/ScopedEnvironment.h"
+#include "support/SigningKit.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <optional>
@@ -153,8 +155,18 @@ constexpr milliseconds kStopsWithin{1000};
 
 class PatchServiceTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { kit_ = new qz::test::SigningKit(); }
+    static void TearDownTestSuite()
+    {
+        delete kit_;
+        kit_ = nullptr;
+    }
+
     void SetUp() override
     {
+        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
+        trust_.Set("SSL_CERT_FILE", kit_->RootCertificate().string());
+        trust_.Unset("SSL_CERT_DIR");
         dir_ = fs::temp_directory_path() / ("qz-patchonline-" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
@@ -178,10 +190,23 @@ protected:
                server_.Url("/patch.exe") + "\"><patch><![CDATA[<p>Better.</p>]]></patch></result>";
     }
 
+    // Serves `bytes` at `target` with its detached signature beside it.
+    void ServeSignedPatch(const std::string& bytes, const std::string& target = "/patch.exe")
+    {
+        const std::string signature = kit_->DetachedSignatureOf(bytes);
+        ASSERT_FALSE(signature.empty());
+        server_.SetAnswer(target, HttpAnswer::Ok(bytes));
+        server_.SetAnswer(target + ".p7s", HttpAnswer::Ok(signature));
+    }
+
+    static qz::test::SigningKit* kit_;
+    qz::test::ScopedEnvironment trust_;
     TestHttpServer server_;
     RecordingHost host_;
     fs::path dir_;
 };
+
+qz::test::SigningKit* PatchServiceTest::kit_ = nullptr;
 
 TEST_F(PatchServiceTest, AvailablePatchIsReportedToTheHost)
 {
@@ -238,11 +263,12 @@ TEST_F(PatchServiceTest, UnusableAnswersGiveTwoAndReportNothing)
 TEST_F(PatchServiceTest, DownloadChecksFirstThenHandsTheFileOver)
 {
     ServeDocument(ValidDocument());
-    server_.SetAnswer("/patch.exe", HttpAnswer::Ok("MZ.."));
+    ServeSignedPatch("PK..");
     CPatchOnline online(&host_);
     EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultSuccess);
     const fs::path patch = dir_ / "Patch.exe";
-    EXPECT_EQ(Read(patch), "MZ..");
+    EXPECT_EQ(Read(patch), "PK..");
+    EXPECT_TRUE(fs::exists(dir_ / "Patch.exe.p7s"));
     const auto lines = host_.LogLines();
     ASSERT_GE(lines.size(), 5u);
     EXPECT_EQ(lines[1], L"CPatchOnline::Download(): Download url isn't available - try IsAvailable().");
@@ -259,6 +285,39 @@ TEST_F(PatchServiceTest, DownloadChecksFirstThenHandsTheFileOver)
             order.push_back(call.operation);
     }
     EXPECT_EQ(order, (std::vector<std::string>{"OnDownloadBegin", "AddFile", "OnDownloadEnd"}));
+}
+
+TEST_F(PatchServiceTest, ASilentDownloadWhoseSignatureFailsIsNotHandedOver)
+{
+    ServeDocument(ValidDocument());
+    const struct {
+        const char* name;
+        std::function<void()> serve;
+        const char* kept;
+    } cases[] = {
+        {"no signature", [&] { server_.SetAnswer("/patch.exe", HttpAnswer::Ok("PK..")); }, "PK.."},
+        {"a signature of other bytes",
+         [&] {
+             ServeSignedPatch("PK!!");
+             server_.SetAnswer("/patch.exe", HttpAnswer::Ok("PK.."));
+         },
+         "PK.."},
+        {"an unsigned PE file with a detached signature", [&] { ServeSignedPatch("MZ.."); }, "MZ.."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        host_.ClearCalls();
+        server_.SetAnswer("/patch.exe.p7s", HttpAnswer::Status(404, "Not Found", ""));
+        c.serve();
+        EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
+        EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
+        EXPECT_FALSE(fs::exists(dir_ / "Patch.exe"));
+        EXPECT_EQ(Read(dir_ / "Patch.exe.part"), c.kept);
+        const auto lines = host_.LogLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), L"CPatchOnline::Download(): check was failed."), lines.end());
+    }
 }
 
 TEST_F(PatchServiceTest, DownloadFailuresAndMissingUrl)
@@ -369,6 +428,7 @@ TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
     cut.declaredLength = 1000;
     HttpAnswer endless = HttpAnswer::Generated(1ull << 40);
     endless.framing = HttpAnswer::Framing::Close;
+    ServeSignedPatch(patch);
     const std::vector<Case> cases = {
         {"a Content-Length shorter than the patch", cut, QzAutoUpdate::kResultTransferFailed},
         {"an empty body", HttpAnswer::Ok(""), QzAutoUpdate::kResultTransferFailed},

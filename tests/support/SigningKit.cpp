@@ -420,6 +420,16 @@ bool SigningKit::SignDetached(const std::filesystem::path& in, const std::filesy
     return true;
 }
 
+std::string SigningKit::DetachedSignatureOf(const std::string& bytes) const
+{
+    const auto file = dir_ / "detached-content";
+    WriteFileBytes(file, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    if (!SignDetached(file, dir_ / "detached-content.p7s", {}))
+        return {};
+    const std::vector<std::uint8_t> der = ReadFileBytes(dir_ / "detached-content.p7s");
+    return std::string(der.begin(), der.end());
+}
+
 bool SigningKit::PeerVerifies(const std::filesystem::path& file, std::string* output) const
 {
     return Run("osslsigncode verify -CAfile " + Quote(RootCertificate()) + " -TSA-CAfile " +

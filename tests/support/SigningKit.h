@@ -80,6 +80,10 @@ class SigningKit {
     bool SignDetached(const std::filesystem::path& in, const std::filesystem::path& signature,
                       const DetachedOptions& options, std::string* output = nullptr) const;
 
+    /// A detached signature of `bytes` by the normal signer, as the bytes of
+    /// its DER file; empty when signing failed.
+    std::string DetachedSignatureOf(const std::string& bytes) const;
+
     /// Whether `osslsigncode verify` accepts `file` with the kit's root as its
     /// only trusted CA (for the signer and the TSA).
     bool PeerVerifies(const std::filesystem::path& file, std::string* output = nullptr) const;

@@ -1,6 +1,8 @@
 // The export as a host meets it: the library is loaded with dlopen and
 // DoAction looked up by its plain name.
 #include "support/RecordingHost.h"
+#include "support/ScopedEnvironment.h"
+#include "support/SigningKit.h"
 #include "support/TestHttpServer.h"
 
 #include <algorithm>
@@ -113,6 +115,10 @@ TEST_F(DoActionTest, SilentCheckAndDownloadAgainstAPatchService)
     server.SetAnswer("/q", HttpAnswer::Ok("<result filesize=\"3\" version=\"9.1\" url=\"" + server.Url("/p") +
                                           "\"><patch>Notes</patch></result>"));
     server.SetAnswer("/p", HttpAnswer::Ok("abc"));
+    const qz::test::SigningKit kit;
+    ASSERT_TRUE(kit.Ok()) << kit.Error();
+    server.SetAnswer("/p.p7s", HttpAnswer::Ok(kit.DetachedSignatureOf("abc")));
+    const qz::test::ScopedEnvironment trust("SSL_CERT_FILE", kit.RootCertificate().c_str());
     RecordingHost withPatch;
     makeHost(withPatch);
     EXPECT_EQ(doAction_(&withPatch, kActionCheck), kResultSuccess);

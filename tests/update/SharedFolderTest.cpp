@@ -45,8 +45,18 @@ std::string Read(const fs::path& path)
 
 class SharedFolderTest : public ::testing::Test {
   protected:
+    static void SetUpTestSuite() { kit_ = new qz::test::SigningKit(); }
+    static void TearDownTestSuite()
+    {
+        delete kit_;
+        kit_ = nullptr;
+    }
+
     void SetUp() override
     {
+        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
+        trust_.Set("SSL_CERT_FILE", kit_->RootCertificate().string());
+        trust_.Unset("SSL_CERT_DIR");
         std::string pattern = (fs::temp_directory_path() / "qz-shared-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         // A folder every user may write into, as /tmp is.
@@ -56,6 +66,8 @@ class SharedFolderTest : public ::testing::Test {
                                                "\" version=\"9.1\" url=\"" + server_.Url("/p") +
                                                "\"><patch>Notes</patch></result>"));
         server_.SetAnswer("/p", HttpAnswer::Ok(patch_));
+        signature_ = kit_->DetachedSignatureOf(patch_);
+        server_.SetAnswer("/p.p7s", HttpAnswer::Ok(signature_));
         host_.patchServiceUrl = Wide(server_.Url("/q"));
     }
     void TearDown() override { fs::remove_all(shared_); }
@@ -70,11 +82,16 @@ class SharedFolderTest : public ::testing::Test {
         }
     }
 
+    static qz::test::SigningKit* kit_;
     const std::string patch_ = std::string(5000, 'P');
+    std::string signature_;
+    qz::test::ScopedEnvironment trust_;
     TestHttpServer server_;
     RecordingHost host_;
     fs::path shared_;
 };
+
+qz::test::SigningKit* SharedFolderTest::kit_ = nullptr;
 
 TEST_F(SharedFolderTest, TheDefaultFolderIsTheUsersOwnOrNone)
 {
@@ -134,7 +151,7 @@ TEST_F(SharedFolderTest, PlantedLinksAndFilesAreReplacedNeverWrittenThrough)
     host_.texts["GetDownloadFolder"] = shared_.wstring() + L"/";
     const fs::path victims = shared_ / "victims";
     fs::create_directory(victims);
-    for (const char* name : {"result.xml", "result.html"}) {
+    for (const char* name : {"result.xml", "result.html", "QzUpdate.exe.p7s"}) {
         Plant(victims / name, "victim");
         fs::create_symlink(victims / name, shared_ / name);
     }
@@ -149,7 +166,7 @@ TEST_F(SharedFolderTest, PlantedLinksAndFilesAreReplacedNeverWrittenThrough)
 
     // The attacker's file and the link targets are untouched; the name the
     // host was given holds our file, which only we may write.
-    for (const char* name : {"result.xml", "result.html"})
+    for (const char* name : {"result.xml", "result.html", "QzUpdate.exe.p7s"})
         EXPECT_EQ(Read(victims / name), "victim") << name;
     ASSERT_EQ(pwrite(attacker, "evil", 4, 0), 4);
     close(attacker);
@@ -159,9 +176,12 @@ TEST_F(SharedFolderTest, PlantedLinksAndFilesAreReplacedNeverWrittenThrough)
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(st.st_uid, geteuid());
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    // No staged file is left behind.
-    for (const auto& entry : fs::directory_iterator(shared_))
-        EXPECT_EQ(entry.path().filename().string().find("QzUpdate.exe."), std::string::npos) << entry.path();
+    // No staged file is left behind; the signature stays beside the patch.
+    EXPECT_EQ(Read(shared_ / "QzUpdate.exe.p7s"), signature_);
+    for (const auto& entry : fs::directory_iterator(shared_)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "QzUpdate.exe.p7s" || name.find("QzUpdate.exe.") == std::string::npos) << name;
+    }
 
     // Without the sticky bit anybody may rename over the file after the
     // hand-over; the host hears so.
