@@ -118,11 +118,11 @@ TEST_P(CrmViewerTest, DataWrittenOnLinuxShowsInEveryLanguage)
     // A Windows file with one line in its code page.
     const std::wstring mixed = qz::test::WriteTempFile("mixed.txt", "M\xFCller\r\nZ\xC3\xBCrich\r\n");
     qz::test::ScopedCurrentConfiguration current(&host);
-    for (const wchar_t* language : {L"en-GB", L"ja-JP"}) {
+    for (const wchar_t* language : {L"en_GB", L"ja_JP"}) {
         host.programLanguage = language;
         EXPECT_EQ(View(utf8.c_str()).text, L"Kunde: M\u00FCller/Z\u00FCrich\r\nOrt: \u6771\u4EAC\r\n") << language;
     }
-    host.programLanguage = L"en-GB";
+    host.programLanguage = L"en_GB";
     const std::wstring shown = View(mixed.c_str()).text;
     SetAnsiCodePage(0);
     EXPECT_EQ(shown, L"M\u00FCller\r\nZ\u00FCrich\r\n");
