@@ -83,9 +83,7 @@ std::wstring CQZIniFileText::FullName(const std::wstring& name)
         std::string cwd(4096, '\0');
         if (getcwd(cwd.data(), cwd.size()) != nullptr) {
             cwd.resize(cwd.find('\0'));
-            auto wide = qz::platform::MultiByteToWide(qz::platform::CP_UTF8, cwd);
-            if (wide)
-                path = *wide + L"/" + path;
+            path = qz::platform::WideFileName(cwd) + L"/" + path;
         }
     }
     return qz::platform::PathCanonicalize(path);
@@ -187,6 +185,7 @@ bool CQZIniFileText::Decode(std::string_view bytes, CQZIniFileBuffer& out)
 {
     out.text.clear();
     out.encoding = kQzIniEncodingAnsi;
+    out.utf8Mark = false;
     if (bytes.empty())
         return true;
     const auto b0 = static_cast<unsigned char>(bytes[0]);
@@ -195,42 +194,58 @@ bool CQZIniFileText::Decode(std::string_view bytes, CQZIniFileBuffer& out)
         const bool little = b0 == 0xFF;
         out.encoding = little ? kQzIniEncodingUtf16LE : kQzIniEncodingUtf16BE;
         const std::string_view rest = bytes.substr(2);
-        std::u16string units((rest.size() + 1) / 2, u'\0');
-        for (std::size_t i = 0; i < units.size(); ++i) {
+        out.text.reserve((rest.size() + 1) / 2);
+        // Code units, not a converter: a lone surrogate must survive a save.
+        for (std::size_t i = 0; 2 * i < rest.size(); ++i) {
             const auto lo = static_cast<unsigned char>(rest[2 * i]);
             const auto hi = 2 * i + 1 < rest.size() ? static_cast<unsigned char>(rest[2 * i + 1]) : 0;
-            units[i] = little ? static_cast<char16_t>(lo | (hi << 8)) : static_cast<char16_t>((lo << 8) | hi);
+            const wchar_t unit = little ? static_cast<wchar_t>(lo | (hi << 8)) : static_cast<wchar_t>((lo << 8) | hi);
+            if (unit >= 0xDC00 && unit <= 0xDFFF && !out.text.empty() && out.text.back() >= 0xD800 &&
+                out.text.back() <= 0xDBFF)
+                out.text.back() = static_cast<wchar_t>(0x10000 + ((out.text.back() - 0xD800) << 10) + (unit - 0xDC00));
+            else
+                out.text.push_back(unit);
         }
-        out.text = qz::platform::Utf16ToWide(units);
     } else {
-        auto wide = qz::platform::MultiByteToWide(qz::platform::CP_ACP, bytes);
-        if (!wide)
-            return false;
-        out.text = std::move(*wide);
+        if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+            out.utf8Mark = true;
+            bytes.remove_prefix(3);
+        }
+        out.text = qz::platform::WideFromAnsiBytes(bytes);
     }
     // The text ends at its first zero, as a zero-terminated buffer would.
     out.text.resize(std::min(out.text.size(), out.text.find(L'\0')));
-    return !out.text.empty();
+    return !out.text.empty() || (out.utf8Mark && bytes.empty());
 }
 
-std::string CQZIniFileText::Encode(std::wstring_view text, std::uint32_t encoding)
+std::string CQZIniFileText::Encode(std::wstring_view text, std::uint32_t encoding, bool utf8Mark)
 {
     // A lone byte-order mark would not open again; an empty file does.
     if (text.empty())
         return std::string();
     if (encoding == kQzIniEncodingUtf16LE || encoding == kQzIniEncodingUtf16BE) {
         const bool little = encoding == kQzIniEncodingUtf16LE;
-        const std::u16string units = qz::platform::WideToUtf16(text);
         std::string bytes;
-        bytes.reserve(2 + units.size() * 2);
+        bytes.reserve(2 + text.size() * 2);
         bytes += little ? "\xFF\xFE" : "\xFE\xFF";
-        for (char16_t u : units) {
+        const auto put = [&](std::uint32_t u) {
             const char lo = static_cast<char>(u & 0xFF);
-            const char hi = static_cast<char>(u >> 8);
+            const char hi = static_cast<char>((u >> 8) & 0xFF);
             bytes += little ? lo : hi;
             bytes += little ? hi : lo;
+        };
+        for (const wchar_t wc : text) {
+            auto c = static_cast<std::uint32_t>(wc);
+            if (c > 0x10FFFF)
+                c = 0xFFFD;
+            if (c >= 0x10000) {
+                put(0xD800 + ((c - 0x10000) >> 10));
+                put(0xDC00 + ((c - 0x10000) & 0x3FF));
+            } else {
+                put(c);  // lone surrogates included
+            }
         }
         return bytes;
     }
-    return qz::platform::WideToMultiByte(qz::platform::CP_ACP, text).value_or(std::string());
+    return (utf8Mark ? std::string("\xEF\xBB\xBF") : std::string()) + qz::platform::AnsiBytesFromWide(text);
 }

@@ -9,15 +9,18 @@
 /// The encodings a reader knows (its GetEncoding values).
 enum : std::uint32_t {
     kQzIniEncodingUnknown = 0,
-    kQzIniEncodingAnsi = 1,     // the process's ANSI code page, no byte-order mark
+    kQzIniEncodingAnsi = 1,     // "ANSI": UTF-8, other bytes kept as they are (optionally EF BB BF)
     kQzIniEncodingUtf16LE = 2,  // FF FE
     kQzIniEncodingUtf16BE = 3,  // FE FF
 };
 
 /// The decoded text of a file and the encoding it was found in.
+/// ANSI text holds bytes that are not UTF-8 as U+DC80..U+DCFF, whatever
+/// language is chosen, so a save writes them back as they were.
 struct CQZIniFileBuffer {
     std::wstring text;
     std::uint32_t encoding = kQzIniEncodingUnknown;
+    bool utf8Mark = false;  // ANSI text that started with EF BB BF
 };
 
 class CQZIniFileText {
@@ -47,13 +50,15 @@ public:
     static bool WriteBytes(const std::wstring& name, std::string_view bytes, int lockWaitMs = kDefaultLockWaitMs);
 
     /// Decodes file bytes: FF FE starts UTF-16LE, FE FF UTF-16BE (an odd last
-    /// byte is taken with a zero byte beside it), anything else is ANSI text.
-    /// Empty bytes give an empty text; non-empty bytes that decode to nothing
-    /// (a lone byte-order mark) fail.
+    /// byte is taken with a zero byte beside it; lone surrogates are kept),
+    /// anything else is ANSI text (after EF BB BF, which is noted). Empty
+    /// bytes give an empty text; non-empty bytes that decode to nothing (a
+    /// lone UTF-16 byte-order mark) fail.
     static bool Decode(std::string_view bytes, CQZIniFileBuffer& out);
 
-    /// Encodes text for a file: UTF-16LE and UTF-16BE with their byte-order
-    /// marks, ANSI without one ('?' for what the code page cannot hold).
+    /// Encodes text for a file, the inverse of Decode: UTF-16LE and UTF-16BE
+    /// with their byte-order marks, ANSI as UTF-8 with U+DC80..U+DCFF
+    /// written as the bytes they carry (after EF BB BF with `utf8Mark`).
     /// An empty text gives no bytes at all, in every encoding.
-    static std::string Encode(std::wstring_view text, std::uint32_t encoding);
+    static std::string Encode(std::wstring_view text, std::uint32_t encoding, bool utf8Mark = false);
 };

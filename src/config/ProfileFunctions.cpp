@@ -1,5 +1,6 @@
 #include "config/ProfileFunctions.h"
 
+#include <cwchar>
 #include <string>
 
 #include "config/IniFileCache.h"
@@ -8,6 +9,7 @@
 #include "config/IniParser.h"
 #include "config/IniWriter.h"
 #include "config/ProfileBuffer.h"
+#include "platform/CodePage.h"
 #include "platform/ShellPath.h"
 
 namespace {
@@ -15,7 +17,7 @@ namespace {
 enum class Load { Missing, Failed, Loaded };
 
 // Reads and parses a file and everything it includes, straight from disk.
-Load LoadFresh(const wchar_t* fileName, CQZIniDocument& doc, std::uint32_t& encoding)
+Load LoadFresh(const wchar_t* fileName, CQZIniDocument& doc, std::uint32_t& encoding, bool* utf8Mark = nullptr)
 {
     if (fileName == nullptr || fileName[0] == 0)
         return Load::Failed;
@@ -30,6 +32,8 @@ Load LoadFresh(const wchar_t* fileName, CQZIniDocument& doc, std::uint32_t& enco
     if (!read(full, buffer))
         return Load::Failed;
     encoding = buffer.encoding;
+    if (utf8Mark != nullptr)
+        *utf8Mark = buffer.utf8Mark;
     auto loader = [&read](const std::wstring& dir, const std::wstring& name, CQZIniIncludeText& out) {
         const bool rooted = !name.empty() && qz::platform::IsPathSeparator(name[0]);
         const std::wstring path = CQZIniFileText::FullName(rooted ? name : dir + name);
@@ -44,6 +48,12 @@ Load LoadFresh(const wchar_t* fileName, CQZIniDocument& doc, std::uint32_t& enco
     return Load::Loaded;
 }
 
+// A line end inside a name or value would read back as more lines.
+bool BreaksLine(const wchar_t* text)
+{
+    return text != nullptr && std::wcspbrk(text, L"\r\n") != nullptr;
+}
+
 const CQZIniSection* FindSection(const CQZIniDocument& doc, const wchar_t* appName)
 {
     const std::ptrdiff_t s = doc.sections.Lookup(appName);
@@ -54,7 +64,7 @@ std::wstring SectionNames(const CQZIniDocument& doc)
 {
     std::wstring list;
     for (const auto& s : doc.sections.Items()) {
-        list += s.key;
+        list += qz::platform::AnsiDisplayText(s.key);
         list += L'\0';
     }
     return list;
@@ -69,11 +79,7 @@ std::wstring SectionItems(const CQZIniSection* section, bool keysOnly)
     for (const auto& e : section->entries.Items()) {
         if (CQZIniDocument::IsCommentKey(e.key))
             continue;
-        list += e.key;
-        if (!keysOnly) {
-            list += L'=';
-            list += e.value.text;
-        }
+        list += qz::platform::AnsiDisplayText(keysOnly ? e.key : e.key + L'=' + e.value.text);
         list += L'\0';
     }
     return list;
@@ -82,8 +88,8 @@ std::wstring SectionItems(const CQZIniSection* section, bool keysOnly)
 std::wstring Unquoted(const std::wstring& value)
 {
     if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"')
-        return value.substr(1, value.size() - 2);
-    return value;
+        return qz::platform::AnsiDisplayText(std::wstring_view(value).substr(1, value.size() - 2));
+    return qz::platform::AnsiDisplayText(value);
 }
 
 const std::wstring* FindValue(const CQZIniDocument& doc, const wchar_t* appName, const wchar_t* keyName)
@@ -156,11 +162,12 @@ std::uint32_t GetPrivateProfileSectionW(const wchar_t* appName, wchar_t* returne
 bool WritePrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName, const wchar_t* value,
                                 const wchar_t* fileName)
 {
-    if (appName == nullptr)
+    if (appName == nullptr || BreaksLine(appName) || BreaksLine(keyName) || BreaksLine(value))
         return false;
     CQZIniDocument doc;
     std::uint32_t encoding = kQzIniEncodingAnsi;
-    const Load load = LoadFresh(fileName, doc, encoding);
+    bool utf8Mark = false;
+    const Load load = LoadFresh(fileName, doc, encoding, &utf8Mark);
     if (load == Load::Failed)
         return false;
     const bool removing = keyName == nullptr || value == nullptr;
@@ -180,7 +187,7 @@ bool WritePrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName, 
     }
     const std::wstring text = CQZIniWriter::Format(doc, doc.hadIncludes, true);
     const std::wstring full = CQZIniFileText::FullName(fileName);
-    if (!CQZIniFileText::WriteBytes(full, CQZIniFileText::Encode(text, encoding)))
+    if (!CQZIniFileText::WriteBytes(full, CQZIniFileText::Encode(text, encoding, utf8Mark)))
         return false;
     // Readers opened later must see the new text, not what the cache kept.
     CQZIniFileCache::Drop(full);

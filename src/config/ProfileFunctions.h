@@ -30,7 +30,8 @@ std::uint32_t GetPrivateProfileSectionW(const wchar_t* appName, wchar_t* returne
 
 /// Sets a key (creating section and file when missing), deletes a key (null
 /// value) or a section (null key), and writes the file back in its encoding
-/// (ANSI for a new file). False for a null section or file name, or when the
+/// (ANSI for a new file). False for a null section or file name, for a
+/// section, key or value holding CR or LF (nothing is written), or when the
 /// file cannot be read or written.
 bool WritePrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName, const wchar_t* value,
                                 const wchar_t* fileName);

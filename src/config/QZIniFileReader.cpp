@@ -16,6 +16,7 @@ struct CQZIniFileReader::State {
     std::wstring directory;
     std::wstring fullName;  // saves go here even if the current folder changes
     std::uint32_t encoding = kEncodingUnknown;
+    bool utf8Mark = false;
     bool opened = false;
     bool plainSave = false;
     bool modified = false;
@@ -36,6 +37,12 @@ std::wstring_view Text(const wchar_t* text)
 bool IsRooted(const std::wstring& name)
 {
     return !name.empty() && qz::platform::IsPathSeparator(name[0]);
+}
+
+// A line end inside a name or value would read back as more lines.
+bool BreaksLine(const wchar_t* text)
+{
+    return text != nullptr && std::wcspbrk(text, L"\r\n") != nullptr;
 }
 
 }  // namespace
@@ -98,11 +105,8 @@ bool CQZIniFileReader::OpenAnsiText(const char* text, int length)
     if (text == nullptr)
         return false;
     const std::string_view view = length < 0 ? std::string_view(text) : std::string_view(text, length);
-    auto wide = qz::platform::MultiByteToWide(qz::platform::CP_ACP, view);
-    if (!wide)
-        return false;
     state_->encoding = kEncodingAnsi;
-    return ParseText(*wide, std::wstring());
+    return ParseText(qz::platform::WideFromAnsiBytes(view), std::wstring());
 }
 
 bool CQZIniFileReader::Open(const wchar_t* fileName)
@@ -114,6 +118,7 @@ bool CQZIniFileReader::Open(const wchar_t* fileName)
         st.directory.clear();
         st.fullName.clear();
         st.encoding = kEncodingUnknown;
+        st.utf8Mark = false;
         st.opened = false;
         st.modified = false;
     }
@@ -140,8 +145,10 @@ bool CQZIniFileReader::Open(const wchar_t* fileName)
         st.fullName.clear();
         return false;
     }
-    if (st.encoding == kEncodingUnknown)
+    if (st.encoding == kEncodingUnknown) {
         st.encoding = buffer->encoding;
+        st.utf8Mark = buffer->utf8Mark;
+    }
     return ParseText(buffer->text, full);
 }
 
@@ -211,7 +218,7 @@ bool CQZIniFileReader::Save(const QzSecurityAttributes* /*securityAttributes*/, 
     const bool preserveIncludes = st.document.hadIncludes && !st.plainSave;
     const std::wstring text = CQZIniWriter::Format(st.document, preserveIncludes, stripQuotes_);
     const std::wstring full = CQZIniFileText::FullName(target);
-    if (!CQZIniFileText::WriteBytes(full, CQZIniFileText::Encode(text, encoding)))
+    if (!CQZIniFileText::WriteBytes(full, CQZIniFileText::Encode(text, encoding, st.utf8Mark)))
         return false;
     // Our own write must not be hidden by the text cached before it.
     CQZIniFileCache::Drop(full);
@@ -238,15 +245,15 @@ const std::wstring* CQZIniFileReader::FindValue(const wchar_t* section, const wc
 std::wstring CQZIniFileReader::Unquoted(const std::wstring& value) const
 {
     if (stripQuotes_ && value.size() >= 2 && value.front() == L'"' && value.back() == L'"')
-        return value.substr(1, value.size() - 2);
-    return value;
+        return qz::platform::AnsiDisplayText(std::wstring_view(value).substr(1, value.size() - 2));
+    return qz::platform::AnsiDisplayText(value);
 }
 
 std::wstring CQZIniFileReader::ListSectionNames() const
 {
     std::wstring list;
     for (const auto& section : state_->document.sections.Items()) {
-        list += section.key;
+        list += qz::platform::AnsiDisplayText(section.key);
         list += L'\0';
     }
     return list;
@@ -262,7 +269,7 @@ std::wstring CQZIniFileReader::ListKeys(const wchar_t* section) const
     for (const auto& entry : sections.At(static_cast<std::size_t>(s)).value.entries.Items()) {
         if (CQZIniDocument::IsCommentKey(entry.key))
             continue;
-        list += entry.key;
+        list += qz::platform::AnsiDisplayText(entry.key);
         list += L'\0';
     }
     return list;
@@ -320,7 +327,7 @@ int CQZIniFileReader::GetProfileInt(const wchar_t* section, const wchar_t* key, 
 bool CQZIniFileReader::WriteProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* value)
 {
     State& st = *state_;
-    if (!st.opened || section == nullptr)
+    if (!st.opened || section == nullptr || BreaksLine(section) || BreaksLine(key) || BreaksLine(value))
         return false;
     CQzStringMap<CQZIniSection>& sections = st.document.sections;
     std::ptrdiff_t s = sections.Lookup(section);
@@ -353,9 +360,7 @@ std::uint32_t CQZIniFileReader::GetSection(const wchar_t* section, wchar_t* buff
         for (const auto& entry : sections.At(static_cast<std::size_t>(s)).value.entries.Items()) {
             if (CQZIniDocument::IsCommentKey(entry.key))
                 continue;
-            list += entry.key;
-            list += L'=';
-            list += entry.value.text;
+            list += qz::platform::AnsiDisplayText(entry.key + L'=' + entry.value.text);
             list += L'\0';
         }
     }
@@ -365,8 +370,12 @@ std::uint32_t CQZIniFileReader::GetSection(const wchar_t* section, wchar_t* buff
 bool CQZIniFileReader::WriteProfileSection(const wchar_t* section, const wchar_t* items)
 {
     State& st = *state_;
-    if (!st.opened || section == nullptr || items == nullptr || items[0] == 0)
+    if (!st.opened || section == nullptr || items == nullptr || items[0] == 0 || BreaksLine(section))
         return false;
+    for (const wchar_t* item = items; *item != 0; item += std::wcslen(item) + 1) {
+        if (BreaksLine(item))
+            return false;
+    }
     CQzStringMap<CQZIniSection>& sections = st.document.sections;
     std::ptrdiff_t s = sections.Lookup(section);
     if (s < 0)

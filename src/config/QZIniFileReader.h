@@ -82,7 +82,8 @@ public:
     /// The value as _wtoi reads it, or the default when missing.
     virtual int GetProfileInt(const wchar_t* section, const wchar_t* key, int defaultValue);
     /// As WritePrivateProfileStringW: null key deletes the section, null
-    /// value the key; anything else sets or appends.
+    /// value the key; anything else sets or appends. False, with nothing
+    /// changed, when the section, key or value holds CR or LF.
     virtual bool WriteProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* value);
     /// Double-zero-terminated section names; with a null buffer or size 0,
     /// the buffer size needed.
@@ -91,7 +92,8 @@ public:
     /// with a null buffer or size 0, the buffer size needed.
     virtual std::uint32_t GetSection(const wchar_t* section, wchar_t* buffer, std::uint32_t size);
     /// Sets every "key=value" item of a double-zero-terminated list in the
-    /// section (created when missing); false for an empty list.
+    /// section (created when missing); false for an empty list, and false
+    /// with nothing changed when the section or an item holds CR or LF.
     virtual bool WriteProfileSection(const wchar_t* section, const wchar_t* items);
     /// Whether surrounding double quotes are removed from values (default on).
     virtual void SetStripQuotes(bool strip);

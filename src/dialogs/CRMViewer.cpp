@@ -64,7 +64,9 @@ std::wstring CCRMViewer::ReadCrmText(const QzOSAL::QzPath& path)
         }
         lines.push_back(bytes[i]);
     }
-    std::wstring wide = MultiByteToWide(CP_ACP, lines).value_or(std::wstring());
+    // Data written on Linux is UTF-8; a line that is not is taken in the
+    // chosen language's code page.
+    const std::wstring wide = AnsiDisplayText(WideFromAnsiBytes(lines));
 
     std::wstring text;
     text.reserve(wide.size() + wide.size() / 16);

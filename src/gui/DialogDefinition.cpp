@@ -430,7 +430,7 @@ bool CQZDialogDefinition::Save(std::wstring& path, std::wstring& backupPath)
             }
         }
     } else {
-        bytes = qz::platform::WideToMultiByte(qz::platform::CP_ACP, text).value_or(std::string());
+        bytes = qz::platform::AnsiBytesFromWide(text);
     }
     std::ofstream out(native, std::ios::binary | std::ios::trunc);
     if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))

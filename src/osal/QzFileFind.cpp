@@ -1,5 +1,7 @@
 #include "osal/QzFileFind.h"
 
+#include "platform/ShellPath.h"
+
 namespace QzOSAL {
 
 namespace sp = qz::platform;
@@ -36,9 +38,15 @@ bool QzFileFind::FindNext()
     }
     while (found) {
         if (IsNameAccepted(record_.fileName)) {
-            QzPath path(folder_);
-            path.AppendPath(record_.fileName);
-            item_ = QzFileSystemItem(path, record_);
+            // A "\" in a Linux name is part of the name, not a separator.
+            std::wstring text = folder_.GetPath();
+            while (text.size() > 1 && sp::IsPathSeparator(text.back())) {
+                text.pop_back();
+            }
+            if (!text.empty() && !sp::IsPathSeparator(text.back())) {
+                text += sp::kPathSeparator;
+            }
+            item_ = QzFileSystemItem(QzPath(text + record_.fileName), record_);
             return true;
         }
         found = sp::FindNextFile(search_, record_, lastError_);

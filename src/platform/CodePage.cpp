@@ -6,6 +6,7 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -612,6 +613,65 @@ std::string CodePageToIconvName(std::uint32_t codePage)
     case Codec::SevenBit: break;
     }
     return std::string();
+}
+
+std::wstring WideFromAnsiBytes(std::string_view bytes)
+{
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (std::size_t at = 0; at < bytes.size();) {
+        char32_t c = 0;
+        const std::size_t length = DecodeUtf8At(bytes, at, c);
+        if (length == 0) {
+            out.push_back(static_cast<wchar_t>(0xDC00 + static_cast<unsigned char>(bytes[at])));
+            ++at;
+        } else {
+            out.push_back(static_cast<wchar_t>(c));
+            at += length;
+        }
+    }
+    return out;
+}
+
+std::string AnsiBytesFromWide(std::wstring_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const wchar_t wc : text) {
+        const auto c = static_cast<char32_t>(wc);
+        if (c >= 0xDC80 && c <= 0xDCFF)
+            out.push_back(static_cast<char>(c - 0xDC00));
+        else
+            AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::wstring AnsiDisplayText(std::wstring_view text)
+{
+    const auto escaped = [](wchar_t c) { return c >= 0xDC80 && c <= 0xDCFF; };
+    if (std::find_if(text.begin(), text.end(), escaped) == text.end())
+        return std::wstring(text);
+    // Whole lines, not runs of bad bytes: the trail bytes of a double-byte
+    // page may be ASCII, so a run would cut characters in two.
+    std::wstring out;
+    out.reserve(text.size());
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(L'\n', start);
+        if (end == std::wstring_view::npos)
+            end = text.size();
+        const std::wstring_view line = text.substr(start, end - start);
+        if (std::find_if(line.begin(), line.end(), escaped) == line.end())
+            out += line;
+        else
+            out += MultiByteToWide(CP_ACP, AnsiBytesFromWide(line)).value_or(std::wstring());
+        if (end == text.size())
+            break;
+        out += L'\n';
+        start = end + 1;
+    }
+    return out;
 }
 
 std::wstring Utf16ToWide(std::u16string_view text)

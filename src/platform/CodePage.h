@@ -83,6 +83,20 @@ void SetAnsiCodePage(std::uint32_t codePage);
 /// unknown code page (65002 has no iconv name and also gives empty).
 std::string CodePageToIconvName(std::uint32_t codePage);
 
+/// "ANSI" text read on Linux, without loss: valid UTF-8 is UTF-8, and every
+/// byte that is not becomes U+DC80..U+DCFF (as in file names), so that
+/// AnsiBytesFromWide gives the same bytes back.
+std::wstring WideFromAnsiBytes(std::string_view bytes);
+
+/// "ANSI" text to write on Linux: U+DC80..U+DCFF become the bytes they carry,
+/// everything else is UTF-8.
+std::string AnsiBytesFromWide(std::wstring_view text);
+
+/// Text of WideFromAnsiBytes as it is shown: a line that carries bytes that
+/// were not UTF-8 is decoded whole in the ANSI code page (the chosen
+/// language's legacy page); other lines stay as they are.
+std::wstring AnsiDisplayText(std::wstring_view text);
+
 /// Joins UTF-16 (surrogate pairs become one character); a lone surrogate
 /// becomes U+FFFD.
 std::wstring Utf16ToWide(std::u16string_view text);

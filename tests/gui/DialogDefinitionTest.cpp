@@ -8,6 +8,7 @@
 #include "config/QZIniFileReader.h"
 #include "gui/DialogDefinition.h"
 #include "gui/SymbolicConstants.h"
+#include "platform/CodePage.h"
 #include "platform/FileNames.h"
 
 namespace {
@@ -272,6 +273,31 @@ TEST_F(DialogDefinitionTest, UnicodeFilesAreWrittenBackAsUnicode)
     CQZDialogDefinition again;
     ASSERT_TRUE(again.Load(wideFolder_, L"Wide.ini"));
     EXPECT_EQ(again.GetName(), L"Gr\u00FC\u00DFe");
+}
+
+TEST_F(DialogDefinitionTest, TextsWrittenOnLinuxShowInEveryLanguage)
+{
+    const std::string mark = "\xEF\xBB\xBF";
+    Write("Plain.ini", "[dialog]\ntext = Z\xC3\xBCrich\n[IDC_A]\ntype = CQZ_Static\ntext = M\xC3\xBCller\n");
+    Write("Marked.ini", mark + "[dialog]\ntext = Z\xC3\xBCrich\n[IDC_A]\ntype = CQZ_Static\ntext = M\xC3\xBCller\n");
+    Write("Latin.ini", "[dialog]\ntext = Z\xFCrich\n");
+    for (const std::uint32_t page : {1252u, 932u}) {
+        qz::platform::SetAnsiCodePage(page);
+        for (const wchar_t* file : {L"Plain.ini", L"Marked.ini"}) {
+            CQZDialogDefinition definition;
+            ASSERT_TRUE(definition.Load(wideFolder_, file));
+            EXPECT_EQ(definition.GetText(), L"Z\u00FCrich") << page << file;
+            ASSERT_EQ(definition.GetRecords().size(), 1u) << page << file;
+            EXPECT_EQ(definition.GetRecords()[0].text, L"M\u00FCller") << page << file;
+        }
+    }
+    // A file that is not UTF-8 is read in the language's code page.
+    qz::platform::SetAnsiCodePage(1252);
+    CQZDialogDefinition latin;
+    const bool loaded = latin.Load(wideFolder_, L"Latin.ini");
+    qz::platform::SetAnsiCodePage(0);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(latin.GetText(), L"Z\u00FCrich");
 }
 
 TEST_F(DialogDefinitionTest, HostileFilesAreReadWithinTheirLimits)

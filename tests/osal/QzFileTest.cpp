@@ -240,6 +240,18 @@ std::vector<std::wstring> Names(const std::map<std::wstring, QzFileSystemItem>& 
     return names;
 }
 
+TEST_F(QzFileTest, FoundItemOfANameWithABackslashIsThatFile)
+{
+    WriteFile("a\\b", "xyz");
+    QzFileFind find(QzPath(dir_.wstring()), L"a*");
+    ASSERT_TRUE(find.FindNext());
+    const QzFileSystemItem& item = find.GetItem();
+    EXPECT_EQ(item.GetFullPath(), Path("a\\b"));
+    const QzFileSystemItem fresh{QzPath(item.GetFullPath())};
+    EXPECT_TRUE(fresh.Exists());
+    EXPECT_EQ(fresh.GetSize(), 3u);
+}
+
 TEST_F(QzFileTest, FindListsMatchingEntriesWithoutDotEntries)
 {
     WriteFile("a.txt", "aaa");
