@@ -123,6 +123,9 @@ std::intptr_t CBaseDlg::DoModal()
     if (!InitModalIndirect(resource->data, parent_)) {
         return -1;
     }
+    // The template's font follows the same capped DPI as the skin, or texts
+    // outgrow the places the skin gives them on a screen above the cap.
+    SetLayoutDpi(static_cast<int>(dpi_));
     return CQZ_BeautyDialog::DoModal();
 }
 
@@ -161,4 +164,48 @@ void CBaseDlg::SetCheck(int id, bool checked)
     if (auto* button = dynamic_cast<CQZ_UniButton*>(CWnd::FromHandle(item))) {
         button->SetCheck(checked, true);
     }
+}
+
+namespace {
+
+RECT ItemRect(HWND dialog, HWND item)
+{
+    RECT rect{};
+    qz::platform::GetWindowRect(item, &rect);
+    qz::platform::MapWindowRect(nullptr, dialog, &rect);
+    return rect;
+}
+
+} // namespace
+
+int CBaseDlg::FitTextHeight(int id)
+{
+    HWND item = qz::platform::GetDlgItem(m_hWnd, id);
+    if (!item) {
+        return 0;
+    }
+    const RECT rect = ItemRect(m_hWnd, item);
+    const int growth = qz::platform::GetWrappedTextHeight(item, rect.Width()) - rect.Height();
+    if (growth <= 0) {
+        return 0;
+    }
+    ShiftBelow(rect.bottom, growth);
+    qz::platform::MoveWindow(item, rect.left, rect.top, rect.Width(), rect.Height() + growth, true);
+    return growth;
+}
+
+void CBaseDlg::ShiftBelow(int y, int dy)
+{
+    if (dy == 0) {
+        return;
+    }
+    for (HWND child : qz::platform::GetChildWindows(m_hWnd)) {
+        const RECT rect = ItemRect(m_hWnd, child);
+        if (rect.top >= y) {
+            qz::platform::MoveWindow(child, rect.left, rect.top + dy, rect.Width(), rect.Height(), true);
+        }
+    }
+    RECT window{};
+    GetWindowRect(&window);
+    MoveWindow(window.left, window.top, window.Width(), window.Height() + dy, true);
 }

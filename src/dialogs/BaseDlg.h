@@ -45,6 +45,13 @@ class CBaseDlg : public CQZ_BeautyDialog {
     void ShowControl(int id, bool show);
     /// Sets the check mark of item `id` when it is a CQZ_UniButton.
     void SetCheck(int id, bool checked);
+    /// Makes item `id` high enough for its wrapped text: what lies below it
+    /// moves down and the dialog grows by as much. Returns the growth in
+    /// pixels (0 when the text fits or there is no item).
+    int FitTextHeight(int id);
+    /// Moves every item whose top is at `y` or below by `dy` pixels and
+    /// makes the dialog `dy` higher (lower for a negative `dy`).
+    void ShiftBelow(int y, int dy);
 
     /// The host's configuration; null when there is none.
     QzAutoUpdate::CUpdateConfiguration2* GetConfiguration() const { return configuration_; }

@@ -71,8 +71,10 @@ const char kSampleDescription[] = "<html><head><meta charset=\"utf-8\"></head><b
 // texts in the chosen language, the chosen skin and no threads.
 class CPreviewConfiguration : public QzAutoUpdate::CUpdateConfiguration2 {
   public:
-    CPreviewConfiguration(std::wstring language, std::wstring skinFolder, std::wstring crmFile)
-        : language_(std::move(language)), skinFolder_(std::move(skinFolder)), crmFile_(std::move(crmFile))
+    CPreviewConfiguration(std::wstring language, std::wstring skinFolder, std::wstring crmFile,
+                          std::wstring productName)
+        : language_(std::move(language)), skinFolder_(std::move(skinFolder)), crmFile_(std::move(crmFile)),
+          productName_(std::move(productName))
     {
     }
 
@@ -82,8 +84,8 @@ class CPreviewConfiguration : public QzAutoUpdate::CUpdateConfiguration2 {
     bool UseWorkerThreads() override { return false; }
     const wchar_t* GetSkinFolder() override { return skinFolder_.empty() ? nullptr : skinFolder_.c_str(); }
     const wchar_t* GetCrmFilePath(bool) override { return crmFile_.c_str(); }
-    const wchar_t* GetProgramName() override { return CDialogPreview::kProductName; }
-    const wchar_t* GetProductName() override { return CDialogPreview::kProductName; }
+    const wchar_t* GetProgramName() override { return productName_.c_str(); }
+    const wchar_t* GetProductName() override { return productName_.c_str(); }
     const wchar_t* GetPatchServiceUrl() override { return L""; }
     const wchar_t* GetProgramLanguage() override { return language_.c_str(); }
     const wchar_t* GetProgramVersion() override { return L"1.4.2.0"; }
@@ -95,6 +97,7 @@ class CPreviewConfiguration : public QzAutoUpdate::CUpdateConfiguration2 {
     std::wstring language_;
     std::wstring skinFolder_;
     std::wstring crmFile_;
+    std::wstring productName_;
 };
 
 // One step of the walk into a state: a message for the dialog's own
@@ -321,7 +324,8 @@ bool CDialogPreview::Render(const std::wstring& pngPath, std::wstring& error)
     std::wstring skinFolder = skinFolder_;
     if (!skinFolder.empty() && skinFolder.back() != L'/')
         skinFolder += L'/';
-    CPreviewConfiguration configuration(qz::dialogs::LanguageCodeFromId(language), skinFolder, crmFile);
+    CPreviewConfiguration configuration(qz::dialogs::LanguageCodeFromId(language), skinFolder, crmFile,
+                                        productName_);
     PreviewSettings settings(&configuration, dpi_);
 
     std::vector<Step> steps;

@@ -18,7 +18,8 @@ class CDialogPreview {
     /// taken: a test looks at the controls here.
     using Inspector = std::function<void(CBaseDlg& dialog)>;
 
-    /// The product name that replaces the placeholder in every preview.
+    /// The product name that replaces the placeholder unless SetProductName
+    /// names another.
     static constexpr const wchar_t* kProductName = L"QzDemo";
     /// The patch size the progress dialog counts against in its previews.
     static constexpr long long kPreviewPatchSize = 48'234'500;
@@ -40,6 +41,8 @@ class CDialogPreview {
     /// The skin folder (the one holding "Dialogs/"); empty, the default is
     /// the folder beside the executable, as for a host.
     void SetSkinFolder(std::wstring folder) { skinFolder_ = std::move(folder); }
+    /// The product name the dialogs show (see kProductName).
+    void SetProductName(std::wstring name) { productName_ = std::move(name); }
     /// See Inspector; empty for none.
     void SetInspector(Inspector inspector) { inspector_ = std::move(inspector); }
 
@@ -64,6 +67,7 @@ class CDialogPreview {
     std::wstring language_;
     int dpi_;
     std::wstring skinFolder_;
+    std::wstring productName_ = kProductName;
     Inspector inspector_;
     int width_ = 0;
     int height_ = 0;

@@ -41,6 +41,7 @@ BOOL CDlgInstall::OnInitDialog()
         }
     }
     ReplaceProductPlaceholder(&productText_);
+    FitTextHeight(IDC_TXT_PRODUCT);
     SetForegroundWindow();
     BringWindowToTop();
     return TRUE;

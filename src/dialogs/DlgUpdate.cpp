@@ -8,7 +8,9 @@
 #include "update/UpdateMessages.h"
 #include "update/Updater.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 using namespace qz::platform;
 
@@ -18,6 +20,10 @@ constexpr int kEndUpdateNow = 0;
 constexpr int kEndNoUpdate = 1;
 // Added to the dialog's height (at 96 DPI) when the description is shown.
 constexpr int kDescriptionHeight = 200;
+// The widest gap, in dialog units, left between two visible rows of the
+// patch-available state; the templates leave room there for the waiting
+// and no-patch texts.
+constexpr int kRowGap = 10;
 
 }  // namespace
 
@@ -80,6 +86,9 @@ BOOL CDlgUpdate::OnInitDialog()
     BindControls();
     ReplaceProductPlaceholder(&noPatchText_);
     ReplaceProductPlaceholder(&productText_);
+    // A long product name wraps into lines the templates have no room for.
+    FitTextHeight(IDC_TXT_PRODUCT);
+    FitTextHeight(IDC_TXT_NO_PATCH_AVAILABLE);
     ShowWaiting();
     if (activity_.GetSafeHwnd())
         activity_.StartAnimation();
@@ -112,6 +121,34 @@ void CDlgUpdate::ShowPatchAvailable()
     patchAvailable_ = true;
     if (configuration_)
         UpdateCrmControls();
+    CloseEmptyRows();
+}
+
+void CDlgUpdate::CloseEmptyRows()
+{
+    RECT gap{0, 0, 0, kRowGap};
+    ::qz::platform::MapDialogRect(m_hWnd, &gap);
+    std::vector<RECT> shown;
+    for (HWND child : ::qz::platform::GetChildWindows(m_hWnd)) {
+        if (!::qz::platform::IsWindowVisible(child))
+            continue;
+        RECT rect{};
+        ::qz::platform::GetWindowRect(child, &rect);
+        ::qz::platform::MapWindowRect(nullptr, m_hWnd, &rect);
+        shown.push_back(rect);
+    }
+    std::sort(shown.begin(), shown.end(), [](const RECT& a, const RECT& b) { return a.top < b.top; });
+    int moved = 0;
+    int reached = shown.empty() ? 0 : shown.front().bottom;
+    for (const RECT& rect : shown) {
+        const int top = rect.top - moved;
+        if (top - reached > gap.bottom) {
+            const int band = top - reached - gap.bottom;
+            ShiftBelow(top, -band);
+            moved += band;
+        }
+        reached = std::max(reached, static_cast<int>(rect.bottom) - moved);
+    }
 }
 
 void CDlgUpdate::ShowNoPatch()

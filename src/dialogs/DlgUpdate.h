@@ -40,6 +40,9 @@ class CDlgUpdate : public CBaseDlg, public CQZDocHostUIHandler {
     void ShowWaiting();
     void ShowPatchAvailable();
     void ShowNoPatch();
+    /// Moves the visible rows up over the room the hidden texts leave, so
+    /// that no gap looks like a missing control; the dialog shrinks.
+    void CloseEmptyRows();
 
     /// The don't-show-again box as it was when the dialog closed.
     bool IsDontShowAgain() const { return dontShowAgain_; }

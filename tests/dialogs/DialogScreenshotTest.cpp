@@ -1,7 +1,8 @@
-// Every state of every update dialog, in four languages at 96 and 168 DPI,
-// pictured into docs/screenshots/ for people to look at, and checked for
-// what people would notice: a text cut off, two controls on top of each
-// other, a control outside the dialog.
+// Every state of every update dialog, in every language at 96 to 288 DPI,
+// with a short and a long product name, checked for what people would
+// notice: a text cut off, two controls on top of each other, a control
+// outside the dialog, an empty band where a control seems to be missing. A
+// few of them are pictured into docs/screenshots/ for people to look at.
 #include "BaseDlgTestSupport.h"
 
 #include "dialogs/BaseDlg.h"
@@ -24,6 +25,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace qz::platform;
@@ -142,46 +144,113 @@ std::filesystem::path ScreenshotFolder()
     return std::filesystem::path(QZ_SKIN_DIR).parent_path() / "docs" / "screenshots";
 }
 
+// A product name of 64 characters, as long as a headline must hold.
+const wchar_t kLongProductName[] = L"QzDemo Professional Studio Editions for Architects and Engineers";
+static_assert(sizeof(kLongProductName) / sizeof(wchar_t) - 1 == 64);
+
+// The gallery: every state in four languages at 96 and 168 DPI, and the
+// states with the long name in a few languages whose texts run long.
+bool Pictured(const std::wstring& language, int dpi, bool longName)
+{
+    if (longName)
+        return dpi == 96 && (language == L"en-GB" || language == L"fr-FR" || language == L"el-GR");
+    return (dpi == 96 || dpi == 168) &&
+           (language == L"en-GB" || language == L"de-DE" || language == L"ja-JP" || language == L"ru-RU");
+}
+
+// A vertical gap between two visible controls, wider than the dialog's
+// margins allow, that no visible control fills: something looks missing.
+std::vector<std::string> EmptyBands(CBaseDlg& dialog)
+{
+    RECT margin{0, 0, 0, 20};
+    MapDialogRect(dialog.m_hWnd, &margin);
+    std::vector<std::pair<int, int>> spans; // top, bottom of each visible control
+    for (HWND child : GetChildWindows(dialog.m_hWnd)) {
+        QWidget* widget = WidgetFromHandle(child);
+        if (widget && IsWindowVisible(child))
+            spans.emplace_back(widget->geometry().top(), widget->geometry().bottom() + 1);
+    }
+    std::sort(spans.begin(), spans.end());
+    std::vector<std::string> faults;
+    int reached = spans.empty() ? 0 : spans.front().second;
+    for (const auto& [top, bottom] : spans) {
+        if (top - reached > margin.bottom)
+            faults.push_back("an empty band of " + std::to_string(top - reached) + " pixels below y " +
+                             std::to_string(reached));
+        reached = std::max(reached, bottom);
+    }
+    return faults;
+}
+
 using Variant = std::tuple<const wchar_t*, int>;
 
 class DialogScreenshotTest : public ::testing::TestWithParam<Variant> {
   protected:
     void SetUp() override { ASSERT_TRUE(qz::test::RequireDialogGui()); }
+
+    void Check(const std::wstring& dialog, const std::wstring& state, const std::wstring& language, int dpi,
+               bool longName)
+    {
+        const std::string name = Narrow(dialog + L"_" + state + L"_" + language) + "_" + std::to_string(dpi) +
+                                 "dpi" + (longName ? "_longname" : "");
+        const std::filesystem::path file = ScreenshotFolder() / (name + ".png");
+        const bool pictured = Pictured(language, dpi, longName);
+        std::vector<std::string> faults;
+        int dialogDpi = 0;
+        CDialogPreview preview(dialog, state, language, dpi);
+        preview.SetSkinFolder(L"" QZ_SKIN_DIR);
+        if (longName)
+            preview.SetProductName(kLongProductName);
+        preview.SetInspector([&](CBaseDlg& shown) {
+            faults = LayoutFaults(shown);
+            dialogDpi = shown.GetDpi();
+            if (dialog == L"update" && state == L"available") {
+                for (std::string& band : EmptyBands(shown))
+                    faults.push_back(std::move(band));
+            }
+        });
+        std::wstring error;
+        if (pictured) {
+            std::filesystem::create_directories(ScreenshotFolder());
+            std::filesystem::remove(file);
+        }
+        ASSERT_TRUE(preview.Render(pictured ? file.wstring() : std::wstring(), error))
+            << name << ": " << Narrow(error);
+        if (pictured)
+            EXPECT_TRUE(std::filesystem::exists(file)) << name;
+        EXPECT_GT(preview.GetWidth(), Scaled(300, dialogDpi)) << name;
+        EXPECT_GT(preview.GetHeight(), Scaled(150, dialogDpi)) << name;
+        for (const std::string& fault : faults)
+            ADD_FAILURE() << name << ": " << fault;
+    }
 };
 
-TEST_P(DialogScreenshotTest, EveryStateIsPicturedAndFits)
+TEST_P(DialogScreenshotTest, EveryStateFits)
 {
     const auto [language, dpi] = GetParam();
-    std::filesystem::create_directories(ScreenshotFolder());
     for (const std::wstring& dialog : CDialogPreview::Dialogs()) {
-        for (const std::wstring& state : CDialogPreview::States(dialog)) {
-            const std::string name =
-                Narrow(dialog + L"_" + state + L"_" + language) + "_" + std::to_string(dpi) + "dpi";
-            const std::filesystem::path file = ScreenshotFolder() / (name + ".png");
-            std::vector<std::string> faults;
-            CDialogPreview preview(dialog, state, language, dpi);
-            preview.SetSkinFolder(L"" QZ_SKIN_DIR);
-            preview.SetInspector([&](CBaseDlg& shown) { faults = LayoutFaults(shown); });
-            std::wstring error;
-            std::filesystem::remove(file);
-            ASSERT_TRUE(preview.Render(file.wstring(), error)) << name << ": " << Narrow(error);
-            EXPECT_TRUE(std::filesystem::exists(file)) << name;
-            EXPECT_GT(preview.GetWidth(), Scaled(300, dpi)) << name;
-            EXPECT_GT(preview.GetHeight(), Scaled(150, dpi)) << name;
-            for (const std::string& fault : faults)
-                ADD_FAILURE() << name << ": " << fault;
-        }
+        for (const std::wstring& state : CDialogPreview::States(dialog))
+            Check(dialog, state, language, dpi, false);
     }
+    // The states whose texts carry the product name.
+    for (const auto& [dialog, state] : {std::pair<const wchar_t*, const wchar_t*>{L"update", L"available"},
+                                        {L"update", L"nopatch"},
+                                        {L"install", L"question"}})
+        Check(dialog, state, language, dpi, true);
 }
 
-INSTANTIATE_TEST_SUITE_P(LanguagesAndResolutions, DialogScreenshotTest,
-                         ::testing::Combine(::testing::Values(L"en-GB", L"de-DE", L"ja-JP", L"ru-RU"),
-                                            ::testing::Values(96, 168)),
-                         [](const ::testing::TestParamInfo<Variant>& info) {
-                             std::string name = Narrow(std::get<0>(info.param));
-                             name.erase(name.find('-'), 1);
-                             return name + "_" + std::to_string(std::get<1>(info.param)) + "dpi";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    LanguagesAndResolutions, DialogScreenshotTest,
+    ::testing::Combine(::testing::Values(L"en-GB", L"cs-CZ", L"da-DK", L"de-DE", L"el-GR", L"es-ES", L"fi-FI",
+                                         L"fr-FR", L"fr-CA", L"hu-HU", L"it-IT", L"ja-JP", L"ko-KR", L"nl-NL",
+                                         L"pl-PL", L"pt-BR", L"pt-PT", L"ru-RU", L"sv-SE", L"tr-TR", L"zh-CN",
+                                         L"zh-TW"),
+                       ::testing::Values(96, 168, 192, 240, 288)),
+    [](const ::testing::TestParamInfo<Variant>& info) {
+        std::string name = Narrow(std::get<0>(info.param));
+        name.erase(name.find('-'), 1);
+        return name + "_" + std::to_string(std::get<1>(info.param)) + "dpi";
+    });
 
 // The check itself finds each kind of fault: a button made too narrow for
 // its text, a text box too low for its line, a text moved onto another

@@ -87,7 +87,10 @@ bool CDialog::CreateWindowFromTemplate(CWnd* parent)
     }
     auto* widget = new QWidget(owner, flags);
 
-    const int dpi = ScreenDpiFor(owner);
+    const int dpi = layoutDpi_ > 0 ? layoutDpi_ : ScreenDpiFor(owner);
+    if (layoutDpi_ > 0) {
+        SetWidgetDpi(widget, layoutDpi_);
+    }
     const QFont font = DialogFont(t, dpi);
     const POINT base = DialogBaseUnits(font);
     widget->setFont(font);

@@ -38,6 +38,9 @@ class CDialog : public CWnd {
     /// The language in which a resource template is looked up (English
     /// (United Kingdom) unless set), with the Windows search order.
     void SetTemplateLanguage(LANGID language) { language_ = language; }
+    /// The DPI the dialog is built and drawn at, fonts included; 0 (the
+    /// default) follows the screen. Takes effect when the window is made.
+    void SetLayoutDpi(int dpi) { layoutDpi_ = dpi > 0 ? dpi : 0; }
 
     /// Creates the dialog, calls OnInitDialog, shows it and runs until
     /// EndDialog; returns the code given to EndDialog, or -1 when the
@@ -76,6 +79,7 @@ class CDialog : public CWnd {
     bool CreateWindowFromTemplate(CWnd* parent);
     UINT templateId_ = 0;
     LANGID language_ = kFallbackLanguage;
+    int layoutDpi_ = 0;
     std::optional<DialogTemplate> template_;
 };
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,6 +15,8 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimerEvent>
+#include <QVariant>
+#include <QWidget>
 
 #include <algorithm>
 #include <atomic>
@@ -1183,6 +1186,20 @@ bool MapDialogRect(HWND dialog, RECT* rect)
     return true;
 }
 
+int GetWrappedTextHeight(HWND hwnd, int width)
+{
+    QWidget* widget = WidgetOf(hwnd);
+    const std::wstring text = GetWindowTextW(hwnd);
+    if (!widget || text.empty()) {
+        return 0;
+    }
+    const QFontMetrics metrics(widget->font());
+    return metrics
+        .boundingRect(QRect(0, 0, std::max(1, width), 1 << 20), Qt::TextWordWrap | Qt::TextHideMnemonic,
+                      QString::fromStdWString(text))
+        .height();
+}
+
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs)
 {
     WindowManager& wm = WindowManager::Instance();
@@ -1279,8 +1296,31 @@ bool DeleteDC(HDC dc)
     return FreeDC(dc);
 }
 
+namespace {
+
+const char kWidgetDpi[] = "qzDialogDpi";
+
+} // namespace
+
+void SetWidgetDpi(QWidget* window, int dpi)
+{
+    if (window) {
+        window->setProperty(kWidgetDpi, dpi > 0 ? QVariant(dpi) : QVariant());
+    }
+}
+
 int ScreenDpiFor(const QWidget* widget)
 {
+    // A dialog built for a DPI keeps it, so its fonts, images and positions
+    // agree whatever the screen says.
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        if (const int dpi = w->property(kWidgetDpi).toInt(); dpi > 0) {
+            return dpi;
+        }
+        if (w->isWindow()) {
+            break;
+        }
+    }
     if (int o = g_dpiOverride.load()) {
         return o;
     }

@@ -23,8 +23,11 @@ HWND HandleFromWidget(QWidget* widget, bool attachHost = false);
 /// already has a handle or the parent is stale.
 HWND AdoptWidget(QWidget* widget, HWND parent, int id, DWORD style = WS_VISIBLE, DWORD exStyle = 0);
 
-/// The vertical DPI for a widget's screen (the primary screen for null),
+/// The vertical DPI a widget is drawn at: the DPI its dialog was built for
+/// (CDialog::SetLayoutDpi), else its screen's (the primary screen for null)
 /// or the override of SetDisplayDpiOverride.
 int ScreenDpiFor(const QWidget* widget);
+/// Marks `window` and everything in it as drawn at `dpi` (0 removes it).
+void SetWidgetDpi(QWidget* window, int dpi);
 
 } // namespace qz::platform

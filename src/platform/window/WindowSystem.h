@@ -118,6 +118,10 @@ bool SetDefID(HWND dialog, int id);
 POINT GetDialogBaseUnits(HWND dialog);
 /// Converts a rectangle from dialog units to pixels for this dialog.
 bool MapDialogRect(HWND dialog, RECT* rect);
+/// The height in pixels that the window's text needs, in the window's font,
+/// broken into lines of at most `width` pixels ('&' marks are not drawn);
+/// 0 for an empty text or a stale handle.
+int GetWrappedTextHeight(HWND hwnd, int width);
 
 // Timers.
 /// Starts or restarts timer `id`; WM_TIMER with wParam = id arrives every
@@ -131,8 +135,10 @@ HDC CreateDCW(const wchar_t* driver);
 HDC GetDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC dc);
 bool DeleteDC(HDC dc);
-/// LOGPIXELSX / LOGPIXELSY: the dots per inch of the screen the window is
-/// on (or the primary screen), unless an override is set.
+/// LOGPIXELSX / LOGPIXELSY: the DPI of the window's dialog when it was
+/// built for one (CDialog::SetLayoutDpi), else the dots per inch of the
+/// screen the window is on (or the primary screen), unless an override is
+/// set.
 int GetDeviceCaps(HDC dc, int index);
 /// Makes every DPI query answer `dpi` (0 ends the override): tests and the
 /// renderer build dialogs at chosen resolutions this way.
