@@ -497,4 +497,37 @@ TEST_F(PatchServiceTest, HttpsNeverTurnsIntoHttpAndQueryValuesTravelWhole)
         << server_.Requests().back().target;
 }
 
+
+TEST_F(PatchServiceTest, ASignatureFetchThatStallsEndsWithTheHostsCancel)
+{
+    const std::string patch = "PK.." + std::string(1000, 'p');
+    ServeDocument(Document(server_.Url("/patch.tar"), patch.size()));
+    ServeSignedPatch(patch, "/patch.tar");
+    HttpAnswer silent = HttpAnswer::Ok(kit_->DetachedSignatureOf(patch));
+    silent.silence = milliseconds(60000);
+    server_.SetAnswer("/patch.tar.p7s", silent);
+    CancelClock clock(milliseconds(1500));
+    host_.cancelled = [&clock] { return clock.Ask(); };
+    CPatchOnline online(&host_);
+    EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultTransferFailed);
+    EXPECT_LT(clock.SinceYes(), kStopsWithin);
+    EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
+    // A stopped signature fetch leaves nothing but the patch's own bytes.
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe.part", "result.xml"}));
+}
+
+TEST_F(PatchServiceTest, TheDefaultSignatureUrlKeepsTheHostOfAPatchUrlWithoutPath)
+{
+    for (const char* url : {"https://dl.example.com?id=5", "https://dl.example.com:8443#top"}) {
+        SCOPED_TRACE(url);
+        CPatchInfo info;
+        info.ParseResultDocument(std::string("<result filesize=\"4\" version=\"2.0\" url=\"") + url +
+                                 "\"><patch>x</patch></result>");
+        ASSERT_EQ(info.GetUrl().GetText(), Wide(url));
+        const std::wstring signature = CPatchOnline::SignatureUrl(info);
+        // Whatever is appended, it goes into the path, never into the host or port.
+        EXPECT_EQ(signature.rfind(L"https://dl.example.com/", 0), 0u) << std::string(signature.begin(), signature.end());
+    }
+}
+
 }  // namespace

@@ -188,3 +188,21 @@ TEST_F(DetachedSignature, APeFileNeedsItsOwnSignature)
     ASSERT_TRUE(CheckDetachedSignature(*FileByteSource::Open(pe), DetachedSignaturePath(pe.wstring())).valid);
     EXPECT_EQ(Check(pe).reason, "file is not signed");
 }
+
+TEST_F(DetachedSignature, ASha1TimestampDoesNotVouchForAnExpiredSigner)
+{
+    // The signer digests with SHA-256; only the timestamp uses SHA-1. With
+    // SHA-1 refused, the timestamp cannot fix the time, and the expired
+    // certificate is judged now.
+    for (const Stamp stamp : {Stamp::Token, Stamp::Countersignature}) {
+        SCOPED_TRACE(stamp == Stamp::Token ? "token" : "countersignature");
+        SigningKit::DetachedOptions options{Signer::Expired, "sha256", stamp, kMid2021};
+        options.stampHash = "sha1";
+        const auto path = Patch(stamp == Stamp::Token ? "sha1-token.tar" : "sha1-counter.tar", options);
+        const AuthenticodeVerdict verdict = Check(path);
+        EXPECT_FALSE(verdict.valid) << verdict.reason;
+        // The same with a SHA-256 timestamp passes: only the digest differs.
+        options.stampHash = "sha256";
+        EXPECT_TRUE(Check(Patch("sha256-stamp.tar", options)).valid);
+    }
+}

@@ -291,8 +291,12 @@ int FixedTime(TS_RESP_CTX*, void* data, long* seconds, long* microseconds)
 
 } // namespace
 
-bool SigningKit::AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer countersigner) const
+bool SigningKit::AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer countersigner,
+                                     const std::string& hash) const
 {
+    const EVP_MD* md = EVP_get_digestbyname(hash.c_str());
+    if (!md)
+        return false;
     PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(pkcs7), 0);
 
     Owned<X509, &X509_free> cert(nullptr, X509_free);
@@ -303,14 +307,14 @@ bool SigningKit::AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer cou
     std::unique_ptr<PKCS7_SIGNER_INFO, decltype(&PKCS7_SIGNER_INFO_free)> counter(PKCS7_SIGNER_INFO_new(),
                                                                                   PKCS7_SIGNER_INFO_free);
     if (!cert || !key || !counter ||
-        PKCS7_SIGNER_INFO_set(counter.get(), cert.get(), key.get(), EVP_sha256()) != 1) {
+        PKCS7_SIGNER_INFO_set(counter.get(), cert.get(), key.get(), md) != 1) {
         return false;
     }
     // contentType, signingTime and the digest of the signer's signature value, then the signature.
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int digestSize = 0;
     EVP_Digest(signer->enc_digest->data, static_cast<std::size_t>(signer->enc_digest->length), digest,
-               &digestSize, EVP_sha256(), nullptr);
+               &digestSize, md, nullptr);
     ASN1_OCTET_STRING* digestValue = ASN1_OCTET_STRING_new();
     ASN1_OCTET_STRING_set(digestValue, digest, static_cast<int>(digestSize));
     if (PKCS7_add_signed_attribute(counter.get(), NID_pkcs9_contentType, V_ASN1_OBJECT,
@@ -334,8 +338,11 @@ bool SigningKit::AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer cou
     return true;
 }
 
-bool SigningKit::AddTimestampToken(PKCS7* pkcs7, std::int64_t time, Signer authority) const
+bool SigningKit::AddTimestampToken(PKCS7* pkcs7, std::int64_t time, Signer authority, const std::string& hash) const
 {
+    const EVP_MD* md = EVP_get_digestbyname(hash.c_str());
+    if (!md)
+        return false;
     PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(pkcs7), 0);
     Owned<X509, &X509_free> cert(nullptr, X509_free);
     Owned<EVP_PKEY, &EVP_PKEY_free> key(nullptr, EVP_PKEY_free);
@@ -345,12 +352,12 @@ bool SigningKit::AddTimestampToken(PKCS7* pkcs7, std::int64_t time, Signer autho
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int digestSize = 0;
     EVP_Digest(signer->enc_digest->data, static_cast<std::size_t>(signer->enc_digest->length), digest, &digestSize,
-               EVP_sha256(), nullptr);
+               md, nullptr);
     Owned<TS_REQ, &TS_REQ_free> request(TS_REQ_new(), TS_REQ_free);
     Owned<TS_MSG_IMPRINT, &TS_MSG_IMPRINT_free> imprint(TS_MSG_IMPRINT_new(), TS_MSG_IMPRINT_free);
     Owned<X509_ALGOR, &X509_ALGOR_free> algorithm(X509_ALGOR_new(), X509_ALGOR_free);
     if (!request || !imprint || !algorithm ||
-        X509_ALGOR_set0(algorithm.get(), OBJ_nid2obj(NID_sha256), V_ASN1_NULL, nullptr) != 1 ||
+        X509_ALGOR_set0(algorithm.get(), OBJ_nid2obj(EVP_MD_get_type(md)), V_ASN1_NULL, nullptr) != 1 ||
         TS_MSG_IMPRINT_set_algo(imprint.get(), algorithm.get()) != 1 ||
         TS_MSG_IMPRINT_set_msg(imprint.get(), digest, static_cast<int>(digestSize)) != 1 ||
         TS_REQ_set_version(request.get(), 1) != 1 || TS_REQ_set_msg_imprint(request.get(), imprint.get()) != 1 ||
@@ -364,8 +371,8 @@ bool SigningKit::AddTimestampToken(PKCS7* pkcs7, std::int64_t time, Signer autho
     Owned<ASN1_OBJECT, &ASN1_OBJECT_free> policy(OBJ_txt2obj("1.3.6.1.4.1.4146.2.2", 1), ASN1_OBJECT_free);
     if (!ctx || !policy || TS_RESP_CTX_set_signer_cert(ctx.get(), cert.get()) != 1 ||
         TS_RESP_CTX_set_signer_key(ctx.get(), key.get()) != 1 ||
-        TS_RESP_CTX_set_def_policy(ctx.get(), policy.get()) != 1 || TS_RESP_CTX_add_md(ctx.get(), EVP_sha256()) != 1 ||
-        TS_RESP_CTX_set_signer_digest(ctx.get(), EVP_sha256()) != 1)
+        TS_RESP_CTX_set_def_policy(ctx.get(), policy.get()) != 1 || TS_RESP_CTX_add_md(ctx.get(), md) != 1 ||
+        TS_RESP_CTX_set_signer_digest(ctx.get(), md) != 1)
         return false;
     TS_RESP_CTX_set_time_cb(ctx.get(), FixedTime, &time);
     Owned<TS_RESP, &TS_RESP_free> response(TS_RESP_create_response(ctx.get(), requestBio.get()), TS_RESP_free);
@@ -409,8 +416,10 @@ bool SigningKit::SignDetached(const std::filesystem::path& in, const std::filesy
     if (!pkcs7)
         return false;
     const bool stamped = options.stamp == Stamp::Token
-                             ? AddTimestampToken(pkcs7.get(), options.stampTime, options.timestampAuthority)
-                             : AddCountersignature(pkcs7.get(), options.stampTime, options.timestampAuthority);
+                             ? AddTimestampToken(pkcs7.get(), options.stampTime, options.timestampAuthority,
+                                                 options.stampHash)
+                             : AddCountersignature(pkcs7.get(), options.stampTime, options.timestampAuthority,
+                                                   options.stampHash);
     unsigned char* encoded = nullptr;
     const int size = stamped ? i2d_PKCS7(pkcs7.get(), &encoded) : 0;
     if (size <= 0)

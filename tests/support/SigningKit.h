@@ -72,6 +72,9 @@ class SigningKit {
         Stamp stamp = Stamp::None;
         std::int64_t stampTime = 0;
         Signer timestampAuthority = Signer::TimeStampAuthority;
+        /// The digest of the timestamp: the token's imprint and the TSA's
+        /// signature, or the countersignature's digest.
+        std::string stampHash = "sha256";
     };
 
     /// Writes a detached DER signature of `in` to `signature` with `openssl
@@ -93,8 +96,10 @@ class SigningKit {
 
   private:
     static const char* Name(Signer signer);
-    bool AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer countersigner) const;
-    bool AddTimestampToken(PKCS7* pkcs7, std::int64_t time, Signer authority) const;
+    bool AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer countersigner,
+                             const std::string& hash = "sha256") const;
+    bool AddTimestampToken(PKCS7* pkcs7, std::int64_t time, Signer authority,
+                           const std::string& hash = "sha256") const;
     bool Step(const std::string& command);
     bool Issue(const std::string& name, const std::string& issuer, const std::string& extensions,
                const std::string& keyAlgorithm, const std::string& start, const std::string& end);

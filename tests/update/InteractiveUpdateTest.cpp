@@ -648,6 +648,71 @@ TEST_P(InteractiveUpdateTest, DoActionReturnsAtOnceWhenTheUserStopsASilentOrTric
     EXPECT_LT(Clock::now() - stopped.load(), std::chrono::seconds(1));
 }
 
+TEST_P(InteractiveUpdateTest, CancelDuringTheCheckOfATarballStillHandsOverAValidFile)
+{
+    // As for a PE file: a Cancel while the check runs lets the check finish,
+    // and a valid file reaches the host.
+    ASSERT_FALSE(tarballSignature_.empty());
+    Offer(tarball_);
+    server_.SetAnswer("/patch.exe.p7s", HttpAnswer::Ok(tarballSignature_));
+    host_.onLog[kCheckStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    EXPECT_EQ(Run(user), kResultCancelledDuringDownload);
+    EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
+    EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), 1u);
+}
+
+TEST_P(InteractiveUpdateTest, CancelStopsASignatureFetchThatStalls)
+{
+    // The signature server accepts the request and says nothing; the user
+    // presses Cancel 300 ms into the check. The run ends soon after.
+    using Clock = std::chrono::steady_clock;
+    std::atomic<Clock::time_point> checkStarted{Clock::time_point{}};
+    ASSERT_FALSE(tarballSignature_.empty());
+    Offer(tarball_);
+    HttpAnswer silent = HttpAnswer::Ok(tarballSignature_);
+    silent.silence = std::chrono::milliseconds(60000);
+    server_.SetAnswer("/patch.exe.p7s", silent);
+    host_.onLog[kCheckStart] = [&] {
+        checkStarted = Clock::now();
+        AsUser([&] {
+            QTimer::singleShot(300, QCoreApplication::instance(), [&] {
+                if (const HWND progress = FindDialog(Dlg::Progress))
+                    Click(progress, IDCANCEL);
+            });
+        });
+    };
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
+        .When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
+    const std::uint32_t result = qz::update::DispatchAction(&host_, kActionUpdate);
+    EXPECT_LT(Clock::now() - checkStarted.load(), std::chrono::seconds(3));
+    EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
+    EXPECT_EQ(result, kResultCancelledDuringDownload);
+}
+
+TEST_P(InteractiveUpdateTest, CancelWhileASlowSignatureArrivesStillHandsOverAValidFile)
+{
+    // The signature arrives in pieces over about a second; Cancel comes at
+    // the start of the check. As for a PE file, the check completes and a
+    // valid file reaches the host.
+    ASSERT_FALSE(tarballSignature_.empty());
+    Offer(tarball_);
+    HttpAnswer slow = HttpAnswer::Ok(tarballSignature_);
+    slow.slowBytes = 200;
+    slow.slowInterval = std::chrono::milliseconds(100);
+    server_.SetAnswer("/patch.exe.p7s", slow);
+    host_.onLog[kCheckStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
+    User user;
+    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
+        .When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
+    const std::uint32_t result = qz::update::DispatchAction(&host_, kActionUpdate);
+    EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
+    EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), 1u);
+    EXPECT_EQ(result, kResultCancelledDuringDownload);
+}
+
 TEST_P(InteractiveUpdateTest, CancelDuringTheCheckOrTheCrmStep)
 {
     // During the check: a valid file is still handed over, and there is no
