@@ -133,28 +133,30 @@ std::wstring CPatchOnline::SignatureUrl(const CPatchInfo& info)
     if (!info.GetSignatureUrl().IsEmpty())
         return info.GetSignatureUrl().GetText();
     std::wstring url = info.GetUrl().GetText();
-    return url.insert(std::min(url.find_first_of(L"?#"), url.size()), L".p7s");
+    const std::size_t scheme = url.find(L"://");
+    const std::size_t authorityEnd = url.find_first_of(L"/?#", scheme == std::wstring::npos ? 0 : scheme + 3);
+    // ".p7s" belongs to the path's last name; a URL without a path names none.
+    if (scheme == std::wstring::npos || authorityEnd == std::wstring::npos || url[authorityEnd] != L'/')
+        return {};
+    return url.insert(std::min(url.find_first_of(L"?#", authorityEnd), url.size()), L".p7s");
 }
 
-qz::platform::AuthenticodeVerdict CPatchOnline::CheckPatch(const CPatchInfo& info,
-                                                           const qz::platform::ByteSource& patch,
-                                                           const QzOSAL::QzPath& patchFile,
-                                                           const std::function<bool()>& cancel)
+bool CPatchOnline::FetchSignature(const CPatchInfo& info, const qz::platform::ByteSource& patch,
+                                  const QzOSAL::QzPath& patchFile, const std::function<bool()>& cancel)
 {
-    if (qz::platform::LooksLikePeFile(patch))
-        return qz::platform::CheckAuthenticode(patch);
     const std::wstring signature = qz::platform::DetachedSignaturePath(patchFile.GetPath());
     // A signature left from another download never stands in for this one's.
     std::error_code ignored;
     std::filesystem::remove(qz::platform::NativeFileName(signature), ignored);
+    const std::wstring url = SignatureUrl(info);
+    if (qz::platform::LooksLikePeFile(patch) || url.empty())
+        return true;
     CTavorHttpTransfer transfer;
     transfer.SetAskBeforeOverwriting(false);
     transfer.SetSaveErrorAnswer(false);
     transfer.SetCancelCheck(cancel);
     transfer.SetSizeLimit(qz::platform::kMaxDetachedSignatureSize);
-    if (!transfer.DownloadToFile(SignatureUrl(info), 0, signature.c_str()))
-        return {false, "no signature could be fetched from " + qz::platform::NativeFileName(SignatureUrl(info))};
-    return qz::platform::CheckDetachedSignature(patch, signature);
+    return transfer.DownloadToFile(url, 0, signature.c_str()) || !transfer.WasStopped();
 }
 
 std::function<bool()> CPatchOnline::CancelCheck() const
@@ -254,11 +256,16 @@ std::uint32_t CPatchOnline::Download(bool report)
     if (transfer.DownloadToFile(url, 0, localFile_.GetPath().c_str())) {
         qz::platform::StagedFile download = transfer.TakeStagedFile();
         const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
-        checked = source && CheckPatch(patchInfo_, *source, localFile_, CancelCheck()).valid && download.Commit();
-        if (!checked) {
-            download.KeepPartial();
-            Log(L"CPatchOnline::Download(): check was failed.");
+        if (source && FetchSignature(patchInfo_, *source, localFile_, CancelCheck())) {
+            checked = qz::platform::CheckPatchSignature(
+                          *source, qz::platform::DetachedSignaturePath(localFile_.GetPath()))
+                          .valid &&
+                      download.Commit();
+            if (!checked)
+                Log(L"CPatchOnline::Download(): check was failed.");
         }
+        if (!checked)
+            download.KeepPartial();
     }
     if (checked) {
         result = QzAutoUpdate::kResultSuccess;

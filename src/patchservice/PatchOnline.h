@@ -4,7 +4,7 @@
 
 #include "patchservice/PatchInfo.h"
 #include "platform/internet/Internet.h"
-#include "platform/trust/Authenticode.h"
+#include "platform/pe/ByteSource.h"
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
@@ -48,15 +48,16 @@ public:
     bool IsAcceptable(const CPatchInfo& info) const;
 
     /// Where the detached signature of a patch lies: the document's
-    /// "signature" URL, else the patch URL with ".p7s" added to its path.
+    /// "signature" URL, else the patch URL with ".p7s" added to its path;
+    /// empty for a patch URL without a path.
     static std::wstring SignatureUrl(const CPatchInfo& info);
-    /// The signature check of a downloaded patch, read through `patch` (the
-    /// file as it was written): a PE file must carry its own Authenticode
-    /// signature; any other file needs the detached signature, fetched beside
-    /// `patchFile` (its name plus ".p7s") under the patch's transfer rules.
-    static qz::platform::AuthenticodeVerdict CheckPatch(const CPatchInfo& info, const qz::platform::ByteSource& patch,
-                                                        const QzOSAL::QzPath& patchFile,
-                                                        const std::function<bool()>& cancel);
+    /// Part of the download of a patch that is no PE file: fetches its
+    /// detached signature beside `patchFile` (its name plus ".p7s") under the
+    /// patch's transfer rules, after removing whatever lay there. Nothing to
+    /// fetch for a PE file. False only when `cancel` stopped the fetch; a
+    /// signature that could not be had fails the check that follows.
+    static bool FetchSignature(const CPatchInfo& info, const qz::platform::ByteSource& patch,
+                               const QzOSAL::QzPath& patchFile, const std::function<bool()>& cancel);
 
     /// Asked while a transfer waits; true stops it. By default the host's IsCancelled.
     void SetCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }

@@ -366,8 +366,16 @@ void CUpdater::ThreadDownload(WorkerParameters* parameters)
         // The check reads what was written; the name receives it only after.
         transfer.SetCommitOnSuccess(false);
         transferred = transfer.DownloadToFile(updater.patchInfo_.GetUrl().GetText(), 0, target->GetPath().c_str());
-        if (transferred)
+        if (transferred) {
             download = transfer.TakeStagedFile();
+            // The signature of a patch that is no PE file comes with it; a
+            // Cancel meanwhile cancels the download.
+            const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
+            transferred = source && CPatchOnline::FetchSignature(updater.patchInfo_, *source, *target,
+                                                                 [&receiver] { return receiver.IsCancelled(); });
+            if (!transferred)
+                download.KeepPartial();
+        }
     }
     if (block->dialog) {
         // Stored before posting: the message starts the check, which reads it.
@@ -394,9 +402,9 @@ void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
         if (download.IsOpen()) {
             const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
             ok = source &&
-                 CPatchOnline::CheckPatch(updater->patchInfo_, *source, updater->downloadedFile_, [] {
-                     return cancelFlag.load();
-                 }).valid &&
+                 qz::platform::CheckPatchSignature(
+                     *source, qz::platform::DetachedSignaturePath(updater->downloadedFile_.GetPath()))
+                     .valid &&
                  download.Commit();
         } else {
             ok = VerifySignature(QzOSAL::QzFileSystemItem(updater->downloadedFile_));

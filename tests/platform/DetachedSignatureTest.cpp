@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace qz::platform;
 using qz::test::PeWriter;
@@ -115,6 +116,8 @@ TEST_F(DetachedSignature, RefusesWhatTheAuthenticodeRulesRefuse)
         {"self.tar", {Signer::SelfSigned, "sha256"}, "self-signed"},
         {"server.tar", {Signer::NoCodeSigning, "sha256"}, "does not allow code signing"},
         {"sha1.tar", {Signer::Normal, "sha1"}, "digest algorithm is not accepted"},
+        {"noattr.tar", {.extra = "-noattr"}, "signer has no signed attributes"},
+        {"keyid.tar", {.extra = "-keyid"}, "signer named by key identifier"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -169,6 +172,10 @@ TEST_F(DetachedSignature, RefusesTamperingMissingAndMalformedSignatures)
     }
     std::filesystem::remove(signature);
     EXPECT_EQ(Check(path).reason, "no signature file");
+    // A pipe planted under the name is no file: refused at once, not waited on.
+    ASSERT_EQ(::mkfifo(signature.c_str(), 0600), 0);
+    EXPECT_EQ(Check(path).reason, "no signature file");
+    std::filesystem::remove(signature);
 
     // A signature that carries its own content vouches for that, not the file.
     ASSERT_EQ(SigningKit::Run("openssl cms -sign -binary -nodetach -in '" + path.string() + "' -signer '" +

@@ -397,7 +397,7 @@ bool SigningKit::SignDetached(const std::filesystem::path& in, const std::filesy
                          options.signer == Signer::NoCodeSigning;
     std::string command = "openssl cms -sign -binary -in " + Quote(in) + " -signer " + Quote(dir_ / (name + ".pem")) +
                           " -inkey " + Quote(dir_ / (name + ".key")) + " -md " + options.hash +
-                          " -outform DER -out " + Quote(signature);
+                          " -outform DER -out " + Quote(signature) + " " + options.extra;
     if (chained)
         command += " -certfile " + Quote(dir_ / "ca.pem");
     std::error_code ignored;

@@ -75,6 +75,8 @@ class SigningKit {
         /// The digest of the timestamp: the token's imprint and the TSA's
         /// signature, or the countersignature's digest.
         std::string stampHash = "sha256";
+        /// More openssl cms options ("-noattr", "-keyid").
+        std::string extra;
     };
 
     /// Writes a detached DER signature of `in` to `signature` with `openssl

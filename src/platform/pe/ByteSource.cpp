@@ -28,7 +28,9 @@ bool MemoryByteSource::Read(std::uint64_t offset, std::span<std::uint8_t> dest) 
 
 std::unique_ptr<FileByteSource> FileByteSource::Open(const std::filesystem::path& path)
 {
-    return Adopt(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK opening a FIFO waits for a writer: a planted pipe
+    // must be refused, not hang the reader.
+    return Adopt(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
 }
 
 std::unique_ptr<FileByteSource> FileByteSource::FromDescriptor(int fd)

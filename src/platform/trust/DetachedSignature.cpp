@@ -2,6 +2,7 @@
 
 #include "platform/trust/SignerCheck.h"
 
+#include <openssl/cms.h>
 #include <openssl/err.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@ constexpr char kDataOid[] = "1.2.840.113549.1.7.1";
 // id-aa-timeStampToken: where CMS keeps an RFC 3161 token.
 constexpr char kCmsTimestampOid[] = "1.2.840.113549.1.9.16.2.14";
 constexpr std::size_t kBlockSize = 1u << 20;
+using CmsPtr = std::unique_ptr<CMS_ContentInfo, OpenSslDeleter<CMS_ContentInfo_free>>;
 
 AuthenticodeVerdict Invalid(std::string reason)
 {
@@ -46,6 +48,14 @@ AuthenticodeVerdict CheckDetachedSignature(const ByteSource& content, std::span<
     Pkcs7Ptr pkcs7(d2i_PKCS7(nullptr, &p, static_cast<long>(signature.size())));
     ERR_clear_error();
     if (!pkcs7) {
+        // CMS forms that PKCS#7 cannot hold, such as a signer named by its
+        // key identifier, deserve a reason a vendor can act on.
+        const unsigned char* q = signature.data();
+        CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &q, static_cast<long>(signature.size())));
+        ERR_clear_error();
+        if (cms && OBJ_obj2nid(CMS_get0_type(cms.get())) == NID_pkcs7_signed) {
+            return Invalid("signature uses CMS forms this check does not read (a signer named by key identifier?)");
+        }
         return Invalid("signature is not DER SignedData");
     }
     if (p != signature.data() + signature.size()) {

@@ -36,6 +36,9 @@ std::string VerifySigner(PKCS7* pkcs7, const SignedContent& content, PKCS7_SIGNE
     if (!md || (!content.sha1Accepted && EVP_MD_get_type(md) == NID_sha1)) {
         return "signer's digest algorithm is not accepted";
     }
+    if (sk_X509_ATTRIBUTE_num(PKCS7_get_signed_attributes(signer)) <= 0) {
+        return "signer has no signed attributes";
+    }
     const ASN1_TYPE* contentType = PKCS7_get_signed_attribute(signer, NID_pkcs9_contentType);
     Asn1ObjectPtr expectedType(OBJ_txt2obj(content.contentType, 1));
     if (!contentType || contentType->type != V_ASN1_OBJECT || !expectedType ||
@@ -90,7 +93,8 @@ AuthenticodeVerdict CheckSignerOf(PKCS7* pkcs7, const SignedContent& content)
     }
 
     std::string timestampNote;
-    const auto timestamp = VerifiedTimestamp(pkcs7, signer, content.timestampTokenAttributes, timestampNote);
+    const auto timestamp = VerifiedTimestamp(pkcs7, signer, content.timestampTokenAttributes, content.sha1Accepted,
+                                             timestampNote);
     X509StorePtr store = LoadTrustStore();
     if (!store) {
         return Invalid("cannot load the trust store");

@@ -28,7 +28,14 @@ const ASN1_STRING* UnsignedAttribute(PKCS7_SIGNER_INFO* signer, const ASN1_OBJEC
     return nullptr;
 }
 
-std::optional<std::time_t> VerifyRfc3161(const ASN1_STRING* encoded, PKCS7_SIGNER_INFO* signer,
+// The digest named by `algorithm` when the rules in force take it.
+const EVP_MD* Accepted(const ASN1_OBJECT* algorithm, bool sha1Accepted)
+{
+    const EVP_MD* md = AcceptedDigest(algorithm);
+    return md && (sha1Accepted || EVP_MD_get_type(md) != NID_sha1) ? md : nullptr;
+}
+
+std::optional<std::time_t> VerifyRfc3161(const ASN1_STRING* encoded, PKCS7_SIGNER_INFO* signer, bool sha1Accepted,
                                          std::string& note)
 {
     const unsigned char* p = encoded->data;
@@ -46,8 +53,8 @@ std::optional<std::time_t> VerifyRfc3161(const ASN1_STRING* encoded, PKCS7_SIGNE
     // Neither the imprint nor the TSA's own signature may use a refused digest.
     const X509_ALGOR* imprint = TS_MSG_IMPRINT_get_algo(TS_TST_INFO_get_msg_imprint(info.get()));
     PKCS7_SIGNER_INFO* tsa = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(token.get()), 0);
-    if (!imprint || !AcceptedDigest(imprint->algorithm) || !tsa || !tsa->digest_alg ||
-        !AcceptedDigest(tsa->digest_alg->algorithm)) {
+    if (!imprint || !Accepted(imprint->algorithm, sha1Accepted) || !tsa || !tsa->digest_alg ||
+        !Accepted(tsa->digest_alg->algorithm, sha1Accepted)) {
         note = "timestamp digest algorithm is not accepted";
         return std::nullopt;
     }
@@ -76,7 +83,7 @@ std::optional<std::time_t> VerifyRfc3161(const ASN1_STRING* encoded, PKCS7_SIGNE
 }
 
 std::optional<std::time_t> VerifyCountersignature(PKCS7* signedData, const ASN1_STRING* encoded,
-                                                  PKCS7_SIGNER_INFO* signer, std::string& note)
+                                                  PKCS7_SIGNER_INFO* signer, bool sha1Accepted, std::string& note)
 {
     const unsigned char* p = encoded->data;
     std::unique_ptr<PKCS7_SIGNER_INFO, OpenSslDeleter<PKCS7_SIGNER_INFO_free>> counter(
@@ -88,7 +95,7 @@ std::optional<std::time_t> VerifyCountersignature(PKCS7* signedData, const ASN1_
     STACK_OF(X509)* certs = signedData->d.sign->cert;
     X509* tsa = X509_find_by_issuer_and_serial(certs, counter->issuer_and_serial->issuer,
                                                counter->issuer_and_serial->serial);
-    const EVP_MD* md = AcceptedDigest(counter->digest_alg->algorithm);
+    const EVP_MD* md = Accepted(counter->digest_alg->algorithm, sha1Accepted);
     const ASN1_TYPE* signingTime = PKCS7_get_signed_attribute(counter.get(), NID_pkcs9_signingTime);
     std::optional<std::time_t> time;
     if (signingTime && (signingTime->type == V_ASN1_UTCTIME || signingTime->type == V_ASN1_GENERALIZEDTIME)) {
@@ -128,16 +135,17 @@ std::optional<std::time_t> VerifyCountersignature(PKCS7* signedData, const ASN1_
 } // namespace
 
 std::optional<std::time_t> VerifiedTimestamp(PKCS7* signedData, PKCS7_SIGNER_INFO* signer,
-                                             const std::vector<const char*>& tokenAttributes, std::string& note)
+                                             const std::vector<const char*>& tokenAttributes, bool sha1Accepted,
+                                             std::string& note)
 {
     for (const char* oid : tokenAttributes) {
         Asn1ObjectPtr attribute(OBJ_txt2obj(oid, 1));
         if (const ASN1_STRING* token = attribute ? UnsignedAttribute(signer, attribute.get()) : nullptr) {
-            return VerifyRfc3161(token, signer, note);
+            return VerifyRfc3161(token, signer, sha1Accepted, note);
         }
     }
     if (const ASN1_STRING* counter = UnsignedAttribute(signer, OBJ_nid2obj(NID_pkcs9_countersignature))) {
-        return VerifyCountersignature(signedData, counter, signer, note);
+        return VerifyCountersignature(signedData, counter, signer, sha1Accepted, note);
     }
     note = "no timestamp";
     return std::nullopt;

@@ -20,7 +20,9 @@ namespace qz::platform {
 /// signature; its certificates help build the countersigner's chain.
 /// `tokenAttributes` are the unsigned attributes (dotted OIDs) that may hold
 /// an RFC 3161 token; a PKCS#9 countersignature is looked for after them.
+/// Without `sha1Accepted` a timestamp that digests with SHA-1 counts for none.
 std::optional<std::time_t> VerifiedTimestamp(PKCS7* signedData, PKCS7_SIGNER_INFO* signer,
-                                             const std::vector<const char*>& tokenAttributes, std::string& note);
+                                             const std::vector<const char*>& tokenAttributes, bool sha1Accepted,
+                                             std::string& note);
 
 } // namespace qz::platform
