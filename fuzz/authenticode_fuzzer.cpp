@@ -2,6 +2,7 @@
 // PKCS#7 SignedData, SpcIndirectDataContent), and what parses to the signer
 // checks: attributes, signature, timestamps (unsigned, so mutations there keep
 // the signer's signature intact) and the chain against an empty trust store.
+#include "EmptyTrustStore.h"
 #include "platform/pe/ByteSource.h"
 #include "platform/trust/Authenticode.h"
 #include "platform/trust/CertificateTable.h"
@@ -40,10 +41,7 @@ std::vector<std::uint8_t> WrapInImage(const std::uint8_t* table, std::size_t siz
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    // No system roots: nothing is trusted, and no store is parsed per input.
-    ::setenv("SSL_CERT_FILE", "/nonexistent/qz-fuzz-roots.pem", 1);
-    ::unsetenv("SSL_CERT_DIR");
-    return 0;
+    return UseEmptyTrustStore();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

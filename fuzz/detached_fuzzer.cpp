@@ -2,6 +2,7 @@
 // parser, the shape rules (detached, one signer, nothing after the DER), the
 // signer's attributes and signature, the timestamps and the chain against an
 // empty trust store. The seeds are signatures of that very content.
+#include "EmptyTrustStore.h"
 #include "platform/pe/ByteSource.h"
 #include "platform/trust/DetachedSignature.h"
 
@@ -11,10 +12,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    // No system roots: nothing is trusted, and no store is parsed per input.
-    ::setenv("SSL_CERT_FILE", "/nonexistent/qz-fuzz-roots.pem", 1);
-    ::unsetenv("SSL_CERT_DIR");
-    return 0;
+    return UseEmptyTrustStore();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

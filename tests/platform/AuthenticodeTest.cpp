@@ -4,6 +4,7 @@
 #include "PeBytes.h"
 #include "support/PeWriter.h"
 #include "support/SigningKit.h"
+#include "support/SigningKitSuite.h"
 
 #include <gtest/gtest.h>
 
@@ -25,25 +26,8 @@ namespace {
 constexpr std::int64_t kMid2021 = 1622505600; // inside the expired signer's validity
 constexpr std::int64_t kStart2023 = 1672531200;
 
-class Authenticode : public ::testing::Test {
+class Authenticode : public qz::test::SigningKitSuite {
   protected:
-    static void SetUpTestSuite() { kit_ = new SigningKit(); }
-    static void TearDownTestSuite()
-    {
-        delete kit_;
-        kit_ = nullptr;
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
-        ::setenv("SSL_CERT_FILE", kit_->RootCertificate().c_str(), 1);
-        ::unsetenv("SSL_CERT_DIR");
-        dir_ = kit_->Directory() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { ::unsetenv("SSL_CERT_FILE"); }
-
     std::filesystem::path Unsigned(const std::string& name, bool is64 = true)
     {
         const auto path = dir_ / name;
@@ -71,11 +55,7 @@ class Authenticode : public ::testing::Test {
         return ParseBytes(bytes).value().DirectoryEntryOffset(PeImage::kDirectorySecurity);
     }
 
-    static SigningKit* kit_;
-    std::filesystem::path dir_;
 };
-
-SigningKit* Authenticode::kit_ = nullptr;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "support/PeWriter.h"
 #include "support/SigningKit.h"
+#include "support/SigningKitSuite.h"
 
 #include <gtest/gtest.h>
 
@@ -23,25 +24,8 @@ namespace {
 constexpr std::int64_t kMid2021 = 1622505600; // inside the expired signer's validity
 constexpr std::int64_t kStart2023 = 1672531200;
 
-class DetachedSignature : public ::testing::Test {
+class DetachedSignature : public qz::test::SigningKitSuite {
   protected:
-    static void SetUpTestSuite() { kit_ = new SigningKit(); }
-    static void TearDownTestSuite()
-    {
-        delete kit_;
-        kit_ = nullptr;
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
-        ::setenv("SSL_CERT_FILE", kit_->RootCertificate().c_str(), 1);
-        ::unsetenv("SSL_CERT_DIR");
-        dir_ = kit_->Directory() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { ::unsetenv("SSL_CERT_FILE"); }
-
     // A small tarball-like patch and its signature beside it.
     std::filesystem::path Patch(const std::string& name, const SigningKit::DetachedOptions& options)
     {
@@ -67,11 +51,7 @@ class DetachedSignature : public ::testing::Test {
                                kit_->RootCertificate().string() + "' -out /dev/null") == 0;
     }
 
-    static SigningKit* kit_;
-    std::filesystem::path dir_;
 };
-
-SigningKit* DetachedSignature::kit_ = nullptr;
 
 } // namespace
 

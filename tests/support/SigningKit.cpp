@@ -282,6 +282,22 @@ bool LoadIdentity(const std::filesystem::path& dir, const std::string& name, Own
     return cert && key;
 }
 
+// What a timestamp is made with: the first signer of the signature it stamps,
+// the stamper's certificate and key, and its digest.
+struct Stamper {
+    PKCS7_SIGNER_INFO* signer = nullptr;
+    const EVP_MD* md = nullptr;
+    Owned<X509, &X509_free> cert{nullptr, X509_free};
+    Owned<EVP_PKEY, &EVP_PKEY_free> key{nullptr, EVP_PKEY_free};
+
+    bool Load(PKCS7* pkcs7, const std::filesystem::path& dir, const std::string& name, const std::string& hash)
+    {
+        md = EVP_get_digestbyname(hash.c_str());
+        signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(pkcs7), 0);
+        return md && signer && LoadIdentity(dir, name, cert, key);
+    }
+};
+
 int FixedTime(TS_RESP_CTX*, void* data, long* seconds, long* microseconds)
 {
     *seconds = static_cast<long>(*static_cast<const std::int64_t*>(data));
@@ -294,16 +310,14 @@ int FixedTime(TS_RESP_CTX*, void* data, long* seconds, long* microseconds)
 bool SigningKit::AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer countersigner,
                                      const std::string& hash) const
 {
-    const EVP_MD* md = EVP_get_digestbyname(hash.c_str());
-    if (!md)
-        return false;
-    PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(pkcs7), 0);
-
-    Owned<X509, &X509_free> cert(nullptr, X509_free);
-    Owned<EVP_PKEY, &EVP_PKEY_free> key(nullptr, EVP_PKEY_free);
-    if (!signer || !LoadIdentity(dir_, Name(countersigner), cert, key)) {
+    Stamper stamper;
+    if (!stamper.Load(pkcs7, dir_, Name(countersigner), hash)) {
         return false;
     }
+    PKCS7_SIGNER_INFO* signer = stamper.signer;
+    const EVP_MD* md = stamper.md;
+    Owned<X509, &X509_free>& cert = stamper.cert;
+    Owned<EVP_PKEY, &EVP_PKEY_free>& key = stamper.key;
     std::unique_ptr<PKCS7_SIGNER_INFO, decltype(&PKCS7_SIGNER_INFO_free)> counter(PKCS7_SIGNER_INFO_new(),
                                                                                   PKCS7_SIGNER_INFO_free);
     if (!cert || !key || !counter ||
@@ -340,14 +354,13 @@ bool SigningKit::AddCountersignature(PKCS7* pkcs7, std::int64_t time, Signer cou
 
 bool SigningKit::AddTimestampToken(PKCS7* pkcs7, std::int64_t time, Signer authority, const std::string& hash) const
 {
-    const EVP_MD* md = EVP_get_digestbyname(hash.c_str());
-    if (!md)
+    Stamper stamper;
+    if (!stamper.Load(pkcs7, dir_, Name(authority), hash))
         return false;
-    PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(pkcs7), 0);
-    Owned<X509, &X509_free> cert(nullptr, X509_free);
-    Owned<EVP_PKEY, &EVP_PKEY_free> key(nullptr, EVP_PKEY_free);
-    if (!signer || !LoadIdentity(dir_, Name(authority), cert, key))
-        return false;
+    PKCS7_SIGNER_INFO* signer = stamper.signer;
+    const EVP_MD* md = stamper.md;
+    Owned<X509, &X509_free>& cert = stamper.cert;
+    Owned<EVP_PKEY, &EVP_PKEY_free>& key = stamper.key;
     // The request: the SHA-256 of the signer's signature value.
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int digestSize = 0;
