@@ -7,6 +7,7 @@
 
 #include "dialogs/res/resource.h"
 #include "platform/window/WindowQt.h"
+#include "support/Keyboard.h"
 #include "support/PeWriter.h"
 #include "support/RecordingHost.h"
 #include "support/ScopedEnvironment.h"
@@ -73,12 +74,6 @@ HWND FindDialog(Dlg kind)
 void Click(HWND dialog, int id)
 {
     SendMessage(GetDlgItem(dialog, id), BM_CLICK);
-}
-
-void Press(HWND dialog, int qtKey)
-{
-    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
-    QCoreApplication::sendEvent(WidgetFromHandle(dialog), &press);
 }
 
 // What a user does from a host callback: at once on the dialogs' thread,
@@ -357,7 +352,7 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
     User declines;
     declines.When(Dlg::Update, IDOK, [](HWND dialog) {
         Click(dialog, IDC_CHECK_DONT_SHOW_AGAIN);
-        Press(dialog, Qt::Key_Escape);
+        qz::test::TypeKey(Qt::Key_Escape);
     });
     EXPECT_EQ(Run(declines), kResultSuccess);
     std::vector<std::wstring> told = Offered();
@@ -381,7 +376,7 @@ TEST_P(InteractiveUpdateTest, AcceptedPatchEndsWithTheInstallAnswer)
         fs::remove(dir_ / "QzUpdate.exe");
         std::wstring product;
         User user;
-        user.When(Dlg::Update, IDOK, [](HWND dialog) { Press(dialog, Qt::Key_Return); })
+        user.When(Dlg::Update, IDOK, [](HWND) { qz::test::TypeKey(Qt::Key_Return); })
             .When(Dlg::Install, 0, [&](HWND dialog) {
                 product = GetDlgItemTextW(dialog, IDC_TXT_PRODUCT);
                 Click(dialog, answer.button);
@@ -663,7 +658,7 @@ TEST_P(InteractiveUpdateTest, MissingEmptyOrBrokenSkinsStillGiveWorkingDialogs)
         user.When(Dlg::Update, IDOK,
                   [](HWND dialog) {
                       Click(dialog, IDC_CHECK_DONT_SHOW_AGAIN);
-                      Press(dialog, Qt::Key_Return);
+                      qz::test::TypeKey(Qt::Key_Return);
                   })
             .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
         EXPECT_EQ(Run(user), kResultInstallLater);
