@@ -341,7 +341,7 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
         Click(dialog, IDCANCEL);
     });
     EXPECT_EQ(Run(user), kResultSuccess);
-    EXPECT_EQ(cancelText, L"Close");
+    EXPECT_EQ(cancelText, L"&Close");
     EXPECT_FALSE(okVisible);
     EXPECT_EQ(Told(), std::vector<std::wstring>{L"SetShowAgain 1"});
     EXPECT_EQ(user.shown, std::vector<Dlg>{Dlg::Update});
@@ -469,7 +469,8 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
         .When(Dlg::Progress, IDOK, [&](HWND dialog) {
             for (const int id : {IDC_TXT_TITLE, IDC_TXT_MESSAGE, IDC_TXT_DOWNLOAD_STATUS, IDOK, IDCANCEL})
                 failedTexts[id] = GetDlgItemTextW(dialog, id);
-            Click(dialog, IDOK);
+            // "Yes" is the highlighted answer, so Enter downloads again.
+            qz::test::TypeKey(Qt::Key_Return);
         })
         .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
     EXPECT_EQ(Run(user), kResultInstallLater);
@@ -478,8 +479,8 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
                                {IDC_TXT_MESSAGE, L"The update has been checked and is corrupt. Installation has "
                                                  L"been cancelled."},
                                {IDC_TXT_DOWNLOAD_STATUS, L"Do you want to restart the update process?"},
-                               {IDOK, L"Yes"},
-                               {IDCANCEL, L"No"}}));
+                               {IDOK, L"&Yes"},
+                               {IDCANCEL, L"&No"}}));
     EXPECT_EQ(Downloads(), 2);
     EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckFailed, kCheckStart, kCheckOk}));
     EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
