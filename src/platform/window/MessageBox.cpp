@@ -83,6 +83,7 @@ int MessageBoxW(HWND owner, const std::wstring& text, const std::wstring& captio
         return 0;
     }
     QWidget* parent = WidgetFromHandle(owner);
+    KeepOpen keepOpen; // outlives the box it filters
     QMessageBox box(parent ? parent->window() : nullptr);
     box.setWindowTitle(QString::fromStdWString(caption));
     box.setText(QString::fromStdWString(text));
@@ -143,7 +144,6 @@ int MessageBoxW(HWND owner, const std::wstring& text, const std::wstring& captio
     // alone; other boxes must be answered with a button.
     const bool hasCancel = std::find(ids.begin(), ids.end(), IDCANCEL) != ids.end();
     const bool okOnly = ids.size() == 1 && ids.front() == IDOK;
-    KeepOpen keepOpen;
     if (hasCancel || okOnly) {
         box.setEscapeButton(ButtonFor(hasCancel ? IDCANCEL : IDOK));
     } else {
