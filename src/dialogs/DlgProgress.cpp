@@ -96,6 +96,9 @@ void CDlgProgress::ShowDownloading()
     lastPercent_ = -1;
     ShowControl(IDOK, false);
     cancelButton_.SetWindowText(LoadLocalizedString(IDS_CANCEL));
+    // The hidden Yes button must not keep the keyboard.
+    if (cancelButton_.GetSafeHwnd())
+        cancelButton_.SetFocus();
     PostMessage(WM_UPDATE_START_DOWNLOAD);
 }
 
@@ -106,6 +109,9 @@ void CDlgProgress::ShowCheckFailed()
     downloadStatus_.SetWindowText(LoadLocalizedString(IDS_RESTART_QUESTION));
     ShowControl(IDOK, true);
     cancelButton_.SetWindowText(LoadLocalizedString(IDS_NO));
+    // Yes is the button drawn as the answer, so Enter must press it.
+    if (okButton_.GetSafeHwnd())
+        okButton_.SetFocus();
     working_ = false;
 }
 

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
@@ -70,14 +69,6 @@ void ClickItem(platform::HWND dialog, int id)
     QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
                         Qt::NoModifier);
     QCoreApplication::sendEvent(w, &release);
-}
-
-void PressKey(platform::HWND window, int qtKey)
-{
-    QWidget* w = platform::WidgetFromHandle(window);
-    ASSERT_NE(w, nullptr);
-    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &press);
 }
 
 void CloseBox(platform::HWND window)

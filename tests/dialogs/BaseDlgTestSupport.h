@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/window/Dialog.h"
+#include "support/Keyboard.h"
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
@@ -32,8 +33,6 @@ std::intptr_t RunModal(platform::CDialog& dialog, std::function<void(platform::C
 
 /// A left click in the middle of dialog item `id`.
 void ClickItem(platform::HWND dialog, int id);
-/// A key press (a Qt key code) on the window.
-void PressKey(platform::HWND window, int qtKey);
 /// Closes the window with its close box.
 void CloseBox(platform::HWND window);
 

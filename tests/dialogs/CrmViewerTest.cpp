@@ -105,7 +105,7 @@ TEST_P(CrmViewerTest, AnyFileIsShownLineByLine)
     EXPECT_EQ(qz::test::RunModal(bare,
                                  [&](CDialog& d) {
                                      text = d.GetDlgItemText(IDC_EDIT_CRM);
-                                     qz::test::PressKey(d.m_hWnd, Qt::Key_Escape);
+                                     qz::test::TypeKey(Qt::Key_Escape);
                                  }),
               IDCANCEL);
     EXPECT_EQ(text, L"");

@@ -172,21 +172,21 @@ TEST_F(LanguageTest, CurrentLanguageFollowsTheConfiguration)
 {
     host_.programLanguage = L"D";
     EXPECT_EQ(GetCurrentLanguageId(), 1031);
-    EXPECT_EQ(LoadLocalizedString(IDS_CLOSE), L"Schließen");
+    EXPECT_EQ(LoadLocalizedString(IDS_CLOSE), L"&Schließen");
     EXPECT_EQ(LoadLocalizedString(IDS_PROGRESS_FORMAT), L"%s   %d%% (%s / %s)");
 
     host_.programLanguage = L"fr_CA";
     EXPECT_EQ(GetCurrentLanguageId(), 3084);
-    EXPECT_EQ(LoadLocalizedString(IDS_NO), L"Non");
+    EXPECT_EQ(LoadLocalizedString(IDS_NO), L"&Non");
 
     // No resources in 1033: English (United Kingdom) answers.
     host_.programLanguage = L"en_GB";
     EXPECT_EQ(GetCurrentLanguageId(), 1033);
-    EXPECT_EQ(LoadLocalizedString(IDS_CLOSE), L"Close");
+    EXPECT_EQ(LoadLocalizedString(IDS_CLOSE), L"&Close");
 
     host_.programLanguage = L"zz";
     EXPECT_EQ(GetCurrentLanguageId(), 0);
-    EXPECT_EQ(LoadLocalizedString(IDS_CANCEL), L"Cancel");
+    EXPECT_EQ(LoadLocalizedString(IDS_CANCEL), L"&Cancel");
     EXPECT_EQ(LoadLocalizedString(9999), L"");
 
     host_.texts["GetProgramLanguage"] = std::nullopt;

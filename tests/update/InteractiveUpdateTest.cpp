@@ -7,6 +7,7 @@
 
 #include "dialogs/res/resource.h"
 #include "platform/window/WindowQt.h"
+#include "support/Keyboard.h"
 #include "support/PeWriter.h"
 #include "support/RecordingHost.h"
 #include "support/ScopedEnvironment.h"
@@ -73,12 +74,6 @@ HWND FindDialog(Dlg kind)
 void Click(HWND dialog, int id)
 {
     SendMessage(GetDlgItem(dialog, id), BM_CLICK);
-}
-
-void Press(HWND dialog, int qtKey)
-{
-    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
-    QCoreApplication::sendEvent(WidgetFromHandle(dialog), &press);
 }
 
 // What a user does from a host callback: at once on the dialogs' thread,
@@ -355,7 +350,7 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
         Click(dialog, IDCANCEL);
     });
     EXPECT_EQ(Run(user), kResultSuccess);
-    EXPECT_EQ(cancelText, L"Close");
+    EXPECT_EQ(cancelText, L"&Close");
     EXPECT_FALSE(okVisible);
     EXPECT_EQ(Told(), std::vector<std::wstring>{L"SetShowAgain 1"});
     EXPECT_EQ(user.shown, std::vector<Dlg>{Dlg::Update});
@@ -366,7 +361,7 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
     User declines;
     declines.When(Dlg::Update, IDOK, [](HWND dialog) {
         Click(dialog, IDC_CHECK_DONT_SHOW_AGAIN);
-        Press(dialog, Qt::Key_Escape);
+        qz::test::TypeKey(Qt::Key_Escape);
     });
     EXPECT_EQ(Run(declines), kResultSuccess);
     std::vector<std::wstring> told = Offered();
@@ -390,7 +385,7 @@ TEST_P(InteractiveUpdateTest, AcceptedPatchEndsWithTheInstallAnswer)
         fs::remove(dir_ / "QzUpdate.exe");
         std::wstring product;
         User user;
-        user.When(Dlg::Update, IDOK, [](HWND dialog) { Press(dialog, Qt::Key_Return); })
+        user.When(Dlg::Update, IDOK, [](HWND) { qz::test::TypeKey(Qt::Key_Return); })
             .When(Dlg::Install, 0, [&](HWND dialog) {
                 product = GetDlgItemTextW(dialog, IDC_TXT_PRODUCT);
                 Click(dialog, answer.button);
@@ -483,7 +478,8 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
         .When(Dlg::Progress, IDOK, [&](HWND dialog) {
             for (const int id : {IDC_TXT_TITLE, IDC_TXT_MESSAGE, IDC_TXT_DOWNLOAD_STATUS, IDOK, IDCANCEL})
                 failedTexts[id] = GetDlgItemTextW(dialog, id);
-            Click(dialog, IDOK);
+            // "Yes" is the highlighted answer, so Enter downloads again.
+            qz::test::TypeKey(Qt::Key_Return);
         })
         .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
     EXPECT_EQ(Run(user), kResultInstallLater);
@@ -492,8 +488,8 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
                                {IDC_TXT_MESSAGE, L"The update has been checked and is corrupt. Installation has "
                                                  L"been cancelled."},
                                {IDC_TXT_DOWNLOAD_STATUS, L"Do you want to restart the update process?"},
-                               {IDOK, L"Yes"},
-                               {IDCANCEL, L"No"}}));
+                               {IDOK, L"&Yes"},
+                               {IDCANCEL, L"&No"}}));
     EXPECT_EQ(Downloads(), 2);
     EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckFailed, kCheckStart, kCheckOk}));
     EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
@@ -780,7 +776,7 @@ TEST_P(InteractiveUpdateTest, MissingEmptyOrBrokenSkinsStillGiveWorkingDialogs)
         user.When(Dlg::Update, IDOK,
                   [](HWND dialog) {
                       Click(dialog, IDC_CHECK_DONT_SHOW_AGAIN);
-                      Press(dialog, Qt::Key_Return);
+                      qz::test::TypeKey(Qt::Key_Return);
                   })
             .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
         EXPECT_EQ(Run(user), kResultInstallLater);

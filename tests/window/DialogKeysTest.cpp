@@ -15,38 +15,93 @@ std::intptr_t RunWith(RecordingDialog& dlg, std::function<void(RecordingDialog&)
     return dlg.DoModal();
 }
 
+// Whether the button is drawn as the default one.
+bool DrawnDefault(HWND dialog, int id)
+{
+    return (GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+}
+
 TEST_F(DialogKeysTest, EnterPressesTheDefaultButtonAndEscapeCancels)
 {
     RecordingDialog enter(IDD_TEST_DIALOG);
     EXPECT_EQ(RunWith(enter,
                       [](RecordingDialog& d) {
                           EXPECT_EQ(d.GetDefID(), IDOK);
-                          PressKey(GetDlgItem(d.m_hWnd, IDC_EDIT_NAME), Qt::Key_Return);
+                          // The first tab stop has the focus: the edit.
+                          EXPECT_EQ(GetFocus(), GetDlgItem(d.m_hWnd, IDC_EDIT_NAME));
+                          qz::test::TypeKey(Qt::Key_Return);
                       }),
               IDOK);
     EXPECT_EQ(enter.commands, std::vector<int>{IDOK});
 
     RecordingDialog escape(IDD_TEST_DIALOG);
-    EXPECT_EQ(
-        RunWith(escape,
-                [](RecordingDialog& d) { PressKey(GetDlgItem(d.m_hWnd, IDC_CHK_OPTION), Qt::Key_Escape); }),
-        IDCANCEL);
+    EXPECT_EQ(RunWith(escape,
+                      [](RecordingDialog& d) {
+                          SetFocus(GetDlgItem(d.m_hWnd, IDC_CHK_OPTION));
+                          qz::test::TypeKey(Qt::Key_Escape);
+                      }),
+              IDCANCEL);
     EXPECT_EQ(escape.commands, std::vector<int>{IDCANCEL});
 
-    // Enter on a focused push button presses that button, not the default.
+    // Enter on a focused push button presses that button, which is drawn as
+    // the default meanwhile.
     RecordingDialog onCancel(IDD_TEST_DIALOG);
     EXPECT_EQ(RunWith(onCancel,
-                      [](RecordingDialog& d) { PressKey(GetDlgItem(d.m_hWnd, IDCANCEL), Qt::Key_Enter); }),
+                      [](RecordingDialog& d) {
+                          SetFocus(GetDlgItem(d.m_hWnd, IDCANCEL));
+                          EXPECT_TRUE(DrawnDefault(d.m_hWnd, IDCANCEL));
+                          EXPECT_FALSE(DrawnDefault(d.m_hWnd, IDOK));
+                          EXPECT_EQ(d.GetDefID(), IDOK);
+                          SetFocus(GetDlgItem(d.m_hWnd, IDC_CHK_OPTION));
+                          EXPECT_FALSE(DrawnDefault(d.m_hWnd, IDCANCEL));
+                          EXPECT_TRUE(DrawnDefault(d.m_hWnd, IDOK));
+                          SetFocus(GetDlgItem(d.m_hWnd, IDCANCEL));
+                          qz::test::TypeKey(Qt::Key_Enter, Qt::KeypadModifier);
+                      }),
               IDCANCEL);
 
-    // Without a default push button Enter sends IDOK.
+    // Without a default push button Enter sends IDOK, unless the focus is on
+    // another push button.
     RecordingDialog plain(IDD_PLAIN_DIALOG);
     EXPECT_EQ(RunWith(plain,
                       [](RecordingDialog& d) {
                           EXPECT_EQ(d.GetDefID(), IDOK);
-                          PressKey(d.m_hWnd, Qt::Key_Return);
+                          EXPECT_EQ(GetFocus(), GetDlgItem(d.m_hWnd, IDOK));
+                          qz::test::TypeKey(Qt::Key_Tab);
+                          qz::test::TypeKey(Qt::Key_Return);
                       }),
-              IDOK);
+              IDCANCEL);
+}
+
+TEST_F(DialogKeysTest, MnemonicsActOnTheirControls)
+{
+    RecordingDialog dlg(IDD_TEST_DIALOG);
+    EXPECT_EQ(RunWith(dlg,
+                      [](RecordingDialog& d) {
+                          HWND edit = GetDlgItem(d.m_hWnd, IDC_EDIT_NAME);
+                          HWND check = GetDlgItem(d.m_hWnd, IDC_CHK_OPTION);
+                          SetFocus(check);
+                          // A label's letter moves the focus to the control after it.
+                          qz::test::TypeAlt(u'n');
+                          EXPECT_EQ(GetFocus(), edit);
+                          // In an edit a plain letter is typed, not a mnemonic.
+                          qz::test::TypeKey(Qt::Key_N, Qt::NoModifier, QStringLiteral("n"));
+                          EXPECT_EQ(GetWindowTextW(edit), L"n");
+                          // A disabled button's letter does nothing; once enabled it
+                          // presses the button without taking the focus.
+                          qz::test::TypeAlt(u'a');
+                          EXPECT_TRUE(d.commands.empty());
+                          EnableWindow(GetDlgItem(d.m_hWnd, IDC_BTN_APPLY), true);
+                          qz::test::TypeAlt(u'A');
+                          EXPECT_EQ(d.commands, std::vector<int>{IDC_BTN_APPLY});
+                          EXPECT_EQ(GetFocus(), edit);
+                          // Where the focus takes no characters the letter alone works.
+                          SetFocus(GetDlgItem(d.m_hWnd, IDOK));
+                          qz::test::TypeKey(Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+                          EXPECT_EQ(d.commands, (std::vector<int>{IDC_BTN_APPLY, IDC_BTN_APPLY}));
+                          d.EndDialog(5);
+                      }),
+              5);
 }
 
 TEST_F(DialogKeysTest, CloseBoxSendsCloseThenCancel)
@@ -78,10 +133,11 @@ TEST_F(DialogKeysTest, ChangedDefaultButtonAndDisabledDefault)
                           d.SetDefID(IDC_BTN_APPLY);
                           EXPECT_EQ(GetWindowLongW(GetDlgItem(d.m_hWnd, IDOK), GWL_STYLE) & BS_TYPEMASK,
                                     static_cast<long>(BS_PUSHBUTTON));
-                          PressKey(edit, Qt::Key_Return); // Apply is disabled: nothing
+                          SetFocus(edit);
+                          qz::test::TypeKey(Qt::Key_Return); // Apply is disabled: nothing
                           EXPECT_TRUE(d.commands.empty());
                           EnableWindow(GetDlgItem(d.m_hWnd, IDC_BTN_APPLY), true);
-                          PressKey(edit, Qt::Key_Return);
+                          qz::test::TypeKey(Qt::Key_Return);
                           EXPECT_EQ(d.commands, std::vector<int>{IDC_BTN_APPLY});
                           // The first end code stays.
                           d.EndDialog(7);
@@ -99,10 +155,10 @@ TEST_F(DialogKeysTest, TabMovesTheFocusAlongTabStops)
         HWND check = GetDlgItem(d.m_hWnd, IDC_CHK_OPTION);
         SetFocus(edit);
         ASSERT_EQ(GetFocus(), edit);
-        PressKey(edit, Qt::Key_Tab);
+        qz::test::TypeKey(Qt::Key_Tab);
         // The group box and statics are no tab stops.
         EXPECT_EQ(GetFocus(), check);
-        PressKey(check, Qt::Key_Tab);
+        qz::test::TypeKey(Qt::Key_Tab);
         // The read-only log has NOT WS_TABSTOP and Apply is disabled.
         EXPECT_EQ(GetFocus(), GetDlgItem(d.m_hWnd, IDOK));
         d.EndDialog(IDOK);

@@ -1,7 +1,6 @@
 #include "WindowTestSupport.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -13,14 +12,6 @@ void RequireGui()
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     ASSERT_TRUE(EnsureGuiApplication());
-}
-
-void PressKey(HWND hwnd, int qtKey)
-{
-    QWidget* w = WidgetFromHandle(hwnd);
-    ASSERT_NE(w, nullptr);
-    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &press);
 }
 
 void WhenIdle(std::function<void()> fn)

@@ -5,6 +5,7 @@
 #include "../data/window/window_test_ids.h"
 #include "platform/window/Dialog.h"
 #include "platform/window/WindowQt.h"
+#include "support/Keyboard.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +18,6 @@ namespace qz::platform::test {
 
 /// Creates the offscreen application once; every window test starts here.
 void RequireGui();
-
-/// Sends a key press to a window's widget, as the keyboard would.
-void PressKey(HWND hwnd, int qtKey);
 
 /// Runs `fn` once the running event loop (a modal dialog's) is idle.
 void WhenIdle(std::function<void()> fn);

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -158,6 +159,19 @@ std::wstring StripMnemonic(const std::wstring& text)
     return out;
 }
 
+wchar_t MnemonicOf(const std::wstring& text)
+{
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == L'&') {
+            if (text[i + 1] != L'&') {
+                return text[i + 1];
+            }
+            ++i;
+        }
+    }
+    return 0;
+}
+
 void ShowTextInWidget(WindowRecord& r)
 {
     QWidget* w = r.widget;
@@ -174,6 +188,9 @@ void ShowTextInWidget(WindowRecord& r)
     case WindowKind::CheckBox:
     case WindowKind::RadioButton:
         static_cast<QAbstractButton*>(w)->setText(text);
+        // The dialog manager answers the letter at once; Qt's own shortcut
+        // would press the button again, later.
+        static_cast<QAbstractButton*>(w)->setShortcut(QKeySequence());
         break;
     case WindowKind::GroupBox:
         static_cast<QGroupBox*>(w)->setTitle(text);

@@ -149,6 +149,10 @@ bool CDialog::CreateWindowFromTemplate(CWnd* parent)
         w->setGeometry(MulDiv(item.x, base.x, 4), MulDiv(item.y, base.y, 8), MulDiv(item.cx, base.x, 4),
                        MulDiv(item.cy, base.y, 8));
         const bool groupBox = control->kind == WindowKind::GroupBox;
+        if (control->kind == WindowKind::PushButton && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON &&
+            wm.Find(hwnd)->dialog->defId == 0) {
+            wm.Find(hwnd)->dialog->defId = static_cast<int>(item.id);
+        }
         HWND child = wm.Register(std::move(control), hwnd);
         ConnectNotifications(child);
         w->setVisible((item.style & WS_VISIBLE) != 0);

@@ -3,9 +3,12 @@
 #include "platform/window/WindowSystem.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <mutex>
 
 namespace qz::platform {
@@ -46,6 +49,26 @@ int IdFor(QMessageBox::StandardButton button)
     return IDCANCEL;
 }
 
+// Swallows Escape and the close box of a box that has no answer for them.
+class KeepOpen : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) {
+            auto* k = static_cast<QKeyEvent*>(e);
+            if (k->key() == Qt::Key_Escape && (k->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+                e->accept();
+                return true;
+            }
+        }
+        if (e->type() == QEvent::Close && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) {
+            e->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, e);
+    }
+};
+
 } // namespace
 
 void SetMessageBoxResponder(MessageBoxResponder responder)
@@ -60,6 +83,7 @@ int MessageBoxW(HWND owner, const std::wstring& text, const std::wstring& captio
         return 0;
     }
     QWidget* parent = WidgetFromHandle(owner);
+    KeepOpen keepOpen; // outlives the box it filters
     QMessageBox box(parent ? parent->window() : nullptr);
     box.setWindowTitle(QString::fromStdWString(caption));
     box.setText(QString::fromStdWString(text));
@@ -107,6 +131,28 @@ int MessageBoxW(HWND owner, const std::wstring& text, const std::wstring& captio
     box.setStandardButtons(buttons);
     const std::size_t defIndex = (type & MB_DEFMASK) >> 8;
     box.setDefaultButton(ButtonFor(ids[defIndex < ids.size() ? defIndex : 0]));
+    // Enter presses the button with the focus, the default one to begin with.
+    for (QAbstractButton* b : box.buttons()) {
+        if (auto* push = qobject_cast<QPushButton*>(b)) {
+            push->setAutoDefault(true);
+        }
+    }
+    if (QPushButton* def = box.defaultButton()) {
+        def->setFocus();
+    }
+    // Escape (and the close box) answer Cancel, or OK in a box with OK
+    // alone; other boxes must be answered with a button.
+    const bool hasCancel = std::find(ids.begin(), ids.end(), IDCANCEL) != ids.end();
+    const bool okOnly = ids.size() == 1 && ids.front() == IDOK;
+    if (hasCancel || okOnly) {
+        box.setEscapeButton(ButtonFor(hasCancel ? IDCANCEL : IDOK));
+    } else {
+        box.setWindowFlag(Qt::WindowCloseButtonHint, false);
+        box.installEventFilter(&keepOpen);
+        for (QWidget* child : box.findChildren<QWidget*>()) {
+            child->installEventFilter(&keepOpen);
+        }
+    }
     if (type & MB_TOPMOST) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }

@@ -97,17 +97,41 @@ void WindowBridge::timerEvent(QTimerEvent* e)
 bool WindowBridge::eventFilter(QObject* watched, QEvent* e)
 {
     WindowManager& wm = WindowManager::Instance();
-    if (e->type() == QEvent::KeyPress) {
+    switch (e->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress: {
+        HWND dialog = wm.DialogOf(hwnd_);
+        if (!dialog) {
+            break;
+        }
+        // The key goes where the keyboard focus is, which is not always the
+        // widget that reports it (a key a child passed on to its parent).
+        HWND focus = GetFocus();
+        if (!focus || wm.DialogOf(focus) != dialog) {
+            focus = hwnd_;
+        }
         auto* k = static_cast<QKeyEvent*>(e);
-        const int key = k->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) &&
-            (k->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            HWND dialog = wm.DialogOf(hwnd_);
-            if (dialog && wm.DialogKey(dialog, hwnd_, key)) {
+        if (e->type() == QEvent::ShortcutOverride) {
+            // A key the dialog manager takes is no application shortcut.
+            if (wm.DialogKey(dialog, focus, *k, false)) {
+                e->accept();
                 return true;
             }
+            break;
         }
-    } else if (e->type() == QEvent::Close) {
+        if (wm.DialogKey(dialog, focus, *k, true)) {
+            return true;
+        }
+        break;
+    }
+    case QEvent::FocusIn:
+        if (WindowRecord* r = wm.Find(hwnd_); r && watched == r->widget) {
+            if (HWND dialog = wm.DialogOf(hwnd_); dialog && dialog != hwnd_) {
+                wm.ShowDefaultFor(dialog, hwnd_);
+            }
+        }
+        break;
+    case QEvent::Close: {
         WindowRecord* r = wm.Find(hwnd_);
         // A host's own window closes as the host decides.
         if (r && watched == r->widget && r->widget->isWindow() && !r->destroying &&
@@ -117,6 +141,10 @@ bool WindowBridge::eventFilter(QObject* watched, QEvent* e)
             wm.Send(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
             return true;
         }
+        break;
+    }
+    default:
+        break;
     }
     return QObject::eventFilter(watched, e);
 }
@@ -545,32 +573,152 @@ HWND WindowManager::DialogOf(HWND hwnd)
     return nullptr;
 }
 
-bool WindowManager::DialogKey(HWND dialog, HWND focus, int qtKey)
+namespace {
+
+bool TakesCharacters(const WindowRecord* r)
 {
-    if (qtKey == Qt::Key_Escape) {
-        HWND cancel = GetDlgItem(dialog, IDCANCEL);
-        Send(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+    return r && (r->kind == WindowKind::Edit || r->kind == WindowKind::MultiLineEdit ||
+                 r->kind == WindowKind::Plain || r->kind == WindowKind::Host);
+}
+
+bool CanTakeFocus(HWND hwnd)
+{
+    const long style = GetWindowLongW(hwnd, GWL_STYLE);
+    return (style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED);
+}
+
+// The character a key types for mnemonics (Alt+letter or the plain
+// letter), folded for comparison; 0 for other keys.
+QChar MnemonicKey(const QKeyEvent& key, bool& withAlt)
+{
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    withAlt = mods == Qt::AltModifier;
+    if (mods != Qt::NoModifier && !withAlt) {
+        return {};
+    }
+    QChar c;
+    if (key.key() > 0 && key.key() < 0xFFFF && QChar(key.key()).isLetterOrNumber()) {
+        c = QChar(key.key());
+    } else if (key.text().size() == 1 && key.text()[0].isLetterOrNumber()) {
+        c = key.text()[0];
+    }
+    return c.toCaseFolded();
+}
+
+} // namespace
+
+bool WindowManager::DialogKey(HWND dialog, HWND focus, const QKeyEvent& key, bool perform)
+{
+    const int qtKey = key.key();
+    WindowRecord* f = Find(focus);
+    const bool plain = (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && qtKey == Qt::Key_Escape) {
+        if (perform) {
+            HWND cancel = GetDlgItem(dialog, IDCANCEL);
+            Send(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+        }
         return true;
     }
-    WindowRecord* f = Find(focus);
-    if (f && f->kind == WindowKind::MultiLineEdit && (f->style & ES_WANTRETURN)) {
+    if (plain && (qtKey == Qt::Key_Return || qtKey == Qt::Key_Enter)) {
+        if (f && f->kind == WindowKind::MultiLineEdit && (f->style & ES_WANTRETURN)) {
+            return false;
+        }
+        if (!perform) {
+            return true;
+        }
+        int id = 0;
+        HWND button = nullptr;
+        if (f && f->kind == WindowKind::PushButton && f->hwnd != dialog) {
+            id = f->id;
+            button = focus;
+        } else {
+            id = GetDefID(dialog);
+            button = GetDlgItem(dialog, id);
+        }
+        if (button && !IsWindowEnabled(button)) {
+            return true; // a disabled default button ignores Enter
+        }
+        Send(dialog, WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED),
+             reinterpret_cast<LPARAM>(button));
+        return true;
+    }
+
+    // Mnemonics: Alt with the letter, or the letter alone where the focus
+    // takes no characters.
+    bool withAlt = false;
+    const QChar typed = MnemonicKey(key, withAlt);
+    if (typed.isNull() || (!withAlt && f && f->hwnd != dialog && TakesCharacters(f))) {
         return false;
     }
-    int id = 0;
-    HWND button = nullptr;
-    if (f && f->kind == WindowKind::PushButton && f->hwnd != dialog) {
-        id = f->id;
-        button = focus;
-    } else {
-        id = GetDefID(dialog);
-        button = GetDlgItem(dialog, id);
+    WindowRecord* d = Find(dialog);
+    if (!d) {
+        return false;
     }
-    if (button && !IsWindowEnabled(button)) {
-        return true; // a disabled default button ignores Enter
+    const std::vector<HWND> items = d->children;
+    const auto focusAt = std::find(items.begin(), items.end(), focus);
+    const std::size_t start = focusAt == items.end() ? 0 : static_cast<std::size_t>(focusAt - items.begin()) + 1;
+    for (std::size_t n = 0; n < items.size(); ++n) {
+        const std::size_t at = (start + n) % items.size();
+        WindowRecord* c = Find(items[at]);
+        if (!c || !c->widget || !IsWindowVisible(c->hwnd) || !IsWindowEnabled(c->hwnd)) {
+            continue;
+        }
+        const bool labelled = c->kind == WindowKind::PushButton || c->kind == WindowKind::CheckBox ||
+                              c->kind == WindowKind::RadioButton || c->kind == WindowKind::GroupBox ||
+                              (c->kind == WindowKind::Static && !(c->style & SS_NOPREFIX));
+        const wchar_t m = labelled ? MnemonicOf(c->text) : 0;
+        if (m == 0 || QChar(static_cast<char16_t>(m)).toCaseFolded() != typed) {
+            continue;
+        }
+        if (!perform) {
+            return true;
+        }
+        const HWND item = c->hwnd;
+        switch (c->kind) {
+        case WindowKind::PushButton:
+            SendMessage(item, BM_CLICK, 0, 0);
+            break;
+        case WindowKind::CheckBox:
+        case WindowKind::RadioButton:
+            qz::platform::SetFocus(item);
+            SendMessage(item, BM_CLICK, 0, 0);
+            break;
+        default:
+            // A label's letter leads to the control after it.
+            for (std::size_t k = 1; k < items.size(); ++k) {
+                const HWND next = items[(at + k) % items.size()];
+                if (CanTakeFocus(next)) {
+                    qz::platform::SetFocus(next);
+                    break;
+                }
+            }
+            break;
+        }
+        return true;
     }
-    Send(dialog, WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED),
-         reinterpret_cast<LPARAM>(button));
-    return true;
+    return false;
+}
+
+void WindowManager::ShowDefaultFor(HWND dialog, HWND focus)
+{
+    WindowRecord* d = Find(dialog);
+    WindowRecord* f = Find(focus);
+    if (!d || !d->dialog) {
+        return;
+    }
+    const bool onButton = f && f->kind == WindowKind::PushButton && f->parent == dialog;
+    const int defId = GetDefID(dialog);
+    const std::vector<HWND> items = d->children;
+    for (HWND child : items) {
+        WindowRecord* c = Find(child);
+        if (!c || c->kind != WindowKind::PushButton) {
+            continue;
+        }
+        const bool drawnDefault = onButton ? child == focus : c->id == defId;
+        if (((c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) != drawnDefault) {
+            SendMessage(child, BM_SETSTYLE, drawnDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+        }
+    }
 }
 
 void WindowManager::TimerFired(HWND hwnd, int qtTimerId)
@@ -665,7 +813,12 @@ HWND CreateWindowExW(DWORD exStyle, const std::wstring& className, const std::ws
     auto record = MakeControl(className, 0, text, style, exStyle, id, parentWidget);
     record->widget->setGeometry(x, y, std::max(cx, 0), std::max(cy, 0));
     QWidget* w = record->widget;
+    const bool defaultButton = record->kind == WindowKind::PushButton && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
     HWND hwnd = WindowManager::Instance().Register(std::move(record), parentWidget ? parent : nullptr);
+    if (WindowRecord* p = WindowManager::Instance().Find(parent);
+        defaultButton && p && p->dialog && p->dialog->defId == 0) {
+        p->dialog->defId = id;
+    }
     ConnectNotifications(hwnd);
     w->setVisible((style & WS_VISIBLE) != 0);
     return hwnd;
@@ -754,6 +907,11 @@ HWND SetFocus(HWND hwnd)
     HWND previous = GetFocus();
     if (QWidget* w = WidgetOf(hwnd)) {
         w->setFocus(Qt::OtherFocusReason);
+        // Qt says FocusIn only in the active window; the look changes anyway.
+        WindowManager& wm = WindowManager::Instance();
+        if (HWND dialog = wm.DialogOf(hwnd); dialog && dialog != hwnd) {
+            wm.ShowDefaultFor(dialog, hwnd);
+        }
     }
     return previous;
 }
@@ -1131,21 +1289,12 @@ bool EndDialog(HWND dialog, int result)
 
 int GetDefID(HWND dialog)
 {
-    WindowManager& wm = WindowManager::Instance();
-    WindowRecord* r = wm.Find(dialog);
+    WindowRecord* r = WindowManager::Instance().Find(dialog);
     if (!r || !r->dialog) {
         return 0;
     }
-    if (r->dialog->defId) {
-        return r->dialog->defId;
-    }
-    for (HWND child : r->children) {
-        WindowRecord* c = wm.Find(child);
-        if (c && c->kind == WindowKind::PushButton && (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
-            return c->id;
-        }
-    }
-    return IDOK;
+    // The style bits cannot tell: the focused push button carries them too.
+    return r->dialog->defId ? r->dialog->defId : IDOK;
 }
 
 bool SetDefID(HWND dialog, int id)
@@ -1156,12 +1305,8 @@ bool SetDefID(HWND dialog, int id)
         return false;
     }
     r->dialog->defId = id;
-    for (HWND child : r->children) {
-        WindowRecord* c = wm.Find(child);
-        if (c && c->kind == WindowKind::PushButton) {
-            SendMessage(child, BM_SETSTYLE, c->id == id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
-        }
-    }
+    // A push button with the focus keeps looking like the default.
+    wm.ShowDefaultFor(dialog, GetFocus());
     return true;
 }
 

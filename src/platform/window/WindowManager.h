@@ -18,6 +18,7 @@
 #include <vector>
 
 class QEventLoop;
+class QKeyEvent;
 
 namespace qz::platform {
 
@@ -42,7 +43,7 @@ struct DialogState {
     bool ended = false;
     int result = 0;
     QEventLoop* loop = nullptr;
-    int defId = 0; // 0: none chosen with SetDefID
+    int defId = 0; // the template's default push button or SetDefID's; 0: none
     POINT baseUnits{8, 16};
 };
 
@@ -126,8 +127,12 @@ class WindowManager {
     HWND HandleOf(const QWidget* widget);
     /// The dialog that contains the window (itself if it is one), or null.
     HWND DialogOf(HWND hwnd);
-    /// The dialog manager's keys; true when the key was used.
-    bool DialogKey(HWND dialog, HWND focus, int qtKey);
+    /// The dialog manager's keys (Enter, Escape, mnemonics); true when the
+    /// key is the dialog's. With `perform` false only asks.
+    bool DialogKey(HWND dialog, HWND focus, const QKeyEvent& key, bool perform);
+    /// Draws `focus` as the default button while it is a push button with
+    /// the focus, else the dialog's default button.
+    void ShowDefaultFor(HWND dialog, HWND focus);
     void TimerFired(HWND hwnd, int qtTimerId);
     bool OnGuiThread() const;
 
@@ -163,5 +168,8 @@ void ShowTextInWidget(WindowRecord& r);
 /// The text a static shows for `text`: '&' marks a mnemonic unless
 /// SS_NOPREFIX, "&&" shows one '&'.
 std::wstring StripMnemonic(const std::wstring& text);
+
+/// The character after the first single '&' of `text`, or 0.
+wchar_t MnemonicOf(const std::wstring& text);
 
 } // namespace qz::platform

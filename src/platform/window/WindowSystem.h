@@ -108,8 +108,10 @@ bool InvalidateRect(HWND hwnd, const RECT* rect, bool erase);
 /// Ends a dialog started by DoModal with `result`; a second call keeps the
 /// first result. The window is hidden at once and destroyed by DoModal.
 bool EndDialog(HWND dialog, int result);
-/// The ID of the button Enter presses: the one set with SetDefID, else the
-/// first BS_DEFPUSHBUTTON, else IDOK.
+/// The ID of the button Enter presses while the focus is on no push button:
+/// the one set with SetDefID, else the first BS_DEFPUSHBUTTON the dialog was
+/// made with, else IDOK. A push button with the focus is drawn as the
+/// default (BS_DEFPUSHBUTTON) meanwhile, and Enter presses it.
 int GetDefID(HWND dialog);
 /// Makes `id` the default button (and the others ordinary push buttons).
 bool SetDefID(HWND dialog, int id);
