@@ -3,7 +3,6 @@
 
 #include "PeBytes.h"
 #include "support/PeWriter.h"
-#include "support/SigningKit.h"
 #include "support/SigningKitSuite.h"
 
 #include <gtest/gtest.h>
@@ -22,9 +21,6 @@ using qz::test::WriteFileBytes;
 using Signer = SigningKit::Signer;
 
 namespace {
-
-constexpr std::int64_t kMid2021 = 1622505600; // inside the expired signer's validity
-constexpr std::int64_t kStart2023 = 1672531200;
 
 class Authenticode : public qz::test::SigningKitSuite {
   protected:

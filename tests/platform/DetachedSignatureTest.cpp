@@ -1,7 +1,6 @@
 #include "platform/trust/DetachedSignature.h"
 
 #include "support/PeWriter.h"
-#include "support/SigningKit.h"
 #include "support/SigningKitSuite.h"
 
 #include <gtest/gtest.h>
@@ -20,9 +19,6 @@ using Signer = SigningKit::Signer;
 using Stamp = SigningKit::Stamp;
 
 namespace {
-
-constexpr std::int64_t kMid2021 = 1622505600; // inside the expired signer's validity
-constexpr std::int64_t kStart2023 = 1672531200;
 
 class DetachedSignature : public qz::test::SigningKitSuite {
   protected:
@@ -96,8 +92,8 @@ TEST_F(DetachedSignature, RefusesWhatTheAuthenticodeRulesRefuse)
         {"self.tar", {Signer::SelfSigned, "sha256"}, "self-signed"},
         {"server.tar", {Signer::NoCodeSigning, "sha256"}, "does not allow code signing"},
         {"sha1.tar", {Signer::Normal, "sha1"}, "digest algorithm is not accepted"},
-        {"noattr.tar", {.extra = "-noattr"}, "signer has no signed attributes"},
-        {"keyid.tar", {.extra = "-keyid"}, "signer named by key identifier"},
+        {"noattr.tar", SigningKit::DetachedOptions::With("-noattr"), "signer has no signed attributes"},
+        {"keyid.tar", SigningKit::DetachedOptions::With("-keyid"), "signer named by key identifier"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -183,7 +179,7 @@ TEST_F(DetachedSignature, ASha1TimestampDoesNotVouchForAnExpiredSigner)
     // certificate is judged now.
     for (const Stamp stamp : {Stamp::Token, Stamp::Countersignature}) {
         SCOPED_TRACE(stamp == Stamp::Token ? "token" : "countersignature");
-        SigningKit::DetachedOptions options{Signer::Expired, "sha256", stamp, kMid2021};
+        SigningKit::DetachedOptions options(Signer::Expired, "sha256", stamp, kMid2021);
         options.stampHash = "sha1";
         const auto path = Patch(stamp == Stamp::Token ? "sha1-token.tar" : "sha1-counter.tar", options);
         const AuthenticodeVerdict verdict = Check(path);

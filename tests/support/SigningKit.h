@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 struct pkcs7_st;
 using PKCS7 = pkcs7_st;
@@ -67,15 +68,28 @@ class SigningKit {
     enum class Stamp { None, Token, Countersignature };
 
     struct DetachedOptions {
-        Signer signer = Signer::Normal;
-        std::string hash = "sha256"; ///< openssl cms -md value.
-        Stamp stamp = Stamp::None;
-        std::int64_t stampTime = 0;
-        Signer timestampAuthority = Signer::TimeStampAuthority;
+        DetachedOptions(Signer signer = Signer::Normal, std::string hash = "sha256", Stamp stamp = Stamp::None,
+                        std::int64_t stampTime = 0, Signer timestampAuthority = Signer::TimeStampAuthority)
+            : signer(signer), hash(std::move(hash)), stamp(stamp), stampTime(stampTime),
+              timestampAuthority(timestampAuthority)
+        {
+        }
+        /// The normal signer, with more openssl cms options ("-noattr", "-keyid").
+        static DetachedOptions With(std::string options)
+        {
+            DetachedOptions o;
+            o.extra = std::move(options);
+            return o;
+        }
+
+        Signer signer;
+        std::string hash; ///< openssl cms -md value.
+        Stamp stamp;
+        std::int64_t stampTime;
+        Signer timestampAuthority;
         /// The digest of the timestamp: the token's imprint and the TSA's
         /// signature, or the countersignature's digest.
         std::string stampHash = "sha256";
-        /// More openssl cms options ("-noattr", "-keyid").
         std::string extra;
     };
 

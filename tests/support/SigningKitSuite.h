@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 
@@ -13,6 +14,10 @@ namespace qz::test {
 
 class SigningKitSuite : public ::testing::Test {
   protected:
+    /// Inside the expired signer's validity, and after it.
+    static constexpr std::int64_t kMid2021 = 1622505600;
+    static constexpr std::int64_t kStart2023 = 1672531200;
+
     static void SetUpTestSuite() { kit_ = new SigningKit(); }
     static void TearDownTestSuite()
     {
