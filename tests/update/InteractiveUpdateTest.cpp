@@ -665,13 +665,14 @@ TEST_P(InteractiveUpdateTest, CancelStopsASignatureFetchThatStalls)
     // and says nothing, and the user presses Cancel 300 ms later. The run ends
     // soon after, as a cancelled download does, and no check runs.
     using Clock = std::chrono::steady_clock;
-    std::atomic<Clock::rep> asked{0};
+    // The server may still call the handler as the test ends: it owns what it uses.
+    const auto asked = std::make_shared<std::atomic<Clock::rep>>(0);
     ASSERT_FALSE(tarballSignature_.empty());
     Offer(tarball_);
     HttpAnswer silent = HttpAnswer::Ok(tarballSignature_);
     silent.silence = std::chrono::milliseconds(60000);
-    server_.SetHandler("/patch.exe.p7s", [&](const qz::test::RecordedRequest&) {
-        asked = Clock::now().time_since_epoch().count();
+    server_.SetHandler("/patch.exe.p7s", [asked, silent](const qz::test::RecordedRequest&) {
+        *asked = Clock::now().time_since_epoch().count();
         AsUser(
             [] {
                 QTimer::singleShot(300, QCoreApplication::instance(), [] {
@@ -685,8 +686,8 @@ TEST_P(InteractiveUpdateTest, CancelStopsASignatureFetchThatStalls)
     User user;
     user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
     EXPECT_EQ(Run(user), kResultTransferFailed);
-    ASSERT_NE(asked.load(), 0);
-    EXPECT_LT(Clock::now() - Clock::time_point(Clock::duration(asked.load())), std::chrono::seconds(3));
+    ASSERT_NE(asked->load(), 0);
+    EXPECT_LT(Clock::now() - Clock::time_point(Clock::duration(asked->load())), std::chrono::seconds(3));
     EXPECT_TRUE(CheckLines().empty());
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
     EXPECT_TRUE(fs::exists(dir_ / "QzUpdate.exe.part"));
