@@ -1,5 +1,6 @@
 // INI text in: decode, parse, save, parse the saved text again, and compare
 // the maps. Also drives the reader's buffer rules with tiny buffers.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -120,11 +121,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!CQZIniFileText::Decode(std::string_view(reinterpret_cast<const char*>(data), size), decoded))
         return 0;
 
-    // Plain saving: whatever was read comes back the same, in every encoding.
+    // Plain saving: whatever was read comes back the same, in every encoding,
+    // except that UTF-8 cannot hold the lone surrogates of a UTF-16 file.
+    const bool loneSurrogates =
+        decoded.encoding != kQzIniEncodingAnsi &&
+        std::any_of(decoded.text.begin(), decoded.text.end(), [](wchar_t c) { return c >= 0xD800 && c <= 0xDFFF; });
     for (bool strip : {true, false}) {
         const CQZIniDocument doc = Parse(decoded.text, strip);
         const std::wstring saved = CQZIniWriter::Format(doc, false, strip);
         for (std::uint32_t encoding : {kQzIniEncodingAnsi, kQzIniEncodingUtf16LE, kQzIniEncodingUtf16BE}) {
+            if (encoding == kQzIniEncodingAnsi && loneSurrogates)
+                continue;
             CQZIniFileBuffer again;
             Check(CQZIniFileText::Decode(CQZIniFileText::Encode(saved, encoding), again));
             Check(Canonical(Parse(again.text, strip)) == Canonical(doc));

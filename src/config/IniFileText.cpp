@@ -247,5 +247,10 @@ std::string CQZIniFileText::Encode(std::wstring_view text, std::uint32_t encodin
         }
         return bytes;
     }
-    return (utf8Mark ? std::string("\xEF\xBB\xBF") : std::string()) + qz::platform::AnsiBytesFromWide(text);
+    const std::string bytes = qz::platform::AnsiBytesFromWide(text);
+    // Carried bytes that begin as a byte-order mark would be read as one: a
+    // UTF-8 mark in front keeps them text.
+    const bool looksMarked = bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0 ||
+                             bytes.rfind("\xEF\xBB\xBF", 0) == 0;
+    return (utf8Mark || looksMarked ? std::string("\xEF\xBB\xBF") : std::string()) + bytes;
 }

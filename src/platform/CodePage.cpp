@@ -641,6 +641,8 @@ std::string AnsiBytesFromWide(std::wstring_view text)
         const auto c = static_cast<char32_t>(wc);
         if (c >= 0xDC80 && c <= 0xDCFF)
             out.push_back(static_cast<char>(c - 0xDC00));
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            AppendUtf8(out, 0xFFFD); // UTF-8 holds no lone surrogate
         else
             AppendUtf8(out, c);
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "config/IniFileText.h"
 #include "config/ProfileFunctions.h"
 #include "config/QZIniFileReader.h"
 #include "IniTestUtil.h"
@@ -122,6 +123,19 @@ TEST(IniEncoding, LoneSurrogateOfAWindowsToolSurvivesASave)
     ASSERT_TRUE(reader.Open(dir.File("r.ini").c_str()));
     EXPECT_TRUE(reader.Save(nullptr, 0, nullptr, true));
     EXPECT_EQ(dir.Read("r.ini"), bytes + tail);
+}
+
+TEST(IniEncoding, CarriedBytesThatLookLikeAMarkStayText)
+{
+    // Text whose carried bytes begin as a UTF-16 or UTF-8 mark would be read
+    // back as another encoding, or lose its first character.
+    for (const std::wstring& text : {std::wstring(L"\xDCFF\xDCFE[S]"), std::wstring(L"\xDCFE\xDCFFx=1"),
+                                    std::wstring(L"\xFEFF[S]\r\n")}) {
+        CQZIniFileBuffer again;
+        ASSERT_TRUE(CQZIniFileText::Decode(CQZIniFileText::Encode(text, kQzIniEncodingAnsi), again));
+        EXPECT_EQ(again.text, text);
+        EXPECT_EQ(again.encoding, kQzIniEncodingAnsi);
+    }
 }
 
 TEST(IniEncoding, RelativeNameInANonUtf8Folder)
