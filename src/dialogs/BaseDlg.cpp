@@ -135,7 +135,13 @@ void CBaseDlg::ReplaceProductPlaceholder(qz::platform::CWnd* control)
         return;
     }
     const wchar_t* product = configuration_->GetProductName();
-    const std::wstring name = product ? product : L"";
+    std::wstring name = product ? product : L"";
+    // In a text that marks mnemonics with '&' the name's own '&' must show
+    // as itself ("R&D" stays "R&D", not "RD" with an underlined D).
+    if (!(control->GetStyle() & SS_NOPREFIX)) {
+        for (std::size_t at = name.find(L'&'); at != std::wstring::npos; at = name.find(L'&', at + 2))
+            name.insert(at, 1, L'&');
+    }
     std::wstring text = control->GetWindowText();
     bool changed = false;
     for (std::size_t at = text.find(placeholder_); at != std::wstring::npos;

@@ -267,7 +267,17 @@ void SetLanguage(const std::wstring& code)
 
 LANGID LanguageIdFromTag(const std::wstring& tag)
 {
-    if (tag.empty())
+    // Letters and digits in parts joined by single separators: a stray blank
+    // or an empty part is a typing error, not another country's variant.
+    bool partStarted = false;
+    for (const wchar_t c : tag) {
+        const bool separator = c == L'-' || c == L'_';
+        const bool alphanumeric = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+        if ((!separator && !alphanumeric) || (separator && !partStarted))
+            return 0;
+        partStarted = !separator;
+    }
+    if (!partStarted)
         return 0;
     std::wstring code = tag;
     std::replace(code.begin(), code.end(), L'-', L'_');

@@ -229,6 +229,8 @@ TEST_F(BaseDlgTest, ProductNameReplacesEveryPlaceholder)
     } cases[] = {
         {L"Demo", L"There is an update for Demo.", L"Demo is new; get Demo now."},
         {L"<$TAVOR$>", L"There is an update for <$TAVOR$>.", L"<$TAVOR$> is new; get <$TAVOR$> now."},
+        // The texts mark mnemonics with '&': the name's own shows as itself.
+        {L"R&D &&Co", L"There is an update for R&&D &&&&Co.", L"R&&D &&&&Co is new; get R&&D &&&&Co now."},
         {nullptr, L"There is an update for $TAVOR$.", L"$TAVOR$ is new; get $TAVOR$ now."}};
     for (const auto& c : cases) {
         RecordingHost host;

@@ -81,12 +81,15 @@ foreach(file ${shipped})
   endif()
 endforeach()
 
-# An unknown language is a usage error; a missing template writes nothing.
-execute_process(COMMAND ${QZSKIN} render --rc ${RC} --template 100 --lang xx-XX -o ${WORK_DIR}/bad.png
-  RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
-if(NOT rc EQUAL 2)
-  message(FATAL_ERROR "unknown language: exit ${rc}, expected 2")
-endif()
+# An unknown or mistyped language is a usage error, not another variant;
+# a missing template writes nothing.
+foreach(bad "xx-XX" "pt-PT " "pt--PT" "-pt" "pt_")
+  execute_process(COMMAND ${QZSKIN} render --rc ${RC} --template 100 --lang ${bad} -o ${WORK_DIR}/bad.png
+    RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+  if(NOT rc EQUAL 2)
+    message(FATAL_ERROR "language '${bad}': exit ${rc}, expected 2")
+  endif()
+endforeach()
 execute_process(COMMAND ${QZSKIN} render --rc ${RC} --template 99 -o ${WORK_DIR}/missing.png
   RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
 if(NOT rc EQUAL 1 OR NOT err MATCHES "no dialog template 99" OR EXISTS ${WORK_DIR}/missing.png)

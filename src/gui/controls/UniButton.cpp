@@ -69,6 +69,12 @@ bool CQZ_UniButton::GetCheck() const
     return qz::platform::SendMessage(m_hWnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+bool CQZ_UniButton::IsDrawnAsDefault() const
+{
+    const auto* button = qobject_cast<const QPushButton*>(GetWidget());
+    return button && button->isDefault() && !IsCheckBox();
+}
+
 bool CQZ_UniButton::IsCheckBox() const
 {
     return IsBoxStyle(static_cast<DWORD>(GetStyle())) || HasFlag(L"QZB_STATUS");
@@ -110,11 +116,18 @@ bool CQZ_UniButton::PaintSkin(QWidget*, QPainter& painter)
     const bool hover = IsHovered() && !disabled;
     const bool box = IsBoxStyle(static_cast<DWORD>(GetStyle()));
     const bool toggled = GetCheck() && !box;
+    // The default look goes with the default style, which the dialog moves
+    // to the push button that has the focus: what looks like the answer is
+    // what Enter presses.
+    const bool asDefault = IsDrawnAsDefault() && !disabled && !pressed && !toggled;
 
     auto image = disabled             ? StateImage(L"disabledButtonDib", L"dibDisabled", dpi)
                  : pressed || toggled ? StateImage(L"pressedButtonDib", L"dibPressed", dpi)
+                 : asDefault && hover ? TemplateImage(t, L"defaultHiliteButtonDib", dpi)
                  : hover              ? StateImage(L"hiliteButtonDib", L"dibHilite", dpi)
                                       : nullptr;
+    if (!image && asDefault)
+        image = TemplateImage(t, L"defaultButtonDib", dpi);
     if (!image)
         image = TemplateImage(t, L"standardButtonDib", dpi);
 
@@ -250,6 +263,8 @@ void CQZ_UniButton::PaintText(QPainter& painter, QRect area, bool disabled, bool
         chosen = t->FindColor(L"disabledColor");
     else if (pressed)
         chosen = t->FindColor(L"pressedColor");
+    else if (IsDrawnAsDefault() && t->FindColor(L"defaultColor"))
+        chosen = t->FindColor(L"defaultColor");
     else if (hover)
         chosen =
             t->FindColor(L"mouseOverColor") ? t->FindColor(L"mouseOverColor") : t->FindColor(L"hiliteColor");

@@ -26,6 +26,8 @@ class CQZ_UniButton : public CQZ_SkinnedControl {
     /// Sets the check mark; with `redraw` the button repaints at once.
     void SetCheck(bool checked, bool redraw = true);
     bool GetCheck() const;
+    /// True while the dialog draws this push button as its default one.
+    bool IsDrawnAsDefault() const;
     /// True when the button toggles (a check box by style or template).
     bool IsCheckBox() const;
 
