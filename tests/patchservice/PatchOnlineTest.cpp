@@ -7,7 +7,7 @@
 #include "support/FolderNames.h"
 #include "support/RecordingHost.h"
 #include "support/ScopedEnvironment.h"
-#include "support/SigningKit.h"
+#include "support/SigningKitSuite.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -153,20 +153,13 @@ class CancelClock {
 constexpr milliseconds kAskedAtLeastEvery{400};
 constexpr milliseconds kStopsWithin{1000};
 
-class PatchServiceTest : public ::testing::Test {
+class PatchServiceTest : public qz::test::SigningKitSuite {
 protected:
-    static void SetUpTestSuite() { kit_ = new qz::test::SigningKit(); }
-    static void TearDownTestSuite()
-    {
-        delete kit_;
-        kit_ = nullptr;
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
-        trust_.Set("SSL_CERT_FILE", kit_->RootCertificate().string());
-        trust_.Unset("SSL_CERT_DIR");
+        SigningKitSuite::SetUp();
+        if (HasFatalFailure())
+            return;
         dir_ = fs::temp_directory_path() / ("qz-patchonline-" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
@@ -174,7 +167,11 @@ protected:
         host_.texts["GetDownloadFolder"] = dir_.wstring();
         host_.texts["GetPatchFileName"] = L"Patch.exe";
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override
+    {
+        fs::remove_all(dir_);
+        SigningKitSuite::TearDown();
+    }
 
     void ServeDocument(const std::string& document) { server_.SetAnswer("/query", HttpAnswer::Ok(document)); }
     // A result document that offers `size` bytes at `url`.
@@ -199,14 +196,9 @@ protected:
         server_.SetAnswer(target + ".p7s", HttpAnswer::Ok(signature));
     }
 
-    static qz::test::SigningKit* kit_;
-    qz::test::ScopedEnvironment trust_;
     TestHttpServer server_;
     RecordingHost host_;
-    fs::path dir_;
 };
-
-qz::test::SigningKit* PatchServiceTest::kit_ = nullptr;
 
 TEST_F(PatchServiceTest, AvailablePatchIsReportedToTheHost)
 {

@@ -4,7 +4,7 @@
 // half-written files. Run as root, the planted files belong to another uid.
 #include "support/RecordingHost.h"
 #include "support/ScopedEnvironment.h"
-#include "support/SigningKit.h"
+#include "support/SigningKitSuite.h"
 #include "support/TestHttpServer.h"
 #include "update/Actions.h"
 
@@ -43,20 +43,13 @@ std::string Read(const fs::path& path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-class SharedFolderTest : public ::testing::Test {
+class SharedFolderTest : public qz::test::SigningKitSuite {
   protected:
-    static void SetUpTestSuite() { kit_ = new qz::test::SigningKit(); }
-    static void TearDownTestSuite()
-    {
-        delete kit_;
-        kit_ = nullptr;
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
-        trust_.Set("SSL_CERT_FILE", kit_->RootCertificate().string());
-        trust_.Unset("SSL_CERT_DIR");
+        SigningKitSuite::SetUp();
+        if (HasFatalFailure())
+            return;
         std::string pattern = (fs::temp_directory_path() / "qz-shared-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         // A folder every user may write into, as /tmp is.
@@ -70,7 +63,11 @@ class SharedFolderTest : public ::testing::Test {
         server_.SetAnswer("/p.p7s", HttpAnswer::Ok(signature_));
         host_.patchServiceUrl = Wide(server_.Url("/q"));
     }
-    void TearDown() override { fs::remove_all(shared_); }
+    void TearDown() override
+    {
+        fs::remove_all(shared_);
+        SigningKitSuite::TearDown();
+    }
 
     // A file of another user's, or of ours when the test cannot be root.
     void Plant(const fs::path& path, const std::string& bytes) const
@@ -82,16 +79,12 @@ class SharedFolderTest : public ::testing::Test {
         }
     }
 
-    static qz::test::SigningKit* kit_;
     const std::string patch_ = std::string(5000, 'P');
     std::string signature_;
-    qz::test::ScopedEnvironment trust_;
     TestHttpServer server_;
     RecordingHost host_;
     fs::path shared_;
 };
-
-qz::test::SigningKit* SharedFolderTest::kit_ = nullptr;
 
 TEST_F(SharedFolderTest, TheDefaultFolderIsTheUsersOwnOrNone)
 {
