@@ -216,8 +216,9 @@ class DialogScreenshotTest : public ::testing::TestWithParam<Variant> {
         }
         ASSERT_TRUE(preview.Render(pictured ? file.wstring() : std::wstring(), error))
             << name << ": " << Narrow(error);
-        if (pictured)
+        if (pictured) {
             EXPECT_TRUE(std::filesystem::exists(file)) << name;
+        }
         EXPECT_GT(preview.GetWidth(), Scaled(300, dialogDpi)) << name;
         EXPECT_GT(preview.GetHeight(), Scaled(150, dialogDpi)) << name;
         for (const std::string& fault : faults)
