@@ -548,13 +548,20 @@ TEST(Internet, HandlesCloseInAnyOrder)
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].Header("X-Extra").value_or(""), "1");
 
-    // A request closed before its body was read ends its transfer.
+    // A request closed before its body was read ends its transfer: the
+    // server stops sending the gigabyte, which it would not while the
+    // connection were kept.
     server.SetAnswer("/huge", HttpAnswer::Generated(1ull << 30));
     {
         Exchange x(server.Url("/huge"));
         ASSERT_TRUE(HttpSendRequest(x.request));
         ASSERT_TRUE(InternetReadFile(x.request, buffer, sizeof buffer, &got));
+        EXPECT_EQ(server.AnswersInProgress(), 1);
     }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (server.AnswersInProgress() != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(server.AnswersInProgress(), 0);
 }
 
 TEST(Internet, RequestsOnSeveralThreadsStaySeparate)

@@ -664,6 +664,11 @@ HttpAnswer TestHttpServer::AnswerFor(const RecordedRequest& request)
 bool TestHttpServer::SendAnswer(Connection& connection, const RecordedRequest& request,
                                 const HttpAnswer& answer)
 {
+    ++answering_;
+    struct Done {
+        std::atomic<int>& count;
+        ~Done() { --count; }
+    } done{answering_};
     if (answer.silence.count() > 0 && !Pause(static_cast<int>(answer.silence.count()))) {
         return false;
     }

@@ -107,6 +107,9 @@ class TestHttpServer {
     void ClearRequests();
     /// Connections accepted so far.
     int ConnectionCount() const { return connections_.load(); }
+    /// Answers being sent right now: one whose client went away ends, one
+    /// whose client still holds the connection waits.
+    int AnswersInProgress() const { return answering_.load(); }
 
     /// The byte at offset of a generated body.
     static char PatternByte(std::uint64_t offset) { return static_cast<char>(offset % 251); }
@@ -137,6 +140,7 @@ class TestHttpServer {
     std::uint16_t port_ = 0;
     void* sslContext_ = nullptr;
     std::atomic<int> connections_{0};
+    std::atomic<int> answering_{0};
 
     mutable std::mutex mutex_;
     std::map<std::string, std::function<HttpAnswer(const RecordedRequest&)>> handlers_;
