@@ -29,7 +29,6 @@
 template <>
 struct SingletonTestApi<CStates> {
     static bool HasInstance() { return Singleton<CStates>::instance_ != nullptr; }
-    static bool HasLock() { return Singleton<CStates>::lock_.load() != nullptr; }
 };
 
 namespace {
@@ -214,13 +213,12 @@ TEST_F(UpdaterTest, SharedStatesLiveFromInstanceToRelease)
     EXPECT_EQ(first.use_count(), 2);  // the slot and ours
     Singleton<CStates>::Release();
     EXPECT_FALSE(States::HasInstance());
-    EXPECT_FALSE(States::HasLock());
     // A holder keeps its object; the next run gets a fresh one.
     EXPECT_FALSE(first->IsCrmUploadWanted());
     EXPECT_EQ(first.use_count(), 1);
     EXPECT_TRUE(Singleton<CStates>::Instance()->IsCrmUploadWanted());
 
-    // First callers racing for the lock and the instance agree on one.
+    // First callers racing for the instance agree on one.
     Singleton<CStates>::Release();
     std::vector<std::shared_ptr<CStates>> seen(8);
     std::vector<std::thread> threads;
