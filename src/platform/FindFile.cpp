@@ -3,6 +3,7 @@
 #include "platform/FileNames.h"
 
 #include <cerrno>
+#include <memory>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +13,15 @@ namespace qz::platform {
 // Either a listing of a folder filtered by a pattern, or the one file a
 // pattern without wildcards names.
 struct FindHandle {
+    FindHandle() = default;
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    ~FindHandle()
+    {
+        if (folder != nullptr)
+            closedir(folder);
+    }
+
     DIR* folder = nullptr;
     std::string folderName; // Native name of the folder being listed.
     std::wstring pattern;
@@ -164,16 +174,15 @@ HFIND FindFirstFile(const std::wstring& pattern, FindData& data, std::uint32_t& 
         error = ERROR_FILE_NOT_FOUND;
         return nullptr;
     }
-    auto search = new FindHandle;
+    auto search = std::make_unique<FindHandle>();
     if (!HasWildcard(lastStep)) {
         int statError = 0;
         if (!Describe(AT_FDCWD, NativeFileName(pattern), lastStep, data, statError)) {
-            delete search;
             error = ErrorOf(statError);
             return nullptr;
         }
         error = 0;
-        return search;
+        return search.release();
     }
     std::wstring folder = L".";
     if (slash != std::wstring::npos) {
@@ -184,17 +193,15 @@ HFIND FindFirstFile(const std::wstring& pattern, FindData& data, std::uint32_t& 
     search->folder = opendir(search->folderName.c_str());
     if (search->folder == nullptr) {
         error = errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorOf(errno);
-        delete search;
         return nullptr;
     }
     if (!NextMatch(*search, data, error)) {
         if (error == ERROR_NO_MORE_FILES) {
             error = ERROR_FILE_NOT_FOUND;
         }
-        FindClose(search);
         return nullptr;
     }
-    return search;
+    return search.release();
 }
 
 bool FindNextFile(HFIND search, FindData& data, std::uint32_t& error)
@@ -213,12 +220,6 @@ bool FindNextFile(HFIND search, FindData& data, std::uint32_t& error)
 
 void FindClose(HFIND search)
 {
-    if (search == nullptr) {
-        return;
-    }
-    if (search->folder != nullptr) {
-        closedir(search->folder);
-    }
     delete search;
 }
 
