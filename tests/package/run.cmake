@@ -17,7 +17,7 @@ unset(ENV{DESTDIR})
 
 file(GLOB_RECURSE installed RELATIVE ${root} ${root}/*)
 foreach(file IN LISTS installed)
-  if(file MATCHES "qz_test|_bench|fuzz|rcrender|qz_rc$|/gtest|/gmock")
+  if(file MATCHES "qz_test|_bench|fuzz|qz_rc$|/gtest|/gmock")
     message(FATAL_ERROR "a test or build-time program was installed: ${file}")
   endif()
 endforeach()

@@ -144,7 +144,6 @@ class WindowManager {
     bool Decode(HWND hwnd, std::size_t& index) const;
     LRESULT DialogProc(WindowRecord& r, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT ControlProc(WindowRecord& r, UINT msg, WPARAM wParam, LPARAM lParam);
-    void ApplyText(WindowRecord& r);
     void DestroyTree(HWND hwnd, std::vector<std::unique_ptr<WindowRecord>>& removed);
 
     mutable std::mutex mutex_;
