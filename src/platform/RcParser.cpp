@@ -1,4 +1,5 @@
 #include "platform/RcParser.h"
+#include "platform/Utf8.h"
 
 #include "platform/window/WinUser.h"
 
@@ -587,47 +588,6 @@ class Parser final : public TokenSource {
     std::vector<std::string> included_;
 };
 
-// Decodes one UTF-8 sequence; false for malformed input.
-bool DecodeUtf8(const std::string& s, std::size_t& pos, char32_t& out)
-{
-    auto b0 = static_cast<unsigned char>(s[pos]);
-    int len = 0;
-    char32_t cp = 0;
-    if (b0 < 0x80) {
-        out = b0;
-        ++pos;
-        return true;
-    } else if ((b0 & 0xE0) == 0xC0) {
-        len = 2;
-        cp = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3;
-        cp = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4;
-        cp = b0 & 0x07;
-    } else {
-        return false;
-    }
-    if (pos + len > s.size()) {
-        return false;
-    }
-    for (int i = 1; i < len; ++i) {
-        auto b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80) {
-            return false;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        return false;
-    }
-    pos += len;
-    out = cp;
-    return true;
-}
-
 void Parser::SkipSpaceAndComments(Source& src, bool stopAtNewline)
 {
     const std::string& s = src.text;
@@ -744,9 +704,11 @@ std::wstring Parser::LexString(Source& src, bool wide)
             continue;
         }
         char32_t cp = 0;
-        if (!DecodeUtf8(s, src.pos, cp)) {
+        const std::size_t length = DecodeUtf8At(s, src.pos, cp);
+        if (length == 0) {
             throw ParseFailure{RcError{src.file, src.line, "invalid UTF-8 in string"}};
         }
+        src.pos += length;
         out.push_back(static_cast<wchar_t>(cp));
     }
 }

@@ -49,6 +49,7 @@
 #include "dialogs/Languages.h"
 #include "platform/CodePage.h"
 #include "platform/FileNames.h"
+#include "platform/Utf8.h"
 #include "platform/window/RenderTemplate.h"
 
 namespace {
@@ -70,27 +71,6 @@ std::wstring Wide(const char* text)
     return qz::platform::MultiByteToWide(qz::platform::CP_UTF8, text).value_or(std::wstring());
 }
 
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c >= 0xD800 && (c <= 0xDFFF || c > 0x10FFFF))
-        c = 0xFFFD;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 std::string Json(const std::wstring& text)
 {
     std::string out = "\"";
@@ -108,7 +88,7 @@ std::string Json(const std::wstring& text)
                 std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
                 out += escaped;
             } else {
-                AppendUtf8(out, c);
+                qz::platform::AppendUtf8(out, c);
             }
         }
     }
@@ -172,7 +152,7 @@ std::string Utf8(const std::wstring& text)
 {
     std::string out;
     for (wchar_t c : text)
-        AppendUtf8(out, static_cast<char32_t>(c));
+        qz::platform::AppendUtf8(out, static_cast<char32_t>(c));
     return out;
 }
 
