@@ -440,9 +440,14 @@ std::string CTavorHttpTransfer::NativeTarget() const { return NativeFileName(tar
 // check; anything else stays beside it as "<target>.part" or goes.
 bool CTavorHttpTransfer::FinishTarget(bool complete)
 {
-    // Nothing is left to continue of a body that ended, whatever its length.
-    if (complete && resume_)
+    // Nothing is left to continue of a body that ended, whatever its length,
+    // nor of a partial file an earlier try left without a record.
+    if (complete && resume_) {
         CResumeRecord::Remove(NativeTarget());
+        const std::string partial = NativeTarget() + std::string(StagedFile::kPartialSuffix);
+        if (target_.CurrentName() != partial)
+            ::unlink(partial.c_str());
+    }
     if (complete && requiredSize_ != 0 && totalReceived_ != requiredSize_)
         complete = false;
     if (complete)
