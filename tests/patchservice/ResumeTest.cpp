@@ -329,8 +329,9 @@ TEST_F(ResumeTest, APartialFileOrRecordSomebodyElseCouldHavePlantedIsNotContinue
         EXPECT_EQ(Ranges(), Names{"-"});
         EXPECT_TRUE(second.Logged(L"is not continued: " + c.reason + L".")) << (second.lines.empty() ? L"" : second.lines[0]);
         // Nothing was written through a link or a second name.
-        if (!planted.empty())
+        if (!planted.empty()) {
             EXPECT_TRUE(Read(victim) == planted);
+        }
     }
     fs::remove(victim);
 }
