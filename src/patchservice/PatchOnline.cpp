@@ -242,6 +242,8 @@ std::uint32_t CPatchOnline::Download(bool report)
         transfer.SetProgressReceiver(configuration_);
     transfer.SetSaveErrorAnswer(false);
     transfer.SetCancelCheck(CancelCheck());
+    transfer.SetResume(true);
+    transfer.SetLogSink([this](const std::wstring& line) { Log(line); });
     // The service said how long the patch is; a body of another length is
     // cut, padded or not the patch.
     transfer.SetRequiredSize(static_cast<std::uint64_t>(patchInfo_.GetFileSize()));
@@ -256,15 +258,21 @@ std::uint32_t CPatchOnline::Download(bool report)
     if (transfer.DownloadToFile(url, 0, localFile_.GetPath().c_str())) {
         qz::platform::StagedFile download = transfer.TakeStagedFile();
         const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
+        bool failed = false;
         if (source && FetchSignature(patchInfo_, *source, localFile_, CancelCheck())) {
             checked = qz::platform::CheckPatchSignature(
                           *source, qz::platform::DetachedSignaturePath(localFile_.GetPath()))
                           .valid &&
                       download.Commit();
-            if (!checked)
+            failed = !checked;
+            if (failed)
                 Log(L"CPatchOnline::Download(): check was failed.");
         }
-        if (!checked)
+        // Bytes of two connections that fail the check may be of two files:
+        // the next try starts clean.
+        if (failed && download.IsContinued())
+            download.Remove();
+        else if (!checked)
             download.KeepPartial();
     }
     if (checked) {

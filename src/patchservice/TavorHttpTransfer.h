@@ -7,6 +7,7 @@
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -83,6 +84,30 @@ public:
     /// Whether a stopped body is kept beside the target as "<target>.part"
     /// (the default) or removed.
     void SetKeepPartial(bool keep) { keepPartial_ = keep; }
+    /// Connections that drop in the middle of a resumable body are resumed
+    /// this often within one transfer before it fails.
+    static constexpr int kMaxResumes = 3;
+    /// Whether a body keeps a record beside its partial file ("<target>.part"
+    /// and "<target>.resume"), so that the next transfer of the same URL, or
+    /// this one after a dropped connection, asks the server only for the
+    /// rest. Off by default: only a download worth continuing wants it.
+    void SetResume(bool resume) { resume_ = resume; }
+    /// The wait before a dropped connection is resumed.
+    void SetResumePause(std::chrono::milliseconds pause) { resumePause_ = pause; }
+    /// Sees the body as the file holds it, in file order: a call at offset 0
+    /// starts the file (again), every other call continues where the last
+    /// one ended. When a transfer continues a partial file of an earlier
+    /// one, the bytes already on disk come first, then the received ones.
+    using BodyObserver = std::function<void(std::uint64_t offset, const char* data, std::size_t length)>;
+    void SetBodyObserver(BodyObserver observer) { bodyObserver_ = std::move(observer); }
+    /// Where the engine's own log lines go (resumes, restarts, refused partial files).
+    void SetLogSink(std::function<void(const std::wstring&)> sink) { logSink_ = std::move(sink); }
+    /// The offset at which the last transfer continued a partial file of an
+    /// earlier one; 0 when it started from zero.
+    std::uint64_t GetResumedFrom() const { return resumedFrom_; }
+    /// Dropped connections the last transfer resumed.
+    int GetResumeCount() const { return resumeCount_; }
+
     /// The file the last body went to, staged or placed; the engine forgets it.
     qz::platform::StagedFile TakeStagedFile() { return std::move(target_); }
     const qz::platform::StagedFile& GetStagedFile() const { return target_; }
@@ -128,6 +153,16 @@ private:
     void ErrorText(std::uint32_t id);
     bool ShouldStop();
     bool FinishTarget(bool complete);
+    void Log(const std::wstring& line) const;
+    std::string NativeTarget() const;
+    void PrepareResume();
+    bool SendResumable();
+    bool AnswerContinues(std::wstring& why);
+    bool ContinueTarget();
+    void StartFile();
+    bool ResumeAfterDrop();
+    bool PauseBeforeResume();
+    void PassBody(std::uint64_t offset, const char* data, std::size_t length);
 
     bool saveErrorAnswer_ = true;
     bool autodial_ = false;
@@ -169,4 +204,20 @@ private:
     bool stopped_ = false;
     bool commitOnSuccess_ = true;
     bool keepPartial_ = true;
+
+    bool resume_ = false;
+    std::chrono::milliseconds resumePause_{1000};
+    BodyObserver bodyObserver_;
+    std::function<void(const std::wstring&)> logSink_;
+    std::wstring url_;
+    // What the partial file is continued with: the offset the request in
+    // flight asks from (0: the whole body), the validator and the length of
+    // the whole file. An empty validator means nothing can be resumed.
+    std::uint64_t rangeFrom_ = 0;
+    std::wstring validator_;
+    std::uint64_t total_ = 0;
+    bool continuing_ = false;
+    bool readFailed_ = false;
+    std::uint64_t resumedFrom_ = 0;
+    int resumeCount_ = 0;
 };

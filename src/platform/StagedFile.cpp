@@ -17,7 +17,7 @@ StagedFile::~StagedFile() { Discard(); }
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), size_(other.size_), placed_(other.placed_),
-      finalName_(std::move(other.finalName_)), currentName_(std::move(other.currentName_))
+      continued_(other.continued_), finalName_(std::move(other.finalName_)), currentName_(std::move(other.currentName_))
 {
 }
 
@@ -28,6 +28,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept
         fd_ = std::exchange(other.fd_, -1);
         size_ = other.size_;
         placed_ = other.placed_;
+        continued_ = other.continued_;
         finalName_ = std::move(other.finalName_);
         currentName_ = std::move(other.currentName_);
     }
@@ -46,6 +47,7 @@ bool StagedFile::Create(const std::string& finalName)
     fd_ = fd;
     size_ = 0;
     placed_ = false;
+    continued_ = false;
     finalName_ = finalName;
     currentName_ = std::move(name);
     return true;
@@ -98,7 +100,60 @@ void StagedFile::Discard()
         ::unlink(currentName_.c_str());
     Close();
     placed_ = false;
+    continued_ = false;
     currentName_.clear();
+}
+
+bool StagedFile::ContinuePartial(const std::string& finalName, std::string& problem)
+{
+    const std::string name = finalName + std::string(kPartialSuffix);
+    const int fd = OpenOwnFile(name, O_RDWR | O_APPEND, problem);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    ::fstat(fd, &st);
+    Discard();
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    placed_ = true;
+    continued_ = true;
+    finalName_ = finalName;
+    currentName_ = name;
+    return true;
+}
+
+void StagedFile::Remove()
+{
+    if (fd_ >= 0 && !currentName_.empty() && currentName_ != finalName_)
+        ::unlink(currentName_.c_str());
+    // Nothing left to unlink: what Discard does next only closes.
+    placed_ = true;
+    Discard();
+}
+
+int OpenOwnFile(const std::string& name, int flags, std::string& problem)
+{
+    // O_NONBLOCK: a planted FIFO must not hold us until somebody writes.
+    const int fd = ::open(name.c_str(), flags | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        problem = errno == ELOOP ? "it is a link" : errno == ENOENT ? "there is none" : "it cannot be opened";
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        problem = "it is not a regular file";
+    else if (st.st_uid != ::geteuid())
+        problem = "it belongs to another user";
+    else if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        problem = "others may read or write it";
+    else if (st.st_nlink != 1)
+        problem = "it has more than one name";
+    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+        return fd;
+    else
+        problem = "it cannot be opened";
+    ::close(fd);
+    return -1;
 }
 
 bool WriteFileAtomically(const std::string& finalName, std::string_view bytes)

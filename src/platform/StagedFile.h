@@ -38,6 +38,18 @@ class StagedFile {
     /// Removes the staged file and closes the descriptor.
     void Discard();
 
+    /// Takes up "<finalName>.part" left by an earlier transfer, for appending.
+    /// Only a regular file of ours with one name, which nobody else may read
+    /// or write, is taken (a link is not followed); else false, with
+    /// `problem` saying why, and nothing changes.
+    bool ContinuePartial(const std::string& finalName, std::string& problem);
+    /// Removes the file under whatever name it has, unless that is the final
+    /// name, and closes the descriptor.
+    void Remove();
+    /// Whether bytes of an earlier connection are part of the file.
+    bool IsContinued() const { return continued_; }
+    void SetContinued() { continued_ = true; }
+
     bool IsOpen() const { return fd_ >= 0; }
     /// The descriptor that wrote the bytes, for reading them back; -1 when closed.
     int Descriptor() const { return fd_; }
@@ -53,6 +65,7 @@ class StagedFile {
     int fd_ = -1;
     std::uint64_t size_ = 0;
     bool placed_ = false;
+    bool continued_ = false;
     std::string finalName_;
     std::string currentName_;
 };
@@ -60,6 +73,12 @@ class StagedFile {
 /// Writes `bytes` to `finalName` through a staged file; false when any step fails
 /// (nothing then stands under the final name that was not there before).
 bool WriteFileAtomically(const std::string& finalName, std::string_view bytes);
+
+/// Opens an existing file without following a link, only when it is a
+/// regular file of the current user's with one name that nobody else may
+/// read or write: what another local user planted is never taken up. -1,
+/// with `problem` saying why, otherwise.
+int OpenOwnFile(const std::string& name, int flags, std::string& problem);
 
 /// Reads up to `limit` bytes of an open descriptor from its start.
 bool ReadDescriptor(int fd, std::uint64_t limit, std::string& bytes);

@@ -363,6 +363,11 @@ void CUpdater::ThreadDownload(WorkerParameters* parameters)
         transfer.SetProgressReceiver(&receiver);
         transfer.SetAskBeforeOverwriting(false);
         transfer.SetRequiredSize(static_cast<std::uint64_t>(updater.patchInfo_.GetFileSize()));
+        transfer.SetResume(true);
+        transfer.SetLogSink([configuration](const std::wstring& line) {
+            if (configuration)
+                configuration->Log(line.c_str());
+        });
         // The check reads what was written; the name receives it only after.
         transfer.SetCommitOnSuccess(false);
         transferred = transfer.DownloadToFile(updater.patchInfo_.GetUrl().GetText(), 0, target->GetPath().c_str());
@@ -416,8 +421,11 @@ void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
             configuration.AddFile(updater->downloadedFile_.GetPath().c_str(),
                                   static_cast<QzAutoUpdate::InstallerKind>(updater->patchInfo_.GetInstallerKind()));
         } else {
-            // The file stays on disk, beside the name the host would run.
-            if (download.IsOpen())
+            // The file stays on disk, beside the name the host would run;
+            // one of bytes from two connections may be of two files, and goes.
+            if (download.IsContinued())
+                download.Remove();
+            else if (download.IsOpen())
                 download.KeepPartial();
             configuration.Log(L"CUpdater::ThreadFileCheck(): check was failed.");
         }

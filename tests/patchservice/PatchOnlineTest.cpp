@@ -528,3 +528,68 @@ TEST_F(PatchServiceTest, TheDefaultSignatureUrlAddsToThePathOnly)
 }
 
 }  // namespace
+
+TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
+{
+    const std::string patch = "PK.." + std::string(400000, 'p');
+    std::string forged = patch;
+    forged.replace(300000, 100000, std::string(100000, 'f'));
+    ServeDocument(Document(server_.Url("/patch.exe"), patch.size()));
+    server_.SetAnswer("/patch.exe.p7s", HttpAnswer::Ok(kit_->DetachedSignatureOf(patch)));
+    qz::test::ServedFile served;
+    served.body = patch;
+    served.etag = "\"p1\"";
+    const auto serve = [&](const std::string& body) {
+        served.body = body;
+        server_.ServeFile("/patch.exe", served);
+    };
+    const auto cancelFrom = [&](std::int32_t bytes) {
+        host_.cancelled = [this, bytes] {
+            const auto progress = host_.ArgumentsOf("OnProgress");
+            return !progress.empty() && std::stoi(progress.back()) >= bytes;
+        };
+    };
+    const auto rangeOfLastDownload = [&] {
+        std::string range = "-";
+        for (const auto& request : server_.Requests()) {
+            if (request.target == "/patch.exe")
+                range = request.Header("Range").value_or("-");
+        }
+        return range;
+    };
+
+    // Stopped, then continued from a server that now sends other bytes under
+    // the same validator: the check fails, and nothing of it is kept.
+    serve(patch);
+    cancelFrom(100000);
+    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe.part", "Patch.exe.resume", "result.xml"}));
+    const std::uint64_t kept = fs::file_size(dir_ / "Patch.exe.part");
+    host_.cancelled = nullptr;
+    host_.ClearCalls();
+    serve(forged);
+    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
+    EXPECT_EQ(rangeOfLastDownload(), "bytes=" + std::to_string(kept) + "-");
+    EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe.p7s", "result.xml"}));
+
+    // The next try starts from zero and gets the good patch.
+    serve(patch);
+    cancelFrom(100000);
+    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
+    host_.cancelled = nullptr;
+    host_.ClearCalls();
+    server_.ClearRequests();
+    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultSuccess);
+    EXPECT_EQ(Read(dir_ / "Patch.exe"), patch);
+    EXPECT_NE(rangeOfLastDownload(), "-");
+    const auto lines = host_.LogLines();
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                           [](const std::wstring& line) {
+                               return line.find(L"CTavorHttpTransfer::ReceiveToFile(): resumed at ") == 0 &&
+                                      line.find(L" of 400004 bytes.") != std::wstring::npos;
+                           }),
+              lines.end());
+    EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), 1u);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe", "Patch.exe.p7s", "result.xml"}));
+}

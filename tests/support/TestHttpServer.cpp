@@ -467,6 +467,91 @@ void TestHttpServer::SetHandler(const std::string& path,
     handlers_[path] = std::move(handler);
 }
 
+namespace {
+
+// "bytes=first-" or "bytes=first-last" of a file of length bytes.
+bool ParseRange(const std::string& text, std::uint64_t length, std::uint64_t& first, std::uint64_t& end)
+{
+    if (Lower(text.substr(0, 6)) != "bytes=") {
+        return false;
+    }
+    const std::size_t dash = text.find('-', 6);
+    if (dash == std::string::npos || dash == 6 || text.find(',') != std::string::npos) {
+        return false;
+    }
+    first = std::strtoull(text.c_str() + 6, nullptr, 10);
+    end = dash + 1 < text.size() ? std::strtoull(text.c_str() + dash + 1, nullptr, 10) + 1 : length;
+    end = std::min(end, length);
+    return true;
+}
+
+} // namespace
+
+void TestHttpServer::ServeFile(const std::string& path, ServedFile file)
+{
+    struct State {
+        ServedFile file;
+        std::mutex mutex;
+    };
+    auto state = std::make_shared<State>();
+    state->file = std::move(file);
+    SetHandler(path, [state](const RecordedRequest& request) {
+        std::lock_guard lock(state->mutex);
+        ServedFile& file = state->file;
+        const std::uint64_t length = file.Length();
+        std::uint64_t first = 0;
+        std::uint64_t end = length;
+        const std::optional<std::string> range = request.Header("Range");
+        const std::optional<std::string> ifRange = request.Header("If-Range");
+        const bool sameFile = !ifRange || (!file.etag.empty() && *ifRange == file.etag) ||
+                              (!file.lastModified.empty() && *ifRange == file.lastModified);
+        HttpAnswer answer;
+        if (range && !file.ignoreRange && sameFile && ParseRange(*range, length, first, end)) {
+            if (first >= length) {
+                answer = HttpAnswer::Status(416, "Range Not Satisfiable", "");
+                answer.headers.emplace_back("Content-Range", "bytes */" + std::to_string(length));
+                return answer;
+            }
+            answer.status = 206;
+            answer.reason = "Partial Content";
+            answer.headers.emplace_back("Content-Range", file.contentRange
+                                                             ? file.contentRange(first, length)
+                                                             : "bytes " + std::to_string(first) + "-" +
+                                                                   std::to_string(end - 1) + "/" +
+                                                                   std::to_string(length));
+        } else {
+            first = 0;
+            end = length;
+        }
+        if (!file.ignoreRange) {
+            answer.headers.emplace_back("Accept-Ranges", "bytes");
+        }
+        if (!file.etag.empty()) {
+            answer.headers.emplace_back("ETag", file.etag);
+        }
+        if (!file.lastModified.empty()) {
+            answer.headers.emplace_back("Last-Modified", file.lastModified);
+        }
+        if (file.generatedLength) {
+            answer.generatedLength = end - first;
+            answer.generatedOffset = first;
+        } else {
+            answer.body = file.body.substr(first, end - first);
+        }
+        // Cuts the body has passed are spent; the next one ahead cuts this answer.
+        while (!file.cuts.empty() && file.cuts.front() < first) {
+            file.cuts.erase(file.cuts.begin());
+        }
+        if (!file.cuts.empty() && file.cuts.front() < end) {
+            answer.resetAfter = file.cuts.front() - first;
+            file.cuts.erase(file.cuts.begin());
+        }
+        answer.slowBytes = file.slowBytes;
+        answer.slowInterval = file.slowInterval;
+        return answer;
+    });
+}
+
 std::vector<RecordedRequest> TestHttpServer::Requests() const
 {
     std::lock_guard lock(mutex_);
@@ -705,8 +790,9 @@ bool TestHttpServer::SendAnswer(Connection& connection, const RecordedRequest& r
     piece = std::clamp<std::size_t>(piece, 1, kPiece);
     for (std::uint64_t offset = 0; offset < end;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(piece, end - offset));
-        const char* data =
-            answer.generatedLength ? PatternBuffer().data() + offset % 251 : answer.body.data() + offset;
+        const char* data = answer.generatedLength
+                               ? PatternBuffer().data() + (answer.generatedOffset + offset) % 251
+                               : answer.body.data() + offset;
         if (chunked) {
             char size[32];
             std::snprintf(size, sizeof size, "%zx\r\n", n);

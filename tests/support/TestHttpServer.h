@@ -58,6 +58,8 @@ struct HttpAnswer {
     /// When set, the body is generatedLength bytes of PatternByte, streamed
     /// without being held in memory.
     std::optional<std::uint64_t> generatedLength;
+    /// Where in the pattern a generated body starts (the rest of a file).
+    std::uint64_t generatedOffset = 0;
 
     Framing framing = Framing::ContentLength;
     /// A Content-Length to announce instead of the true one; when it is larger
@@ -83,6 +85,28 @@ struct HttpAnswer {
     static HttpAnswer Generated(std::uint64_t length);
 };
 
+/// A file served as a web server serves one: validators, Range and If-Range
+/// honoured, with faults scripted on top.
+struct ServedFile {
+    std::string body;
+    /// When set, the file is generatedLength bytes of PatternByte.
+    std::optional<std::uint64_t> generatedLength;
+    std::string etag;         ///< Sent, and matched by If-Range, when not empty.
+    std::string lastModified; ///< The same for Last-Modified.
+    /// Range is not understood: every answer is the whole file with 200.
+    bool ignoreRange = false;
+    /// Offsets of the file at which the connection is reset, each once, in order.
+    std::vector<std::uint64_t> cuts;
+    /// When set, the Content-Range a 206 claims, made from the true first
+    /// offset and length of the file: a lie.
+    std::function<std::string(std::uint64_t first, std::uint64_t total)> contentRange;
+    /// A slow body, as in HttpAnswer.
+    std::size_t slowBytes = 0;
+    std::chrono::milliseconds slowInterval{0};
+
+    std::uint64_t Length() const { return generatedLength ? *generatedLength : body.size(); }
+};
+
 class TestHttpServer {
   public:
     enum class Mode { Http, Https };
@@ -101,6 +125,9 @@ class TestHttpServer {
     void SetAnswer(const std::string& path, HttpAnswer answer);
     /// Computes the answer from the request, on the connection's thread.
     void SetHandler(const std::string& path, std::function<HttpAnswer(const RecordedRequest&)> handler);
+    /// Serves a file at path: 200, 206 for "Range: bytes=N-" or "bytes=N-M"
+    /// (unless an If-Range names another validator), 416 past its end.
+    void ServeFile(const std::string& path, ServedFile file);
 
     /// Every request received so far, complete with its body, in order.
     std::vector<RecordedRequest> Requests() const;

@@ -67,6 +67,8 @@ const char* const kUsage =
     "  --no-notifications       no download begin/end notifications\n"
     "  --no-install-dialog      install now without asking\n"
     "  --quiet                  no log lines and no progress: findings and result only\n"
+    "A download that stopped (Ctrl-C, a dropped connection, a crash) is continued by the\n"
+    "next one of the same patch, which prints \"resumed at X MiB of Y MiB\".\n"
     "Ctrl-C cancels a query or download (a second one ends qzupdate at once).\n";
 
 std::wstring Widen(const char* text)
@@ -224,14 +226,31 @@ public:
     }
     void Log(const wchar_t* line) override
     {
-        if (options_.quiet)
-            return;
         std::lock_guard lock(mutex_);
         EndProgressLine();
-        std::fprintf(stderr, "log: %ls\n", line ? line : L"(null)");
+        unsigned long long at = 0, total = 0;
+        if (line && std::swscanf(line, L"CTavorHttpTransfer::ReceiveToFile(): resumed at %llu of %llu bytes.", &at,
+                                 &total) == 2) {
+            std::printf("resumed at %s of %s\n", Mebibytes(at, total).c_str(), Mebibytes(total, total).c_str());
+            std::fflush(stdout);
+        }
+        if (!options_.quiet)
+            std::fprintf(stderr, "log: %ls\n", line ? line : L"(null)");
     }
 
 private:
+    // Whole MiB for a large file, tenths for a small one; never rounded up,
+    // so a resume never claims bytes that are not on disk.
+    static std::string Mebibytes(unsigned long long bytes, unsigned long long scale)
+    {
+        const unsigned long long tenths = bytes * 10 / (1024 * 1024);
+        char text[48];
+        if (scale >= 100ull * 1024 * 1024)
+            std::snprintf(text, sizeof text, "%llu MiB", tenths / 10);
+        else
+            std::snprintf(text, sizeof text, "%llu.%llu MiB", tenths / 10, tenths % 10);
+        return text;
+    }
     const wchar_t* Text(const char* key, const wchar_t* byDefault = nullptr)
     {
         const auto it = options_.texts.find(key);
