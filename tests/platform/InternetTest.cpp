@@ -518,7 +518,7 @@ TEST(Internet, GatheredUploadsStayBoundedAndStillReportFailures)
     // A server that reads nothing: the writes wait with at most the send
     // window in hand, and a cancel ends the one that waits.
     {
-        RawHttpServer stalled({.stall = true});
+        RawHttpServer stalled(qz::test::RawHttpScript::Stall());
         Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_DIRECT));
         const auto cancelAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
         InternetSetKeepGoing(session, [cancelAt] { return std::chrono::steady_clock::now() < cancelAt; });
@@ -541,8 +541,8 @@ TEST(Internet, GatheredUploadsStayBoundedAndStillReportFailures)
     // request fails, and nothing is accepted after that.
     for (const std::size_t pieceSize : {std::size_t{1000}, std::size_t{5} << 20}) {
         SCOPED_TRACE(pieceSize);
-        RawHttpServer early({.bodyLimit = 200'000,
-                             .answer = "HTTP/1.1 413 Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"});
+        RawHttpServer early(qz::test::RawHttpScript::AnswerAfter(
+            200'000, "HTTP/1.1 413 Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"));
         Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_DIRECT));
         Handle request(StartUpload(session, early.Port(), kTotal));
         const std::string block(pieceSize, 'e');

@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace qz::test {
 
@@ -20,6 +21,27 @@ struct RawHttpScript {
     bool reset = false;
     /// Read nothing at all, and keep the connection open until Finish.
     bool stall = false;
+
+    static RawHttpScript Stall()
+    {
+        RawHttpScript script;
+        script.stall = true;
+        return script;
+    }
+    static RawHttpScript ResetAfter(std::uint64_t bytes)
+    {
+        RawHttpScript script;
+        script.bodyLimit = bytes;
+        script.reset = true;
+        return script;
+    }
+    static RawHttpScript AnswerAfter(std::uint64_t bytes, std::string answer)
+    {
+        RawHttpScript script;
+        script.bodyLimit = bytes;
+        script.answer = std::move(answer);
+        return script;
+    }
 };
 
 class RawHttpServer {

@@ -239,7 +239,7 @@ TEST_F(CrmUploadTest, NetworkErrorsLogTheirMessageAndDeleteOnlyAfterTheStart)
     for (const std::uint64_t cut : {std::uint64_t{300'000}, std::uint64_t{2'500'000}}) {
         SCOPED_TRACE(cut);
         host_.ClearCalls();
-        RawHttpServer reset({.bodyLimit = cut, .reset = true});
+        RawHttpServer reset(qz::test::RawHttpScript::ResetAfter(cut));
         server_.SetAnswer("/redirect", HttpAnswer::Ok("http://127.0.0.1:" + std::to_string(reset.Port()) +
                                                       "/crm/upload.php"));
         EXPECT_FALSE(UploadCrmData(&host_, DataFile(std::string(6'000'123, 'r')), true));
@@ -258,7 +258,7 @@ TEST_F(CrmUploadTest, ManyMegabytesGoOutOnTheWireByteForByte)
     for (std::size_t i = 0; i < content.size(); ++i)
         content[i] = static_cast<char>((i * 131 + i / 997) & 0xFF);
     const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-    RawHttpServer sink({.answer = answer});
+    RawHttpServer sink(qz::test::RawHttpScript::AnswerAfter(~std::uint64_t{0}, answer));
     const std::string port = std::to_string(sink.Port());
     server_.SetAnswer("/redirect", HttpAnswer::Ok("http://127.0.0.1:" + port + "/crm/upload.php"));
     EXPECT_TRUE(UploadCrmData(&host_, DataFile(content), true));
