@@ -12,7 +12,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
           qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-wqy-microhei osslsigncode)
 if [ "${1:-test}" = test ]; then
   # locales: the tests compile a decimal-comma locale of their own with localedef.
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libinih-dev locales)
+  # nginx-light: the patches are served by nginx in one test, as vendors do.
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libinih-dev locales nginx-light curl)
 fi
 
 # The URI this machine's apt sources use for a suite: a local mirror or a

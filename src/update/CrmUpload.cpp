@@ -12,6 +12,7 @@
 #include <climits>
 #include <cwctype>
 #include <unistd.h>
+#include <vector>
 
 using namespace qz::platform;
 
@@ -99,6 +100,42 @@ bool WriteAll(HINTERNET request, const std::string& bytes)
 
 enum class BodyResult { Sent, NetworkError, FileError };
 
+// Hands out the file in 1000-byte reads while asking the system for a
+// larger piece at a time: a read call per 1000 bytes would cost more than
+// sending them.
+class BlockReader {
+  public:
+    BlockReader(QzOSAL::QzFile& file, std::uint64_t length) : file_(file), left_(length) {}
+
+    // The next block of at most kBlockSize bytes; false when the file ends
+    // before its announced length or cannot be read.
+    bool Next(const char*& block, std::size_t& size)
+    {
+        if (start_ == end_) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), left_));
+            std::size_t read = 0;
+            if (file_.Read(buffer_.data(), want, read) != QzOSAL::QzFile::kOk || read == 0) {
+                return false;
+            }
+            left_ -= read;
+            start_ = 0;
+            end_ = read;
+        }
+        block = buffer_.data() + start_;
+        size = std::min(kBlockSize, end_ - start_);
+        start_ += size;
+        return true;
+    }
+    bool AtEnd() const { return left_ == 0 && start_ == end_; }
+
+  private:
+    QzOSAL::QzFile& file_;
+    std::uint64_t left_;
+    std::vector<char> buffer_ = std::vector<char>(64 * kBlockSize);
+    std::size_t start_ = 0;
+    std::size_t end_ = 0;
+};
+
 // Streams header part, file and closing part, then ends the request. The
 // file goes out as long as it was when its length was announced: bytes a
 // writer appends meanwhile are not sent, a file that shrank is a file error.
@@ -108,16 +145,15 @@ BodyResult SendBody(HINTERNET request, QzOSAL::QzFile& file, std::uint64_t lengt
     if (!WriteAll(request, headerPart)) {
         return BodyResult::NetworkError;
     }
-    char block[kBlockSize];
-    for (std::uint64_t left = length; left > 0;) {
-        std::size_t read = 0;
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof block, left));
-        if (file.Read(block, want, read) != QzOSAL::QzFile::kOk || read == 0) {
+    BlockReader reader(file, length);
+    while (!reader.AtEnd()) {
+        const char* block = nullptr;
+        std::size_t size = 0;
+        if (!reader.Next(block, size)) {
             return BodyResult::FileError;
         }
-        left -= read;
         std::size_t written = 0;
-        if (!InternetWriteFile(request, block, read, &written) || written != read) {
+        if (!InternetWriteFile(request, block, size, &written) || written != size) {
             return BodyResult::NetworkError;
         }
     }

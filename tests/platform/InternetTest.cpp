@@ -1,5 +1,6 @@
 #include "platform/internet/Internet.h"
 #include "platform/internet/InternetTestApi.h"
+#include "support/RawHttpServer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TestHttpServer.h"
 
@@ -26,6 +27,7 @@
 
 using namespace qz::platform;
 using qz::test::HttpAnswer;
+using qz::test::RawHttpServer;
 using qz::test::TestHttpServer;
 
 namespace {
@@ -497,6 +499,71 @@ TEST(Internet, StreamedUploadArrivesByteForByte)
     ASSERT_TRUE(HttpSendRequestEx(shortRequest, 10));
     ASSERT_TRUE(InternetWriteFile(shortRequest, "12345", 5, &written));
     EXPECT_FALSE(HttpEndRequest(shortRequest));
+}
+
+// Opens a POST of total bytes to a loopback port and starts its body.
+HINTERNET StartUpload(HINTERNET session, std::uint16_t port, std::uint64_t total)
+{
+    Handle connection(InternetConnect(session, L"127.0.0.1", port, L"", L"", INTERNET_SERVICE_HTTP, 0, 1));
+    HINTERNET request = HttpOpenRequest(connection, L"POST", L"/up", L"", L"", {}, 0, 1);
+    EXPECT_TRUE(HttpSendRequestEx(request, total)) << InternetGetLastErrorText();
+    return request;
+}
+
+TEST(Internet, GatheredUploadsStayBoundedAndStillReportFailures)
+{
+    constexpr std::uint64_t kTotal = 64ull << 20;
+    const std::string piece(1000, 'u');
+
+    // A server that reads nothing: the writes wait with at most the send
+    // window in hand, and a cancel ends the one that waits.
+    {
+        RawHttpServer stalled(qz::test::RawHttpScript::Stall());
+        Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_DIRECT));
+        const auto cancelAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+        InternetSetKeepGoing(session, [cancelAt] { return std::chrono::steady_clock::now() < cancelAt; });
+        Handle request(StartUpload(session, stalled.Port(), kTotal));
+        std::uint64_t sent = 0;
+        std::size_t written = 0;
+        while (sent < kTotal && InternetWriteFile(request, piece.data(), piece.size(), &written)) {
+            sent += written;
+        }
+        EXPECT_LT(sent, kTotal);
+        EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_OPERATION_CANCELLED);
+        EXPECT_GT(InternetTestApi::UploadHighWater(request), 0u);
+        EXPECT_LE(InternetTestApi::UploadHighWater(request), std::size_t{1} << 20);
+        EXPECT_FALSE(InternetWriteFile(request, piece.data(), piece.size(), &written));
+        EXPECT_FALSE(HttpEndRequest(request));
+    }
+
+    // A server that answers and hangs up after part of the body, in one
+    // large write or in many small ones: a later write or the end of the
+    // request fails, and nothing is accepted after that.
+    for (const std::size_t pieceSize : {std::size_t{1000}, std::size_t{5} << 20}) {
+        SCOPED_TRACE(pieceSize);
+        RawHttpServer early(qz::test::RawHttpScript::AnswerAfter(
+            200'000, "HTTP/1.1 413 Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"));
+        Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_DIRECT));
+        Handle request(StartUpload(session, early.Port(), kTotal));
+        const std::string block(pieceSize, 'e');
+        std::uint64_t sent = 0;
+        std::size_t written = 0;
+        bool ok = true;
+        while (ok && sent < kTotal) {
+            ok = InternetWriteFile(request, block.data(), std::min<std::uint64_t>(block.size(), kTotal - sent),
+                                   &written);
+            sent += written;
+        }
+        if (ok) {
+            ok = HttpEndRequest(request);
+        }
+        EXPECT_FALSE(ok);
+        const std::uint32_t error = InternetGetLastError();
+        EXPECT_TRUE(error == ERROR_INTERNET_CONNECTION_ABORTED || error == ERROR_INTERNET_CONNECTION_RESET)
+            << error << " " << InternetGetLastErrorText();
+        EXPECT_FALSE(InternetWriteFile(request, "x", 1, &written));
+        EXPECT_EQ(written, 0u);
+    }
 }
 
 TEST(Internet, SlowBodiesArriveWhole)

@@ -1,5 +1,6 @@
 #include "update/CrmUpload.h"
 
+#include "support/RawHttpServer.h"
 #include "support/RecordingHost.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TestHttpServer.h"
@@ -26,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using qz::test::HttpAnswer;
+using qz::test::RawHttpServer;
 using qz::test::RecordedRequest;
 using qz::test::RecordingHost;
 using qz::test::TestHttpServer;
@@ -47,69 +49,6 @@ std::wstring Wide(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
 }
-
-// Takes one connection, reads the request head and its announced body, and
-// hangs up without answering.
-class HangUpServer {
-  public:
-    HangUpServer()
-    {
-        listen_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listen_, 1);
-        socklen_t size = sizeof address;
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~HangUpServer()
-    {
-        Finish();
-        close(listen_);
-    }
-    std::uint16_t Port() const { return port_; }
-    /// Waits for the connection to end; the bytes received before hanging up.
-    const std::string& Finish()
-    {
-        if (thread_.joinable()) {
-            shutdown(listen_, SHUT_RDWR);
-            thread_.join();
-        }
-        return received_;
-    }
-
-  private:
-    void Serve()
-    {
-        const int fd = accept(listen_, nullptr, nullptr);
-        if (fd < 0) {
-            return;
-        }
-        char buffer[4096];
-        std::size_t headEnd = std::string::npos;
-        std::size_t wanted = std::string::npos;
-        while (wanted == std::string::npos || received_.size() < wanted) {
-            const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0) {
-                break;
-            }
-            received_.append(buffer, static_cast<std::size_t>(n));
-            if (headEnd == std::string::npos && (headEnd = received_.find("\r\n\r\n")) != std::string::npos) {
-                const std::size_t at = received_.find("Content-Length: ");
-                wanted = headEnd + 4 + std::strtoul(received_.c_str() + at + 16, nullptr, 10);
-            }
-        }
-        close(fd);
-    }
-
-    int listen_ = -1;
-    std::uint16_t port_ = 0;
-    std::thread thread_;
-    std::string received_;
-};
 
 class CrmUploadTest : public ::testing::Test {
   protected:
@@ -280,7 +219,7 @@ TEST_F(CrmUploadTest, NetworkErrorsLogTheirMessageAndDeleteOnlyAfterTheStart)
     for (const bool deleteAfterwards : {true, false}) {
         SCOPED_TRACE(deleteAfterwards);
         host_.ClearCalls();
-        HangUpServer hangUp;
+        RawHttpServer hangUp;
         server_.SetAnswer("/redirect", HttpAnswer::Ok("http://127.0.0.1:" + std::to_string(hangUp.Port()) +
                                                       "/crm/upload.php"));
         EXPECT_FALSE(UploadCrmData(&host_, DataFile("0123456789"), deleteAfterwards));
@@ -293,6 +232,53 @@ TEST_F(CrmUploadTest, NetworkErrorsLogTheirMessageAndDeleteOnlyAfterTheStart)
                   HeaderPart("10") + "0123456789" + kClosingPart);
         EXPECT_EQ(DataFileExists(), !deleteAfterwards);
     }
+
+    // A server that resets the connection in the middle of a body of
+    // several megabytes: the failure reaches the upload while the body is
+    // sent, whichever write or the end of the request meets it.
+    for (const std::uint64_t cut : {std::uint64_t{300'000}, std::uint64_t{2'500'000}}) {
+        SCOPED_TRACE(cut);
+        host_.ClearCalls();
+        RawHttpServer reset(qz::test::RawHttpScript::ResetAfter(cut));
+        server_.SetAnswer("/redirect", HttpAnswer::Ok("http://127.0.0.1:" + std::to_string(reset.Port()) +
+                                                      "/crm/upload.php"));
+        EXPECT_FALSE(UploadCrmData(&host_, DataFile(std::string(6'000'123, 'r')), true));
+        lines = host_.LogLines();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[1].rfind(L"CRM-Upload Error: ", 0), 0u);
+        EXPECT_FALSE(DataFileExists());
+    }
+}
+
+TEST_F(CrmUploadTest, ManyMegabytesGoOutOnTheWireByteForByte)
+{
+    // Every byte value, a size that is no multiple of the 1000-byte pieces,
+    // the read-ahead or the send window.
+    std::string content(3'456'789, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>((i * 131 + i / 997) & 0xFF);
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+    RawHttpServer sink(qz::test::RawHttpScript::AnswerAfter(~std::uint64_t{0}, answer));
+    const std::string port = std::to_string(sink.Port());
+    server_.SetAnswer("/redirect", HttpAnswer::Ok("http://127.0.0.1:" + port + "/crm/upload.php"));
+    EXPECT_TRUE(UploadCrmData(&host_, DataFile(content), true));
+
+    const std::string body = HeaderPart("3456789") + content + kClosingPart;
+    const std::string expected = "POST /crm/upload.php HTTP/1.1\r\n"
+                                 "Host: 127.0.0.1:" +
+                                 port +
+                                 "\r\n"
+                                 "Content-Type: multipart/form-data; boundary=---------------------------119281817426312\r\n"
+                                 "Content-Length: " +
+                                 std::to_string(body.size()) + "\r\n\r\n" + body;
+    const std::string& received = sink.Finish();
+    EXPECT_EQ(received.size(), expected.size());
+    EXPECT_TRUE(received == expected) << "first difference at "
+                                      << std::mismatch(received.begin(), received.end(), expected.begin(),
+                                                       expected.end())
+                                                 .first -
+                                             received.begin();
+    EXPECT_FALSE(DataFileExists());
 }
 
 TEST_F(CrmUploadTest, RedirectWithoutPortPostsToPortEighty)

@@ -302,8 +302,26 @@ bool CurlExchange::Write(const char* data, std::size_t length)
     if (length > uploadTotal_ - uploadWritten_) {
         return Fail(ERROR_INVALID_PARAMETER, "more bytes than the announced length");
     }
-    uploadQueue_.append(data, length);
-    uploadWritten_ += length;
+    while (length > 0) {
+        if (uploadQueue_.size() == kUploadWindow && !FlushUpload()) {
+            return false;
+        }
+        const std::size_t n = std::min(length, kUploadWindow - uploadQueue_.size());
+        uploadQueue_.append(data, n);
+        uploadHighWater_ = std::max(uploadHighWater_, uploadQueue_.size());
+        uploadWritten_ += n;
+        data += n;
+        length -= n;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+bool CurlExchange::FlushUpload()
+{
+    if (uploadQueue_.capacity() < kUploadWindow) {
+        uploadQueue_.reserve(kUploadWindow);
+    }
     Resume();
     Drive([this] { return uploadStart_ == uploadQueue_.size() || headDone_; });
     if (uploadStart_ != uploadQueue_.size()) {
@@ -315,7 +333,6 @@ bool CurlExchange::Write(const char* data, std::size_t length)
     }
     uploadQueue_.clear();
     uploadStart_ = 0;
-    SetLastError(ERROR_SUCCESS);
     return true;
 }
 
@@ -327,6 +344,9 @@ bool CurlExchange::EndUpload()
     if (uploadWritten_ != uploadTotal_) {
         state_ = State::Failed;
         return Fail(ERROR_INTERNET_CONNECTION_ABORTED, "the body is shorter than the announced length");
+    }
+    if (!FlushUpload()) {
+        return false;
     }
     uploadEnded_ = true;
     Resume();

@@ -62,6 +62,9 @@ class CurlExchange {
     /// Longest a call waits without asking keepGoing; a read that waits this
     /// long returns what has arrived, so progress shows whatever the rate.
     static constexpr std::chrono::milliseconds kKeepGoingInterval{250};
+    /// Body bytes gathered from Write before they go to the connection: small
+    /// writes leave in large pieces, and no more than this is ever held.
+    static constexpr std::size_t kUploadWindow = 1024 * 1024;
 
     explicit CurlExchange(ExchangeSetup setup);
     ~CurlExchange();
@@ -72,9 +75,11 @@ class CurlExchange {
     bool Send(std::string_view body);
     /// Starts a request whose body of total bytes follows through Write.
     bool BeginUpload(std::uint64_t total);
-    /// Hands one piece of the body to the connection.
+    /// Takes one piece of the body. Pieces are gathered and sent once
+    /// kUploadWindow bytes wait, so a failure of the connection may be
+    /// reported by a later Write or by EndUpload.
     bool Write(const char* data, std::size_t length);
-    /// Ends the body and waits for the final head.
+    /// Sends what is gathered, ends the body and waits for the final head.
     bool EndUpload();
     /// Fills buffer up to length bytes; less at the end of the body, or when
     /// some bytes arrived and kKeepGoingInterval passed.
@@ -85,6 +90,8 @@ class CurlExchange {
     const ResponseHead& Head() const { return head_; }
     /// Most body bytes held at once so far.
     std::size_t BufferHighWater() const { return highWater_; }
+    /// Most upload bytes held at once so far.
+    std::size_t UploadHighWater() const { return uploadHighWater_; }
 
   private:
     enum class State { Fresh, Uploading, HeadReady, Failed };
@@ -102,6 +109,7 @@ class CurlExchange {
     void CollectFinished();
     void Resume();
     bool AwaitHead();
+    bool FlushUpload();
     bool FollowRedirect(bool& followed);
     bool FailWithResult();
     bool Fail(std::uint32_t error, std::string detail);
@@ -138,6 +146,7 @@ class CurlExchange {
     std::uint64_t uploadWritten_ = 0;
     std::string uploadQueue_;
     std::size_t uploadStart_ = 0;
+    std::size_t uploadHighWater_ = 0;
     bool uploadEnded_ = false;
     bool sendPaused_ = false;
     bool readCalled_ = false;

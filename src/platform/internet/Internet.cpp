@@ -606,4 +606,10 @@ std::size_t InternetTestApi::BufferHighWater(HINTERNET requestHandle)
     return request && request->exchange ? request->exchange->BufferHighWater() : 0;
 }
 
+std::size_t InternetTestApi::UploadHighWater(HINTERNET requestHandle)
+{
+    auto request = Find<Request>(requestHandle, InternetObject::Kind::Request);
+    return request && request->exchange ? request->exchange->UploadHighWater() : 0;
+}
+
 } // namespace qz::platform

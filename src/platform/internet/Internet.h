@@ -168,11 +168,14 @@ bool HttpSendRequest(HINTERNET request, const std::wstring& headers = {}, const 
 bool HttpSendRequestEx(HINTERNET request, std::uint64_t totalLength, std::uint32_t flags = 0,
                        std::uintptr_t context = 0);
 
-/// Sends the next piece of a body started with HttpSendRequestEx. Returns once
-/// the bytes are handed to the connection; more than announced fails.
+/// Takes the next piece of a body started with HttpSendRequestEx; more than
+/// announced fails. Pieces are gathered, up to 1 MiB, and sent together, so
+/// many small writes cost what a few large ones do; a connection that fails
+/// meanwhile fails a later write or HttpEndRequest.
 bool InternetWriteFile(HINTERNET request, const void* data, std::size_t length, std::size_t* written);
 
-/// Ends the body of HttpSendRequestEx and waits for the answer's headers.
+/// Sends what is gathered of the body of HttpSendRequestEx, ends it and waits
+/// for the answer's headers.
 /// Fails when fewer bytes were written than announced.
 bool HttpEndRequest(HINTERNET request, std::uint32_t flags = 0, std::uintptr_t context = 0);
 
