@@ -251,16 +251,19 @@ std::uint32_t CPatchOnline::Download(bool report)
         configuration_->OnDownloadBegin();
     // The file keeps a name the host would run only once its signature holds.
     transfer.SetCommitOnSuccess(false);
+    CPatchDigest digest;
+    transfer.SetBodyObserver(&digest);
     std::uint32_t result = QzAutoUpdate::kResultTransferFailed;
     bool checked = false;
     if (transfer.DownloadToFile(url, 0, localFile_.GetPath().c_str())) {
         qz::platform::StagedFile download = transfer.TakeStagedFile();
         const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
         if (source && FetchSignature(patchInfo_, *source, localFile_, CancelCheck())) {
-            checked = qz::platform::CheckPatchSignature(
-                          *source, qz::platform::DetachedSignaturePath(localFile_.GetPath()))
-                          .valid &&
-                      download.Commit();
+            const qz::platform::AuthenticodeVerdict verdict = qz::platform::CheckPatchSignature(
+                *source, qz::platform::DetachedSignaturePath(localFile_.GetPath()), &digest.Stream());
+            if (verdict.streamedDigest)
+                Log(L"CPatchOnline::Download(): the image digest was computed during the transfer.");
+            checked = verdict.valid && download.Commit();
             if (!checked)
                 Log(L"CPatchOnline::Download(): check was failed.");
         }

@@ -101,6 +101,7 @@ void CTavorHttpTransfer::Reset()
     expectedSize_ = 0;
     blockSize_ = kDefaultBlockSize;
     listener_ = nullptr;
+    bodyObserver_ = nullptr;
     context_ = 0;
     answerSaved_ = false;
     chunked_ = false;
@@ -379,6 +380,8 @@ bool CTavorHttpTransfer::ReceiveToFile()
         listener_->OnTransferBegin(Ansi(LoadResourceString(104)).c_str(), 0, expectedSize_);
     if (!opened)
         return false;
+    if (bodyObserver_)
+        bodyObserver_->OnBodyStart();
 
     const auto block = std::make_unique<char[]>(blockSize_);
     bool result = false;
@@ -415,6 +418,8 @@ bool CTavorHttpTransfer::OnData(const char* block, std::uint32_t length)
         return false;
     if (!target_.Write(block, length))
         return false;
+    if (bodyObserver_)
+        bodyObserver_->OnBodyBytes(reinterpret_cast<const std::uint8_t*>(block), length);
     bytesReceived_ += length;
     totalReceived_ += length;
     if (listener_ && expectedSize_ != 0)

@@ -30,6 +30,19 @@ protected:
     ~ITransferStatusListener() = default;
 };
 
+/// Sees the body as it goes into the target file: the file's bytes in order
+/// from offset 0, whatever part of them this transfer received.
+class ITransferBodyObserver {
+public:
+    /// The file starts over, empty; whatever was seen before is void.
+    virtual void OnBodyStart() = 0;
+    /// The next bytes of the file, once they are written.
+    virtual void OnBodyBytes(const std::uint8_t* data, std::size_t length) = 0;
+
+protected:
+    ~ITransferBodyObserver() = default;
+};
+
 class CTavorHttpTransfer {
 public:
     /// Size of each read, and of the one buffer an exchange allocates.
@@ -62,6 +75,8 @@ public:
 
     void SetProgressReceiver(QzAutoUpdate::CUpdateConfiguration2* receiver) { receiver_ = receiver; }
     void SetStatusListener(ITransferStatusListener* listener) { listener_ = listener; }
+    /// Shown every byte of the target file; null for none.
+    void SetBodyObserver(ITransferBodyObserver* observer) { bodyObserver_ = observer; }
     void SetAbort(bool abort) { abort_ = abort; }
     void SetSaveErrorAnswer(bool save) { saveErrorAnswer_ = save; }
     void SetAskBeforeOverwriting(bool ask) { askBeforeOverwriting_ = ask; }
@@ -150,6 +165,7 @@ private:
     std::wstring password_;
     std::uint16_t port_ = 0;
     ITransferStatusListener* listener_ = nullptr;
+    ITransferBodyObserver* bodyObserver_ = nullptr;
     qz::platform::HINTERNET session_ = nullptr;
     qz::platform::HINTERNET connection_ = nullptr;
     qz::platform::HINTERNET request_ = nullptr;

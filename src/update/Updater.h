@@ -6,6 +6,7 @@
 #include "osal/QzFileSystemItem.h"
 #include "osal/QzPath.h"
 #include "patchservice/PatchInfo.h"
+#include "patchservice/PatchOnline.h"
 #include "platform/StagedFile.h"
 #include "platform/window/Wnd.h"
 #include "update/Event.h"
@@ -13,6 +14,7 @@
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
 #include <cstdint>
+#include <memory>
 #include <thread>
 
 class CUpdater {
@@ -123,6 +125,8 @@ private:
     // The downloaded bytes, still staged beside their final name, with the
     // descriptor the check reads them through.
     qz::platform::StagedFile download_;
+    /// The digest the download computed of download_, for its check.
+    std::unique_ptr<CPatchDigest> downloadDigest_;
     // At most one worker runs; it is joined before the next starts and
     // before anything it uses is destroyed.
     std::thread worker_;

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -345,6 +347,11 @@ TEST_F(UpdaterWorkerTest, DownloadAndCheckOfASignedAndAnUnsignedPatch)
             const auto progressed = progress.Received(WM_UPDATE_PROGRESS);
             ASSERT_FALSE(progressed.empty());
             EXPECT_EQ(progressed.back().wParam, patch.size());
+            // The signed file's digest came with its bytes; it was not read again.
+            const auto lines = host.LogLines();
+            EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                                 L"CUpdater::ThreadFileCheck(): the image digest was computed during the transfer."),
+                      sign ? 1 : 0);
         }
     }
 }
