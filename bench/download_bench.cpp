@@ -332,10 +332,13 @@ void BM_CurlToFile(benchmark::State& state)
 // computed on the way, as the silent download and the updater run it,
 // against curl writing the same body into the same folder.
 double digestSeconds = 0;
+double noDigestSeconds = 0;
 double curlDigestPeerSeconds = 0;
 
+// Argument 1 with the digest, 0 without: what the hashing costs.
 void BM_TransferWithDigest(benchmark::State& state)
 {
+    const bool hashing = state.range(0) != 0;
     const std::string url = Server().Url();
     const std::wstring target = (DownloadFolder() / "digest.bin").wstring();
     std::uint64_t total = 0;
@@ -344,14 +347,16 @@ void BM_TransferWithDigest(benchmark::State& state)
         CPatchDigest digest;
         CTavorHttpTransfer transfer;
         transfer.SetAskBeforeOverwriting(false);
-        transfer.SetBodyObserver(&digest);
+        if (hashing)
+            transfer.SetBodyObserver(&digest);
         const bool ok = transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target.c_str());
-        if (!ok || digest.Stream().GetState() != ImageDigestStream::State::Hashing ||
-            digest.Stream().Fed() != BodySize()) {
+        if (!ok || (hashing && (digest.Stream().GetState() != ImageDigestStream::State::Hashing ||
+                                digest.Stream().Fed() != BodySize()))) {
             state.SkipWithError("the download or its digest failed");
             break;
         }
-        digestSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        (hashing ? digestSeconds : noDigestSeconds) +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         total += BodySize();
     }
     std::filesystem::remove(DownloadFolder() / "digest.bin");
@@ -366,7 +371,7 @@ void BM_CurlToFilePeer(benchmark::State& state)
 }
 
 // Alternated, so that a burst of load on the shared machine hits both.
-BENCHMARK(BM_TransferWithDigest)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TransferWithDigest)->Arg(1)->Arg(0)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlToFilePeer)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DoActionDownload)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlToFile)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -399,6 +404,9 @@ int main(int argc, char** argv)
     if (digestSeconds > 0 && curlDigestPeerSeconds > 0) {
         std::printf("throughput ratio, transfer engine with the image digest / curl into a file: %.2f\n",
                     curlDigestPeerSeconds / digestSeconds);
+        if (noDigestSeconds > 0)
+            std::printf("throughput ratio, transfer engine without the digest / curl into a file: %.2f\n",
+                        curlDigestPeerSeconds / noDigestSeconds);
     }
     if (actionSeconds > 0 && curlFileSeconds > 0) {
         std::printf("throughput ratio, DoAction action 4 / curl into a file: %.2f\n",
