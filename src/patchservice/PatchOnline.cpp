@@ -261,8 +261,7 @@ std::uint32_t CPatchOnline::Download(bool report)
         if (source && FetchSignature(patchInfo_, *source, localFile_, CancelCheck())) {
             const qz::platform::AuthenticodeVerdict verdict = qz::platform::CheckPatchSignature(
                 *source, qz::platform::DetachedSignaturePath(localFile_.GetPath()), &digest.Stream());
-            if (verdict.streamedDigest)
-                Log(L"CPatchOnline::Download(): the image digest was computed during the transfer.");
+            digestStreamed_ = verdict.streamedDigest;
             checked = verdict.valid && download.Commit();
             if (!checked)
                 Log(L"CPatchOnline::Download(): check was failed.");

@@ -82,6 +82,8 @@ public:
     const QzOSAL::QzPath& GetLocalFile() const { return localFile_; }
     const QzOSAL::QzURL& GetQueryUrl() const { return queryUrl_; }
     std::int64_t GetContentLength() const { return contentLength_; }
+    /// Whether the last download's check took the digest computed during the transfer.
+    bool WasDigestStreamed() const { return digestStreamed_; }
 
 private:
     void Log(const std::wstring& line) const;
@@ -94,4 +96,5 @@ private:
     std::int64_t contentLength_ = 0;
     std::function<bool()> cancelCheck_;
     std::string resultDocument_;
+    bool digestStreamed_ = false;
 };

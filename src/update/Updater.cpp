@@ -409,9 +409,7 @@ void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
                 const qz::platform::AuthenticodeVerdict verdict = qz::platform::CheckPatchSignature(
                     *source, qz::platform::DetachedSignaturePath(updater->downloadedFile_.GetPath()),
                     digest ? &digest->Stream() : nullptr);
-                if (verdict.streamedDigest)
-                    configuration.Log(L"CUpdater::ThreadFileCheck(): the image digest was computed during the "
-                                      L"transfer.");
+                updater->digestStreamed_ = verdict.streamedDigest;
                 ok = verdict.valid && download.Commit();
             }
         } else {
