@@ -253,6 +253,8 @@ std::uint32_t CPatchOnline::Download(bool report)
         configuration_->OnDownloadBegin();
     // The file keeps a name the host would run only once its signature holds.
     transfer.SetCommitOnSuccess(false);
+    CPatchDigest digest;
+    transfer.SetBodyObserver(&digest);
     std::uint32_t result = QzAutoUpdate::kResultTransferFailed;
     bool checked = false;
     if (transfer.DownloadToFile(url, 0, localFile_.GetPath().c_str())) {
@@ -260,10 +262,10 @@ std::uint32_t CPatchOnline::Download(bool report)
         const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
         bool failed = false;
         if (source && FetchSignature(patchInfo_, *source, localFile_, CancelCheck())) {
-            checked = qz::platform::CheckPatchSignature(
-                          *source, qz::platform::DetachedSignaturePath(localFile_.GetPath()))
-                          .valid &&
-                      download.Commit();
+            const qz::platform::AuthenticodeVerdict verdict = qz::platform::CheckPatchSignature(
+                *source, qz::platform::DetachedSignaturePath(localFile_.GetPath()), &digest.Stream());
+            digestStreamed_ = verdict.streamedDigest;
+            checked = verdict.valid && download.Commit();
             failed = !checked;
             if (failed)
                 Log(L"CPatchOnline::Download(): check was failed.");

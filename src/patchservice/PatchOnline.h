@@ -3,8 +3,10 @@
 #pragma once
 
 #include "patchservice/PatchInfo.h"
+#include "patchservice/TavorHttpTransfer.h"
 #include "platform/internet/Internet.h"
 #include "platform/pe/ByteSource.h"
+#include "platform/trust/ImageDigest.h"
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
@@ -12,6 +14,18 @@
 #include <functional>
 #include <optional>
 #include <string>
+
+/// The image digest of a patch, computed from the bytes as the transfer
+/// writes them, for the signature check that follows.
+class CPatchDigest final : public ITransferBodyObserver {
+public:
+    void OnBodyStart() override { stream_.Restart(); }
+    void OnBodyBytes(const std::uint8_t* data, std::size_t length) override { stream_.Update({data, length}); }
+    const qz::platform::ImageDigestStream& Stream() const { return stream_; }
+
+private:
+    qz::platform::ImageDigestStream stream_;
+};
 
 class CPatchOnline {
 public:
@@ -68,6 +82,8 @@ public:
     const QzOSAL::QzPath& GetLocalFile() const { return localFile_; }
     const QzOSAL::QzURL& GetQueryUrl() const { return queryUrl_; }
     std::int64_t GetContentLength() const { return contentLength_; }
+    /// Whether the last download's check took the digest computed during the transfer.
+    bool WasDigestStreamed() const { return digestStreamed_; }
 
 private:
     void Log(const std::wstring& line) const;
@@ -80,4 +96,5 @@ private:
     std::int64_t contentLength_ = 0;
     std::function<bool()> cancelCheck_;
     std::string resultDocument_;
+    bool digestStreamed_ = false;
 };

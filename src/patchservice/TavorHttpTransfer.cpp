@@ -158,6 +158,7 @@ void CTavorHttpTransfer::Reset()
     expectedSize_ = 0;
     blockSize_ = kDefaultBlockSize;
     listener_ = nullptr;
+    bodyObserver_ = nullptr;
     context_ = 0;
     answerSaved_ = false;
     chunked_ = false;
@@ -560,7 +561,9 @@ bool CTavorHttpTransfer::ContinueTarget()
         resumedFrom_ = totalReceived_;
     Log(FormatW(L"CTavorHttpTransfer::ReceiveToFile(): resumed at %I64u of %I64u bytes.",
                 static_cast<unsigned long long>(totalReceived_), static_cast<unsigned long long>(total_)));
+    // A file continued from an earlier run is seen whole, from its start.
     if (bodyObserver_ && resumeCount_ == 0) {
+        bodyObserver_->OnBodyStart();
         std::vector<char> block(blockSize_);
         for (std::uint64_t offset = 0; offset < totalReceived_;) {
             const ssize_t n = ::pread(target_.Descriptor(), block.data(),
@@ -569,7 +572,7 @@ bool CTavorHttpTransfer::ContinueTarget()
                                       static_cast<off_t>(offset));
             if (n <= 0)
                 return false;
-            bodyObserver_(offset, block.data(), static_cast<std::size_t>(n));
+            bodyObserver_->OnBodyBytes(reinterpret_cast<const std::uint8_t*>(block.data()), static_cast<std::size_t>(n));
             offset += static_cast<std::uint64_t>(n);
         }
     }
@@ -583,6 +586,8 @@ bool CTavorHttpTransfer::ContinueTarget()
 // be continued.
 void CTavorHttpTransfer::StartFile()
 {
+    if (bodyObserver_)
+        bodyObserver_->OnBodyStart();
     totalReceived_ = 0;
     bytesReceived_ = 0;
     validator_.clear();
@@ -699,12 +704,6 @@ bool CTavorHttpTransfer::ReceiveToFile()
     return FinishTarget(result);
 }
 
-void CTavorHttpTransfer::PassBody(std::uint64_t offset, const char* data, std::size_t length)
-{
-    if (bodyObserver_)
-        bodyObserver_(offset, data, length);
-}
-
 bool CTavorHttpTransfer::OnData(const char* block, std::uint32_t length)
 {
     if (!target_.IsOpen())
@@ -718,7 +717,8 @@ bool CTavorHttpTransfer::OnData(const char* block, std::uint32_t length)
         return false;
     if (!target_.Write(block, length))
         return false;
-    PassBody(totalReceived_, block, length);
+    if (bodyObserver_)
+        bodyObserver_->OnBodyBytes(reinterpret_cast<const std::uint8_t*>(block), length);
     bytesReceived_ += length;
     totalReceived_ += length;
     if (listener_ && expectedSize_ != 0)

@@ -31,6 +31,21 @@ protected:
     ~ITransferStatusListener() = default;
 };
 
+/// Sees the body as it goes into the target file: the file's bytes in order
+/// from offset 0, whatever part of them this transfer received. When a
+/// transfer continues a partial file of an earlier one, the bytes already on
+/// disk come first, then the received ones.
+class ITransferBodyObserver {
+public:
+    /// The file starts over, empty; whatever was seen before is void.
+    virtual void OnBodyStart() = 0;
+    /// The next bytes of the file, once they are written.
+    virtual void OnBodyBytes(const std::uint8_t* data, std::size_t length) = 0;
+
+protected:
+    ~ITransferBodyObserver() = default;
+};
+
 class CTavorHttpTransfer {
 public:
     /// Size of each read, and of the one buffer an exchange allocates.
@@ -63,6 +78,8 @@ public:
 
     void SetProgressReceiver(QzAutoUpdate::CUpdateConfiguration2* receiver) { receiver_ = receiver; }
     void SetStatusListener(ITransferStatusListener* listener) { listener_ = listener; }
+    /// Shown every byte of the target file; null for none.
+    void SetBodyObserver(ITransferBodyObserver* observer) { bodyObserver_ = observer; }
     void SetAbort(bool abort) { abort_ = abort; }
     void SetSaveErrorAnswer(bool save) { saveErrorAnswer_ = save; }
     void SetAskBeforeOverwriting(bool ask) { askBeforeOverwriting_ = ask; }
@@ -94,12 +111,6 @@ public:
     void SetResume(bool resume) { resume_ = resume; }
     /// The wait before a dropped connection is resumed.
     void SetResumePause(std::chrono::milliseconds pause) { resumePause_ = pause; }
-    /// Sees the body as the file holds it, in file order: a call at offset 0
-    /// starts the file (again), every other call continues where the last
-    /// one ended. When a transfer continues a partial file of an earlier
-    /// one, the bytes already on disk come first, then the received ones.
-    using BodyObserver = std::function<void(std::uint64_t offset, const char* data, std::size_t length)>;
-    void SetBodyObserver(BodyObserver observer) { bodyObserver_ = std::move(observer); }
     /// Where the engine's own log lines go (resumes, restarts, refused partial files).
     void SetLogSink(std::function<void(const std::wstring&)> sink) { logSink_ = std::move(sink); }
     /// The offset at which the last transfer continued a partial file of an
@@ -162,7 +173,6 @@ private:
     void StartFile();
     bool ResumeAfterDrop();
     bool PauseBeforeResume();
-    void PassBody(std::uint64_t offset, const char* data, std::size_t length);
 
     bool saveErrorAnswer_ = true;
     bool autodial_ = false;
@@ -185,6 +195,7 @@ private:
     std::wstring password_;
     std::uint16_t port_ = 0;
     ITransferStatusListener* listener_ = nullptr;
+    ITransferBodyObserver* bodyObserver_ = nullptr;
     qz::platform::HINTERNET session_ = nullptr;
     qz::platform::HINTERNET connection_ = nullptr;
     qz::platform::HINTERNET request_ = nullptr;
@@ -207,7 +218,6 @@ private:
 
     bool resume_ = false;
     std::chrono::milliseconds resumePause_{1000};
-    BodyObserver bodyObserver_;
     std::function<void(const std::wstring&)> logSink_;
     std::wstring url_;
     // What the partial file is continued with: the offset the request in

@@ -357,10 +357,12 @@ void CUpdater::ThreadDownload(WorkerParameters* parameters)
     }
     bool transferred = false;
     qz::platform::StagedFile download;
+    auto digest = std::make_unique<CPatchDigest>();
     if (target) {
         CProgressReceiver receiver(block->dialog);
         CTavorHttpTransfer transfer;
         transfer.SetProgressReceiver(&receiver);
+        transfer.SetBodyObserver(digest.get());
         transfer.SetAskBeforeOverwriting(false);
         transfer.SetRequiredSize(static_cast<std::uint64_t>(updater.patchInfo_.GetFileSize()));
         transfer.SetResume(true);
@@ -386,6 +388,7 @@ void CUpdater::ThreadDownload(WorkerParameters* parameters)
         // Stored before posting: the message starts the check, which reads it.
         updater.downloadedFile_ = target ? *target : QzOSAL::QzPath();
         updater.download_ = std::move(download);
+        updater.downloadDigest_ = std::move(digest);
         qz::platform::PostMessage(block->dialog, WM_UPDATE_DOWNLOAD_DONE, 0, transferred ? 1 : 0);
     } else if (download.IsOpen()) {
         download.KeepPartial();
@@ -406,11 +409,14 @@ void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
         bool ok = false;
         if (download.IsOpen()) {
             const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
-            ok = source &&
-                 qz::platform::CheckPatchSignature(
-                     *source, qz::platform::DetachedSignaturePath(updater->downloadedFile_.GetPath()))
-                     .valid &&
-                 download.Commit();
+            const CPatchDigest* digest = updater->downloadDigest_.get();
+            if (source) {
+                const qz::platform::AuthenticodeVerdict verdict = qz::platform::CheckPatchSignature(
+                    *source, qz::platform::DetachedSignaturePath(updater->downloadedFile_.GetPath()),
+                    digest ? &digest->Stream() : nullptr);
+                updater->digestStreamed_ = verdict.streamedDigest;
+                ok = verdict.valid && download.Commit();
+            }
         } else {
             ok = VerifySignature(QzOSAL::QzFileSystemItem(updater->downloadedFile_));
         }

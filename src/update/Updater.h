@@ -6,6 +6,7 @@
 #include "osal/QzFileSystemItem.h"
 #include "osal/QzPath.h"
 #include "patchservice/PatchInfo.h"
+#include "patchservice/PatchOnline.h"
 #include "platform/StagedFile.h"
 #include "platform/window/Wnd.h"
 #include "update/Event.h"
@@ -13,6 +14,7 @@
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
 #include <cstdint>
+#include <memory>
 #include <thread>
 
 class CUpdater {
@@ -96,6 +98,8 @@ public:
     const QzOSAL::QzPath& GetDescriptionFile() const { return descriptionFile_; }
     /// Where the last download went.
     const QzOSAL::QzPath& GetDownloadedFile() const { return downloadedFile_; }
+    /// Whether the last check took the digest computed during the download.
+    bool WasDigestStreamed() const { return digestStreamed_; }
     /// The last answer of the signature check.
     bool IsFileVerified() const { return fileVerified_; }
     /// The run's result code so far (13, 14 or 12 after a cancel).
@@ -123,6 +127,9 @@ private:
     // The downloaded bytes, still staged beside their final name, with the
     // descriptor the check reads them through.
     qz::platform::StagedFile download_;
+    /// The digest the download computed of download_, for its check.
+    std::unique_ptr<CPatchDigest> downloadDigest_;
+    bool digestStreamed_ = false;
     // At most one worker runs; it is joined before the next starts and
     // before anything it uses is destroyed.
     std::thread worker_;

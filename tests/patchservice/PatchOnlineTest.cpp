@@ -5,6 +5,7 @@
 #include "patchservice/TavorHttpTransfer.h"
 
 #include "support/FolderNames.h"
+#include "support/PeWriter.h"
 #include "support/RecordingHost.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SigningKitSuite.h"
@@ -592,4 +593,35 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
               lines.end());
     EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), 1u);
     EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe", "Patch.exe.p7s", "result.xml"}));
+}
+
+TEST_F(PatchServiceTest, APeFilesDigestIsTakenAsItArrives)
+{
+    const fs::path plain = dir_ / "plain.exe";
+    qz::test::PeWriter writer;
+    writer.AddSection(".big", std::vector<std::uint8_t>(300000, 0x33));
+    writer.WriteTo(plain);
+    const fs::path signedFile = dir_ / "signed.exe";
+    std::string output;
+    ASSERT_TRUE(kit_->Sign(plain, signedFile, {}, &output)) << output;
+    const auto bytes = qz::test::ReadFileBytes(signedFile);
+    const std::string good(bytes.begin(), bytes.end());
+    std::string tampered = good;
+    tampered[0x1000] ^= 1;
+    for (const bool intact : {true, false}) {
+        SCOPED_TRACE(intact ? "intact" : "tampered");
+        fs::remove_all(dir_ / "out");
+        fs::create_directories(dir_ / "out");
+        host_.texts["GetDownloadFolder"] = (dir_ / "out").wstring();
+        host_.ClearCalls();
+        ServeDocument(Document(server_.Url("/patch.exe"), good.size()));
+        HttpAnswer answer = HttpAnswer::Ok(intact ? good : tampered);
+        answer.framing = HttpAnswer::Framing::Chunked;
+        answer.chunkSize = 4099;
+        server_.SetAnswer("/patch.exe", answer);
+        CPatchOnline online(&host_);
+        EXPECT_EQ(online.Download(true), intact ? QzAutoUpdate::kResultSuccess : QzAutoUpdate::kResultTransferFailed);
+        EXPECT_TRUE(online.WasDigestStreamed());
+        EXPECT_EQ(fs::exists(dir_ / "out" / "Patch.exe"), intact);
+    }
 }

@@ -49,7 +49,7 @@ ServedFile PatternFile(std::string etag)
 
 // A patch download's transfer, without pauses, that records what it shows
 // its host, its log and the body as its observer sees it.
-struct Download {
+struct Download : ITransferBodyObserver {
     explicit Download(std::uint64_t cancelAt = 0)
     {
         transfer.SetAskBeforeOverwriting(false);
@@ -58,14 +58,14 @@ struct Download {
         transfer.SetResumePause(std::chrono::milliseconds(0));
         transfer.SetProgressReceiver(&host);
         transfer.SetLogSink([this](const std::wstring& line) { lines.push_back(line); });
-        transfer.SetBodyObserver([this](std::uint64_t offset, const char* data, std::size_t length) {
-            if (offset == 0)
-                seen.clear();
-            EXPECT_EQ(offset, seen.size());
-            seen.append(data, length);
-        });
+        transfer.SetBodyObserver(this);
         if (cancelAt != 0)
             host.cancelled = [this, cancelAt] { return seen.size() >= cancelAt; };
+    }
+    void OnBodyStart() override { seen.clear(); }
+    void OnBodyBytes(const std::uint8_t* data, std::size_t length) override
+    {
+        seen.append(reinterpret_cast<const char*>(data), length);
     }
     bool Logged(const std::wstring& part) const
     {

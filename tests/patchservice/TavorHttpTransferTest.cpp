@@ -324,3 +324,55 @@ TEST_F(TransferTest, ProbeNeedsOneWholeBlockAndWritesNothing)
 }
 
 }  // namespace
+
+// What a body observer is shown is the target file, from its first byte.
+class BodyRecorder : public ITransferBodyObserver {
+public:
+    void OnBodyStart() override
+    {
+        ++starts;
+        seen.clear();
+    }
+    void OnBodyBytes(const std::uint8_t* data, std::size_t length) override
+    {
+        ASSERT_GT(starts, 0);
+        seen.append(reinterpret_cast<const char*>(data), length);
+    }
+    int starts = 0;
+    std::string seen;
+};
+
+TEST_F(TransferTest, TheBodyObserverSeesWhatTheFileHolds)
+{
+    HttpAnswer chunked = HttpAnswer::Generated(200003);
+    chunked.framing = HttpAnswer::Framing::Chunked;
+    chunked.chunkSize = 997;
+    server_.SetAnswer("/chunked", chunked);
+    HttpAnswer cut = HttpAnswer::Generated(300000);
+    cut.resetAfter = 100000;
+    server_.SetAnswer("/cut", cut);
+    server_.SetAnswer("/small", HttpAnswer::Ok("small"));
+
+    BodyRecorder recorder;
+    Quiet quiet;
+    quiet.transfer.SetBodyObserver(&recorder);
+    ASSERT_TRUE(Fetch(quiet.transfer, "/chunked"));
+    EXPECT_EQ(recorder.starts, 1);
+    EXPECT_EQ(recorder.seen.size(), 200003u);
+    EXPECT_TRUE(recorder.seen == Target());
+
+    // The next body on the same engine starts over; a cut one shows what
+    // stays in the partial file.
+    ASSERT_TRUE(Fetch(quiet.transfer, "/small"));
+    EXPECT_EQ(recorder.starts, 2);
+    EXPECT_EQ(recorder.seen, "small");
+    EXPECT_FALSE(Fetch(quiet.transfer, "/cut"));
+    EXPECT_EQ(recorder.starts, 3);
+    EXPECT_TRUE(recorder.seen == Target(".part"));
+
+    // Reset forgets the observer.
+    quiet.transfer.Reset();
+    quiet.transfer.SetAskBeforeOverwriting(false);
+    ASSERT_TRUE(Fetch(quiet.transfer, "/small"));
+    EXPECT_EQ(recorder.starts, 3);
+}

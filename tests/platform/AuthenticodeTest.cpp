@@ -1,7 +1,9 @@
 #include "platform/trust/Authenticode.h"
 #include "platform/trust/CertificateTable.h"
+#include "platform/trust/ImageDigest.h"
 
 #include "PeBytes.h"
+#include "TableImage.h"
 #include "support/PeWriter.h"
 #include "support/SigningKitSuite.h"
 
@@ -9,6 +11,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <unistd.h>
@@ -21,6 +24,63 @@ using qz::test::WriteFileBytes;
 using Signer = SigningKit::Signer;
 
 namespace {
+
+// Counts what a check reads.
+class CountingSource : public ByteSource {
+  public:
+    explicit CountingSource(std::span<const std::uint8_t> bytes) : memory_(bytes) {}
+    std::uint64_t Size() const override { return memory_.Size(); }
+    bool Read(std::uint64_t offset, std::span<std::uint8_t> dest) const override
+    {
+        read_ += dest.size();
+        return memory_.Read(offset, dest);
+    }
+    std::uint64_t BytesRead() const { return read_; }
+
+  private:
+    MemoryByteSource memory_;
+    mutable std::uint64_t read_ = 0;
+};
+
+// Feeds `bytes` in blocks of `block`; the 1-byte feed goes to 64 KiB blocks
+// after the first 256 KiB to keep large files quick.
+void Feed(ImageDigestStream& stream, std::span<const std::uint8_t> bytes, std::size_t block)
+{
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t size = block == 1 && at >= (256u << 10) ? 65536 : block;
+        const std::size_t n = std::min(size, bytes.size() - at);
+        stream.Update(bytes.subspan(at, n));
+        at += n;
+    }
+}
+
+const std::vector<const EVP_MD*> kAllDigests = {EVP_sha1(), EVP_sha256(), EVP_sha384(), EVP_sha512()};
+
+// The check after a streamed digest, fed in 1-byte, odd and 64 KiB blocks,
+// decides as `full` did; a stream of the algorithm the signature names
+// spares the read of the file whenever the full check got to the digest.
+void ExpectStreamedVerdict(const std::vector<std::uint8_t>& bytes, const AuthenticodeVerdict& full)
+{
+    for (const std::size_t block : {std::size_t{1}, std::size_t{4099}, std::size_t{65536}}) {
+        SCOPED_TRACE("blocks of " + std::to_string(block));
+        ImageDigestStream stream(kAllDigests);
+        Feed(stream, bytes, block);
+        const CountingSource source(bytes);
+        const AuthenticodeVerdict streamed = CheckAuthenticode(source, &stream);
+        EXPECT_EQ(streamed.valid, full.valid);
+        EXPECT_EQ(streamed.reason, full.reason);
+        EXPECT_FALSE(full.streamedDigest);
+        if (full.valid || full.reason == "image digest does not match the signed digest") {
+            EXPECT_TRUE(streamed.streamedDigest);
+        }
+        if (streamed.streamedDigest) {
+            const auto image = ParseBytes(bytes);
+            ASSERT_TRUE(image);
+            const std::uint64_t table = image->Directory(PeImage::kDirectorySecurity)->size;
+            EXPECT_LE(source.BytesRead(), image->HeadersEnd() + table);
+        }
+    }
+}
 
 class Authenticode : public qz::test::SigningKitSuite {
   protected:
@@ -41,9 +101,15 @@ class Authenticode : public qz::test::SigningKitSuite {
         return out;
     }
 
+    // The full check of the file; its verdict must be that of the digest
+    // streamed over the same bytes.
     static AuthenticodeVerdict Check(const std::filesystem::path& path)
     {
-        return CheckAuthenticode(path.wstring());
+        const AuthenticodeVerdict verdict = CheckAuthenticode(path.wstring());
+        if (std::filesystem::is_regular_file(path)) {
+            ExpectStreamedVerdict(ReadFileBytes(path), verdict);
+        }
+        return verdict;
     }
 
     static std::size_t SecurityEntry(const std::vector<std::uint8_t>& bytes)
@@ -148,7 +214,7 @@ TEST_F(Authenticode, OnlyThePrimarySignatureDecides)
     const auto self = Signed("self.exe", {Signer::SelfSigned, "sha256", {}, false});
     const auto selfThenGood = dir_ / "self-good.exe";
     ASSERT_TRUE(kit_->Sign(self, selfThenGood, {Signer::Normal, "sha256", {}, true}, &output)) << output;
-    EXPECT_FALSE(VerifyAuthenticode(selfThenGood.wstring()));
+    EXPECT_FALSE(Check(selfThenGood).valid);
 }
 
 TEST_F(Authenticode, RejectsChangedAndAppendedBytes)
@@ -281,7 +347,7 @@ TEST_F(Authenticode, LegacyCountersignatureFixesTheTime)
     // A time outside the signer's validity, or a countersigner that may not stamp, fixes nothing.
     const auto late = dir_ / "late.exe";
     ASSERT_TRUE(kit_->Countersign(expired, late, kStart2023));
-    EXPECT_FALSE(VerifyAuthenticode(late.wstring()));
+    EXPECT_FALSE(Check(late).valid);
     const auto byServer = dir_ / "by-server.exe";
     ASSERT_TRUE(kit_->Countersign(expired, byServer, kMid2021, Signer::NoCodeSigning));
     const AuthenticodeVerdict rejected = Check(byServer);
@@ -347,6 +413,110 @@ TEST_F(Authenticode, HashesLargeImagesAndOverlaysWhole)
         changed[at] ^= 0x80;
         const auto changedPath = dir_ / "big-changed.exe";
         WriteFileBytes(changedPath, changed);
-        EXPECT_FALSE(VerifyAuthenticode(changedPath.wstring()));
+        EXPECT_FALSE(Check(changedPath).valid);
+    }
+}
+
+TEST_F(Authenticode, StreamedAndFullChecksAgreeOnTheFuzzCorpus)
+{
+    const std::filesystem::path corpus = QZ_FUZZ_CORPUS_DIR;
+    int files = 0;
+    for (const char* folder : {"authenticode", "pe"}) {
+        for (const auto& entry : std::filesystem::directory_iterator(corpus / folder)) {
+            SCOPED_TRACE(entry.path().string());
+            std::vector<std::vector<std::uint8_t>> inputs = {ReadFileBytes(entry.path())};
+            if (std::string(folder) == "authenticode") {
+                // As the fuzzer checks them: a table inside an image.
+                inputs.push_back(WrapTableInImage(inputs[0].data(), inputs[0].size()));
+            }
+            for (const auto& bytes : inputs) {
+                const MemoryByteSource source(bytes);
+                ExpectStreamedVerdict(bytes, CheckAuthenticode(source));
+                ++files;
+            }
+        }
+    }
+    EXPECT_GE(files, 12);
+}
+
+TEST_F(Authenticode, DigestStreamLearnsTheLayoutOrLeavesTheCheckToTheFile)
+{
+    PeWriter writer;
+    writer.AddSection(".big", std::vector<std::uint8_t>(3u << 20, 0x5a));
+    const auto in = dir_ / "big.in";
+    writer.WriteTo(in);
+    std::string output;
+    const auto sha256 = dir_ / "big256.exe";
+    const auto sha384 = dir_ / "big384.exe";
+    ASSERT_TRUE(kit_->Sign(in, sha256, {Signer::Normal, "sha256", {}, false}, &output)) << output;
+    ASSERT_TRUE(kit_->Sign(in, sha384, {Signer::Normal, "sha384", {}, false}, &output)) << output;
+    const auto bytes = ReadFileBytes(sha256);
+    const auto image = ParseBytes(bytes).value();
+    const auto layout = ImageDigestLayout::Of(image).value();
+
+    // The first 64 KiB say where the skipped ranges lie; the default stream
+    // hashes SHA-256 and leaves only the headers and the table to read.
+    ImageDigestStream stream;
+    stream.Update(std::span(bytes).first(65536));
+    ASSERT_EQ(stream.GetState(), ImageDigestStream::State::Hashing);
+    EXPECT_EQ(stream.Layout(), layout);
+    Feed(stream, std::span(bytes).subspan(65536), 65536);
+    const MemoryByteSource memory(bytes);
+    EXPECT_EQ(stream.Digest(layout, EVP_sha256(), bytes.size()), ComputeImageDigest(memory, layout, EVP_sha256()));
+    const CountingSource counted(bytes);
+    const AuthenticodeVerdict verdict = CheckAuthenticode(counted, &stream);
+    EXPECT_TRUE(verdict.valid) << verdict.reason;
+    EXPECT_TRUE(verdict.streamedDigest);
+    EXPECT_LT(counted.BytesRead(), 64u << 10);
+
+    // A stream that is not of this file, or not whole, or of another
+    // algorithm, is passed over: the file is read and decides.
+    ImageDigestStream shorter;
+    Feed(shorter, std::span(bytes).first(bytes.size() - 1), 65536);
+    const AuthenticodeVerdict fromFile = CheckAuthenticode(memory, &shorter);
+    EXPECT_TRUE(fromFile.valid) << fromFile.reason;
+    EXPECT_FALSE(fromFile.streamedDigest);
+    const auto other = ReadFileBytes(sha384);
+    const MemoryByteSource otherSource(other);
+    EXPECT_FALSE(CheckAuthenticode(otherSource, &stream).streamedDigest);
+    ImageDigestStream sha256Only;
+    Feed(sha256Only, other, 65536);
+    const AuthenticodeVerdict sha384Verdict = CheckAuthenticode(otherSource, &sha256Only);
+    EXPECT_TRUE(sha384Verdict.valid) << sha384Verdict.reason;
+    EXPECT_FALSE(sha384Verdict.streamedDigest);
+
+    // A download that starts over forgets what came before.
+    ImageDigestStream restarted;
+    Feed(restarted, std::span(other).first(100000), 4099);
+    restarted.Restart();
+    EXPECT_EQ(restarted.Fed(), 0u);
+    Feed(restarted, bytes, 4099);
+    EXPECT_TRUE(CheckAuthenticode(memory, &restarted).streamedDigest);
+
+    // No layout: not a PE file, headers beyond reach, a file that ends
+    // inside its headers, an unsigned image.
+    std::vector<std::uint8_t> zip(4096, 0);
+    zip[0] = 'P';
+    zip[1] = 'K';
+    ImageDigestStream notPe;
+    Feed(notPe, zip, 1);
+    EXPECT_EQ(notPe.GetState(), ImageDigestStream::State::Unknowable);
+    auto far = bytes;
+    Put32(far, 0x3c, 2u << 20);
+    ImageDigestStream tooFar;
+    tooFar.Update(std::span(far).first(64));
+    EXPECT_EQ(tooFar.GetState(), ImageDigestStream::State::Unknowable);
+    ImageDigestStream cut;
+    Feed(cut, std::span(bytes).first(image.HeadersEnd() - 1), 1);
+    EXPECT_EQ(cut.GetState(), ImageDigestStream::State::Learning);
+    cut.Update(std::span(bytes).subspan(image.HeadersEnd() - 1, 1));
+    EXPECT_EQ(cut.GetState(), ImageDigestStream::State::Hashing);
+    std::vector<std::uint8_t> plain = ReadFileBytes(in);
+    ImageDigestStream unsignedImage;
+    Feed(unsignedImage, plain, 65536);
+    EXPECT_EQ(unsignedImage.GetState(), ImageDigestStream::State::Unknowable);
+    for (const auto* file : {&zip, &far, &plain}) {
+        const MemoryByteSource source(*file);
+        ExpectStreamedVerdict(*file, CheckAuthenticode(source));
     }
 }

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -343,6 +345,8 @@ TEST_F(UpdaterWorkerTest, DownloadAndCheckOfASignedAndAnUnsignedPatch)
             const auto progressed = progress.Received(WM_UPDATE_PROGRESS);
             ASSERT_FALSE(progressed.empty());
             EXPECT_EQ(progressed.back().wParam, patch.size());
+            // The signed file's digest came with its bytes; it was not read again.
+            EXPECT_EQ(updater.WasDigestStreamed(), sign);
         }
     }
 }

@@ -18,6 +18,11 @@ AuthenticodeVerdict Invalid(std::string reason)
 
 AuthenticodeVerdict CheckAuthenticode(const ByteSource& source)
 {
+    return CheckAuthenticode(source, nullptr);
+}
+
+AuthenticodeVerdict CheckAuthenticode(const ByteSource& source, const ImageDigestStream* streamed)
+{
     const auto image = PeImage::Parse(source);
     if (!image) {
         return Invalid("not a PE image");
@@ -58,15 +63,24 @@ AuthenticodeVerdict CheckAuthenticode(const ByteSource& source)
     }
     ParsedSignature& signature = *parsed.signature;
 
-    const auto digest = ComputeImageDigest(source, *image, signature.imageDigestAlgorithm, tableOffset);
+    const EVP_MD* md = signature.imageDigestAlgorithm;
+    const auto layout = ImageDigestLayout::Of(*image);
+    std::optional<std::vector<std::uint8_t>> digest;
+    if (layout && streamed) {
+        digest = streamed->Digest(*layout, md, source.Size());
+    }
+    const bool fromStream = digest.has_value();
+    if (layout && !digest) {
+        digest = ComputeImageDigest(source, *layout, md);
+    }
     if (!digest) {
         return Invalid("cannot read the file");
     }
-    if (*digest != signature.imageDigest) {
-        return Invalid("image digest does not match the signed digest");
-    }
-
-    return CheckSigner(signature);
+    AuthenticodeVerdict verdict = *digest == signature.imageDigest
+                                      ? CheckSigner(signature)
+                                      : Invalid("image digest does not match the signed digest");
+    verdict.streamedDigest = fromStream;
+    return verdict;
 }
 
 AuthenticodeVerdict CheckAuthenticode(const std::wstring& path)

@@ -108,10 +108,11 @@ AuthenticodeVerdict CheckDetachedSignature(const ByteSource& content, const std:
     return CheckDetachedSignature(content, bytes);
 }
 
-AuthenticodeVerdict CheckPatchSignature(const ByteSource& content, const std::wstring& signaturePath)
+AuthenticodeVerdict CheckPatchSignature(const ByteSource& content, const std::wstring& signaturePath,
+                                        const ImageDigestStream* streamed)
 {
     if (LooksLikePeFile(content)) {
-        return CheckAuthenticode(content);
+        return CheckAuthenticode(content, streamed);
     }
     return CheckDetachedSignature(content, signaturePath);
 }

@@ -33,6 +33,9 @@ AuthenticodeVerdict CheckDetachedSignature(const ByteSource& content, const std:
 
 /// The check a patch gets: a PE file its Authenticode signature, any other
 /// file the detached signature at `signaturePath`.
-AuthenticodeVerdict CheckPatchSignature(const ByteSource& content, const std::wstring& signaturePath);
+/// With `streamed`, a PE file's image digest comes from that stream when it
+/// fits the file (see CheckAuthenticode).
+AuthenticodeVerdict CheckPatchSignature(const ByteSource& content, const std::wstring& signaturePath,
+                                        const ImageDigestStream* streamed = nullptr);
 
 } // namespace qz::platform
