@@ -625,3 +625,37 @@ TEST_F(PatchServiceTest, APeFilesDigestIsTakenAsItArrives)
         EXPECT_EQ(fs::exists(dir_ / "out" / "Patch.exe"), intact);
     }
 }
+
+TEST_F(PatchServiceTest, AResumedPeFileIsDigestedFromItsFirstByte)
+{
+    const fs::path plain = dir_ / "plain.exe";
+    qz::test::PeWriter writer;
+    writer.AddSection(".big", std::vector<std::uint8_t>(400000, 0x5A));
+    writer.WriteTo(plain);
+    const fs::path signedFile = dir_ / "signed.exe";
+    std::string output;
+    ASSERT_TRUE(kit_->Sign(plain, signedFile, {}, &output)) << output;
+    const auto bytes = qz::test::ReadFileBytes(signedFile);
+    qz::test::ServedFile served;
+    served.body.assign(bytes.begin(), bytes.end());
+    served.etag = "\"pe1\"";
+    server_.ServeFile("/patch.exe", served);
+    ServeDocument(Document(server_.Url("/patch.exe"), served.body.size()));
+
+    host_.cancelled = [this] {
+        const auto progress = host_.ArgumentsOf("OnProgress");
+        return !progress.empty() && std::stoi(progress.back()) >= 100000;
+    };
+    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
+    host_.cancelled = nullptr;
+    server_.ClearRequests();
+    // The bytes kept on disk reach the digest before the rest arrives.
+    CPatchOnline online(&host_);
+    EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultSuccess);
+    EXPECT_TRUE(online.WasDigestStreamed());
+    bool ranged = false;
+    for (const auto& request : server_.Requests())
+        ranged = ranged || (request.target == "/patch.exe" && request.Header("Range").has_value());
+    EXPECT_TRUE(ranged);
+    EXPECT_EQ(Read(dir_ / "Patch.exe"), served.body);
+}
