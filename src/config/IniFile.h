@@ -8,7 +8,7 @@
 
 #include "config/LogFont.h"
 #include "osal/QzPath.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 class CIniFile {
 public:

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "config/LogFont.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 class CQZIniFileReader;
 

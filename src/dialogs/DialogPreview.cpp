@@ -5,15 +5,14 @@
 #include "dialogs/DlgProgress.h"
 #include "dialogs/DlgUpdate.h"
 #include "dialogs/Languages.h"
+#include "dialogs/UpdateSteps.h"
 #include "dialogs/res/resource.h"
 #include "gui/BeautyDialog.h"
 #include "gui/WindowGrab.h"
 #include "osal/QzPath.h"
-#include "osal/QzURL.h"
 #include "platform/FileNames.h"
 #include "platform/RcResourceTable.h"
 #include "platform/window/WindowSystem.h"
-#include "update/UpdateMessages.h"
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
@@ -100,13 +99,31 @@ class CPreviewConfiguration : public QzAutoUpdate::CUpdateConfiguration2 {
     std::wstring productName_;
 };
 
-// One step of the walk into a state: a message for the dialog's own
-// handlers, or something the preview does itself.
+// One step of the walk into a state: a message for the dialog's own handlers.
 struct Step {
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
-    std::function<void(CBaseDlg&)> action;
+};
+
+// The workflow behind a preview: no step runs, the walk posts what a step
+// would answer; the patch has the preview's size and description page.
+class CPreviewSteps : public IUpdateSteps {
+  public:
+    explicit CPreviewSteps(QzOSAL::QzPath description) : description_(std::move(description)) {}
+
+    void StartPatchCheck(CWnd*) override {}
+    void StartCrmUpload(CWnd*) override {}
+    void StartDownload(CWnd*) override {}
+    void StartFileCheck(CWnd*) override {}
+    void Cancel() override {}
+    void CancelWithResult(std::uint32_t) override {}
+    bool IsRunCancelled() const override { return false; }
+    std::int64_t PatchFileSize() const override { return CDialogPreview::kPreviewPatchSize; }
+    QzOSAL::QzPath DescriptionFile() const override { return description_; }
+
+  private:
+    QzOSAL::QzPath description_;
 };
 
 // The steps of a walk, taken one per turn of the dialog's message queue.
@@ -121,10 +138,7 @@ class Walk {
     {
         if (next_ < steps_.size()) {
             const Step& step = steps_[next_++];
-            if (step.action)
-                step.action(dialog);
-            else
-                dialog.PostMessage(step.message, step.wParam, step.lParam);
+            dialog.PostMessage(step.message, step.wParam, step.lParam);
             // Posted behind the step's message and whatever its handler posts.
             dialog.PostMessage(kPreviewStep);
             return;
@@ -328,28 +342,21 @@ bool CDialogPreview::Render(const std::wstring& pngPath, std::wstring& error)
                                         productName_);
     PreviewSettings settings(&configuration, dpi_);
 
+    CPreviewSteps updateSteps(QzOSAL::QzPath(scratch.Write("result.html", kSampleDescription)));
     std::vector<Step> steps;
     if (state_ == L"available" || state_ == L"whatsnew")
-        steps.push_back({WM_UPDATE_QUERY_DONE, 1, 0, {}});
+        steps.push_back({WM_UPDATE_QUERY_DONE, 1, 0});
     if (state_ == L"nopatch")
-        steps.push_back({WM_UPDATE_QUERY_DONE, 0, 0, {}});
-    if (state_ == L"whatsnew") {
-        steps.push_back({WM_COMMAND, IDC_BTN_WHATS_NEW, 0, {}});
-        const std::wstring page = scratch.Write("result.html", kSampleDescription);
-        steps.push_back({0, 0, 0, [page](CBaseDlg& dialog) {
-                             auto& update = static_cast<CDlgUpdate&>(dialog);
-                             if (update.GetBrowser().GetSafeHwnd())
-                                 update.GetBrowser().Navigate(QzOSAL::QzURL(QzOSAL::QzPath(page)).GetText());
-                         }});
-    }
+        steps.push_back({WM_UPDATE_QUERY_DONE, 0, 0});
+    if (state_ == L"whatsnew")
+        steps.push_back({WM_COMMAND, IDC_BTN_WHATS_NEW, 0});
     if (state_ == L"downloading" || state_ == L"checkfailed")
-        steps.push_back({WM_UPDATE_CRM_DONE, 0, 0, {}});
+        steps.push_back({WM_UPDATE_CRM_DONE, 0, 0});
     if (state_ == L"downloading")
-        steps.push_back(
-            {WM_UPDATE_PROGRESS, static_cast<WPARAM>(kPreviewPatchSize * kProgressPercent / 100), 0, {}});
+        steps.push_back({WM_UPDATE_PROGRESS, static_cast<WPARAM>(kPreviewPatchSize * kProgressPercent / 100), 0});
     if (state_ == L"checkfailed") {
-        steps.push_back({WM_UPDATE_DOWNLOAD_DONE, 0, 1, {}});
-        steps.push_back({WM_UPDATE_CHECK_DONE, 0, 0, {}});
+        steps.push_back({WM_UPDATE_DOWNLOAD_DONE, 0, 1});
+        steps.push_back({WM_UPDATE_CHECK_DONE, 0, 0});
     }
 
     bool written = true;
@@ -364,11 +371,10 @@ bool CDialogPreview::Render(const std::wstring& pngPath, std::wstring& error)
 
     std::intptr_t result = -1;
     if (dialog_ == L"update") {
-        CPreviewOf<CDlgUpdate> dialog(walk, &configuration, nullptr, nullptr);
+        CPreviewOf<CDlgUpdate> dialog(walk, &configuration, updateSteps, nullptr);
         result = dialog.DoModal();
     } else if (dialog_ == L"progress") {
-        CPreviewOf<CDlgProgress> dialog(walk, &configuration, nullptr, nullptr);
-        dialog.SetPreviewTotal(kPreviewPatchSize);
+        CPreviewOf<CDlgProgress> dialog(walk, &configuration, updateSteps, nullptr);
         result = dialog.DoModal();
     } else if (dialog_ == L"install") {
         CPreviewOf<CDlgInstall> dialog(walk, &configuration, nullptr);

@@ -4,8 +4,6 @@
 #include "dialogs/Languages.h"
 #include "dialogs/res/resource.h"
 #include "platform/WinFormat.h"
-#include "update/UpdateMessages.h"
-#include "update/Updater.h"
 
 using namespace qz::platform;
 using qz::dialogs::LoadLocalizedString;
@@ -30,8 +28,8 @@ ON_MESSAGE(WM_UPDATE_START_DOWNLOAD, OnStartDownload)
 ON_MESSAGE(WM_UPDATE_CHECK_DONE, OnCheckDone)
 END_MESSAGE_MAP()
 
-CDlgProgress::CDlgProgress(QzAutoUpdate::CUpdateConfiguration2* configuration, CUpdater* updater, CWnd* parent)
-    : CBaseDlg(configuration, IDD_PROGRESS, parent), updater_(updater)
+CDlgProgress::CDlgProgress(QzAutoUpdate::CUpdateConfiguration2* configuration, IUpdateSteps& steps, CWnd* parent)
+    : CBaseDlg(configuration, IDD_PROGRESS, parent), steps_(steps)
 {
 }
 
@@ -77,8 +75,7 @@ BOOL CDlgProgress::OnInitDialog()
     ShowControl(IDC_PROGRESS, false);
     ShowControl(IDOK, false);
     cancelButton_.SetWindowText(LoadLocalizedString(IDS_CANCEL));
-    if (updater_)
-        updater_->StartCrmUpload(this);
+    steps_.StartCrmUpload(this);
     SetForegroundWindow();
     BringWindowToTop();
     return TRUE;
@@ -126,20 +123,17 @@ void CDlgProgress::OnCancel()
         // The running step ends on its own (the transfer after its next
         // block); its end message closes the dialog.
         working_ = false;
-        if (updater_)
-            updater_->CancelWithResult(kCancelledDuringStep);
+        steps_.CancelWithResult(kCancelledDuringStep);
         return;
     }
-    if (updater_)
-        updater_->Cancel();
+    steps_.Cancel();
     EndDialog(kEndCancelledOrFailed);
 }
 
 LRESULT CDlgProgress::OnCrmDone(WPARAM, LPARAM)
 {
-    if (CUpdater::IsCancelRequested()) {
-        if (updater_)
-            updater_->CancelWithResult(kCancelledAfterCrmStep);
+    if (steps_.IsRunCancelled()) {
+        steps_.CancelWithResult(kCancelledAfterCrmStep);
         EndDialog(kEndCancelledOrFailed);
         return 0;
     }
@@ -149,8 +143,7 @@ LRESULT CDlgProgress::OnCrmDone(WPARAM, LPARAM)
 
 LRESULT CDlgProgress::OnStartDownload(WPARAM, LPARAM)
 {
-    if (updater_)
-        updater_->StartDownload(this);
+    steps_.StartDownload(this);
     return 0;
 }
 
@@ -168,7 +161,7 @@ std::wstring CDlgProgress::FormatProgress(std::uint64_t received, std::int64_t t
 LRESULT CDlgProgress::OnDownloadProgress(WPARAM wParam, LPARAM)
 {
     const std::uint64_t received = wParam;
-    const std::int64_t total = updater_ ? updater_->GetPatchInfo().GetFileSize() : previewTotal_;
+    const std::int64_t total = steps_.PatchFileSize();
     if (total <= 0) {
         downloadStatus_.SetWindowText(FormatProgress(received, total, 0));
         return 0;
@@ -187,8 +180,7 @@ LRESULT CDlgProgress::OnDownloadDone(WPARAM, LPARAM lParam)
     ShowControl(IDC_PROGRESS, false);
     if (lParam == 1) {
         downloadStatus_.SetWindowText(LoadLocalizedString(IDS_CHECKING_UPDATE));
-        if (updater_)
-            updater_->StartFileCheck(this);
+        steps_.StartFileCheck(this);
     } else {
         EndDialog(kEndCancelledOrFailed);
     }

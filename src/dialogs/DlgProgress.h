@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dialogs/BaseDlg.h"
+#include "dialogs/UpdateSteps.h"
 #include "gui/controls/PeakMeterCtrl.h"
 #include "gui/controls/Static.h"
 #include "gui/controls/UniButton.h"
@@ -12,13 +13,11 @@
 #include <cstdint>
 #include <string>
 
-class CUpdater;
-
 class CDlgProgress : public CBaseDlg {
   public:
-    /// `updater` runs the steps and is not owned; `configuration` and
+    /// `steps` runs the steps and is not owned; `configuration` and
     /// `parent` may be null.
-    CDlgProgress(QzAutoUpdate::CUpdateConfiguration2* configuration, CUpdater* updater,
+    CDlgProgress(QzAutoUpdate::CUpdateConfiguration2* configuration, IUpdateSteps& steps,
                  qz::platform::CWnd* parent);
     ~CDlgProgress() override;
 
@@ -47,11 +46,6 @@ class CDlgProgress : public CBaseDlg {
     /// `percent` done; without a known total only the received size.
     static std::wstring FormatProgress(std::uint64_t received, std::int64_t total, std::uint32_t percent);
 
-    /// Previews only: without an updater the patch size is not known, so a
-    /// preview of the download names the size the progress counts against.
-    /// Ignored while there is an updater.
-    void SetPreviewTotal(std::int64_t bytes) { previewTotal_ = bytes; }
-
   protected:
     void RegisterControls() override;
     std::wstring GetDefinitionFileName() const override { return L"Progress.ini"; }
@@ -69,9 +63,8 @@ class CDlgProgress : public CBaseDlg {
     CQZ_UniButton cancelButton_;
     CQZ_UniButton okButton_;
     bool working_ = true;
-    CUpdater* updater_;
+    IUpdateSteps& steps_;
     std::int32_t lastPercent_ = 0;
-    std::int64_t previewTotal_ = 0;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -5,8 +5,6 @@
 #include "dialogs/res/resource.h"
 #include "gui/controls/UniButton.h"
 #include "osal/QzURL.h"
-#include "update/UpdateMessages.h"
-#include "update/Updater.h"
 
 #include <algorithm>
 #include <utility>
@@ -35,8 +33,8 @@ ON_COMMAND(IDOK, OnOK)
 ON_COMMAND(IDCANCEL, OnCancel)
 END_MESSAGE_MAP()
 
-CDlgUpdate::CDlgUpdate(QzAutoUpdate::CUpdateConfiguration2* configuration, CUpdater* updater, CWnd* parent)
-    : CBaseDlg(configuration, IDD_UPDATE, parent), updater_(updater)
+CDlgUpdate::CDlgUpdate(QzAutoUpdate::CUpdateConfiguration2* configuration, IUpdateSteps& steps, CWnd* parent)
+    : CBaseDlg(configuration, IDD_UPDATE, parent), steps_(steps)
 {
 }
 
@@ -92,8 +90,7 @@ BOOL CDlgUpdate::OnInitDialog()
     ShowWaiting();
     if (activity_.GetSafeHwnd())
         activity_.StartAnimation();
-    if (updater_)
-        updater_->StartPatchCheck(this);
+    steps_.StartPatchCheck(this);
     SetForegroundWindow();
     BringWindowToTop();
     return TRUE;
@@ -224,8 +221,9 @@ void CDlgUpdate::OnWhatsNew()
     if (browser_.GetSafeHwnd() == nullptr)
         return;
     browser_.SetWindowPos(&wndTop, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-    if (updater_ && !updater_->GetDescriptionFile().GetPath().empty())
-        browser_.Navigate(QzOSAL::QzURL(updater_->GetDescriptionFile()).GetText());
+    const QzOSAL::QzPath description = steps_.DescriptionFile();
+    if (!description.GetPath().empty())
+        browser_.Navigate(QzOSAL::QzURL(description).GetText());
 }
 
 bool CDlgUpdate::CreateCustomControl(const std::wstring& name, const std::wstring& type, const RECT& rect,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dialogs/BaseDlg.h"
+#include "dialogs/UpdateSteps.h"
 #include "gui/DocHostUIHandler.h"
 #include "gui/WebBrowserControl.h"
 #include "gui/controls/Static.h"
@@ -13,13 +14,11 @@
 #include <cstdint>
 #include <string>
 
-class CUpdater;
-
 class CDlgUpdate : public CBaseDlg, public CQZDocHostUIHandler {
   public:
-    /// `updater` runs the query and is not owned; `configuration` and
+    /// `steps` runs the query and is not owned; `configuration` and
     /// `parent` may be null.
-    CDlgUpdate(QzAutoUpdate::CUpdateConfiguration2* configuration, CUpdater* updater, qz::platform::CWnd* parent);
+    CDlgUpdate(QzAutoUpdate::CUpdateConfiguration2* configuration, IUpdateSteps& steps, qz::platform::CWnd* parent);
     ~CDlgUpdate() override;
 
     /// Shows the waiting state and starts the query.
@@ -81,7 +80,7 @@ class CDlgUpdate : public CBaseDlg, public CQZDocHostUIHandler {
     bool dontShowAgain_ = false;
     bool sendCrmData_ = false;
     bool patchAvailable_ = false;
-    CUpdater* updater_;
+    IUpdateSteps& steps_;
 
     DECLARE_MESSAGE_MAP()
 };

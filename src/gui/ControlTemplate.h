@@ -12,7 +12,7 @@
 
 #include "config/LogFont.h"
 #include "config/QZLegacyIniFileSupport.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 /// The control families a template can describe ("controlClass").
 enum class QzTemplateFamily {

@@ -44,7 +44,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 /// One alignment rule (see the file comment for its geometry).
 struct QzLayoutRule {

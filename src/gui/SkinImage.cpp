@@ -15,7 +15,7 @@
 
 #include "gui/GuiErrorLog.h"
 #include "platform/FileNames.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 namespace {
 

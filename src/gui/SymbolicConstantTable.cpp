@@ -4,7 +4,7 @@
 // are registered twice, as the families have always listed them.
 #include "gui/SymbolicConstantTable.h"
 
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 namespace {
 

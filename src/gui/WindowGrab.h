@@ -2,7 +2,7 @@
 // visible children painted offscreen, for previews of the skinned dialogs.
 #pragma once
 
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #include "platform/RcParser.h"
 #include "platform/Utf8.h"
 
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "platform/RcResourceTable.h"
 
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 namespace qz::platform {
 

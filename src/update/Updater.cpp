@@ -14,7 +14,6 @@
 #include "update/CurrentConfiguration.h"
 #include "update/States.h"
 #include "update/Unexpected.h"
-#include "update/UpdateMessages.h"
 
 #include <atomic>
 #include <memory>
@@ -226,7 +225,7 @@ std::uint32_t CUpdater::RunUpdate()
     } else {
         qz::platform::CWnd* owner = OwnerWindow();
         {
-            CDlgUpdate dialog(configuration_, this, owner);
+            CDlgUpdate dialog(configuration_, *this, owner);
             const std::intptr_t end = dialog.DoModal();
             if (end < 0)
                 Log(L"CUpdater::RunUpdate(): the update dialog could not be shown.");
@@ -244,7 +243,7 @@ std::uint32_t CUpdater::RunUpdate()
             }
         }
         if (accepted) {
-            CDlgProgress progress(configuration_, this, owner);
+            CDlgProgress progress(configuration_, *this, owner);
             const std::intptr_t end = progress.DoModal();
             // A second Cancel closes the dialog while a step still runs; the
             // step stops at its next look at the cancel flag.

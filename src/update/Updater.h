@@ -3,6 +3,7 @@
 // that reports to the dialog which started it with one posted message.
 #pragma once
 
+#include "dialogs/UpdateSteps.h"
 #include "osal/QzFileSystemItem.h"
 #include "osal/QzPath.h"
 #include "patchservice/PatchInfo.h"
@@ -17,7 +18,7 @@
 #include <memory>
 #include <thread>
 
-class CUpdater {
+class CUpdater : public IUpdateSteps {
 public:
     /// The progress receiver of the workflow's download: it keeps the
     /// dialog's thread responsive, forwards progress to the dialog and stops
@@ -65,10 +66,10 @@ public:
 
     // Starters, called by the dialogs' handlers on the host's thread. Each
     // runs its worker inline when the host asks for no threads.
-    void StartPatchCheck(qz::platform::CWnd* dialog);
-    void StartCrmUpload(qz::platform::CWnd* dialog);
-    void StartDownload(qz::platform::CWnd* dialog);
-    void StartFileCheck(qz::platform::CWnd* dialog);
+    void StartPatchCheck(qz::platform::CWnd* dialog) override;
+    void StartCrmUpload(qz::platform::CWnd* dialog) override;
+    void StartDownload(qz::platform::CWnd* dialog) override;
+    void StartFileCheck(qz::platform::CWnd* dialog) override;
 
     // The workers; each takes ownership of its parameter block.
     static void ThreadPatchCheck(WorkerParameters* parameters);
@@ -81,21 +82,23 @@ public:
     static bool VerifySignature(const QzOSAL::QzFileSystemItem& item);
 
     /// Cancels the run; the progress dialog then closes with 2 (result 13).
-    void Cancel();
+    void Cancel() override;
     /// Cancels the run and stores `result` as its result code.
-    void CancelWithResult(std::uint32_t result);
+    void CancelWithResult(std::uint32_t result) override;
     /// Whether the run has been cancelled (a process-wide flag).
     static bool IsCancelRequested();
+    bool IsRunCancelled() const override { return IsCancelRequested(); }
 
     /// The last step of action 1: when the download was accepted and the
     /// run is neither cancelled nor failed, turns `result` into the user's
     /// install decision.
     void AskInstallTime(std::uint32_t& result, bool accepted);
 
-    /// The patch as the query described it (the progress dialog reads its size).
+    /// The patch as the query described it.
     const CPatchInfo& GetPatchInfo() const { return patchInfo_; }
+    std::int64_t PatchFileSize() const override { return patchInfo_.GetFileSize(); }
     /// The description page the update dialog shows; deleted with the updater.
-    const QzOSAL::QzPath& GetDescriptionFile() const { return descriptionFile_; }
+    QzOSAL::QzPath DescriptionFile() const override { return descriptionFile_; }
     /// Where the last download went.
     const QzOSAL::QzPath& GetDownloadedFile() const { return downloadedFile_; }
     /// Whether the last check took the digest computed during the download.

@@ -7,22 +7,17 @@
 #include "dialogs/res/resource.h"
 #include "gui/controls/PeakMeterCtrl.h"
 #include "support/RecordingHost.h"
-#include "support/TestHttpServer.h"
-#include "update/UpdateMessages.h"
-#include "update/Updater.h"
+#include "support/ScriptedSteps.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QMetaObject>
-
-#include <filesystem>
-#include <future>
+#include <string>
+#include <vector>
 
 using namespace qz::platform;
 using qz::dialogs::ByteUnitNames;
 using qz::dialogs::FormatByteSize;
-using qz::test::HttpAnswer;
+using qz::test::ScriptedSteps;
 
 namespace {
 
@@ -45,41 +40,27 @@ TEST(ByteSizeFormatterTest, UnitsAndTruncation)
 TEST(DlgProgressTest, StatusLineAndMeterFollowWholePercentages)
 {
     ASSERT_TRUE(qz::test::RequireDialogGui());
-    qz::test::TestHttpServer server;
-    server.SetAnswer("/query", HttpAnswer::Ok("<result filesize=\"3000000\" version=\"2.0.0.0\" pug_installer=\"1\" "
-                                              "url=\"" + server.Url("/p.exe") + "\"><patch>x</patch></result>"));
     qz::test::RecordingHost host;
-    const std::string url = server.Url("/query");
-    host.patchServiceUrl.assign(url.begin(), url.end());
-    host.texts["GetDownloadFolder"] = std::filesystem::temp_directory_path().wstring();
     host.texts["GetSkinFolder"] = QZ_SKIN_DIR L"/";
-    host.texts["GetPatchFileName"] = L"qz-progress-test.exe";
-    CUpdater updater(&host);
-    CUpdater::ThreadPatchCheck(new CUpdater::WorkerParameters{&updater, nullptr});
-    ASSERT_EQ(updater.GetPatchInfo().GetFileSize(), 3000000);
-
-    // The real download waits until the figures have been looked at, then fails.
-    std::promise<void> looked;
-    std::shared_future<void> released = looked.get_future().share();
+    qz::test::ScriptedSteps steps;
+    steps.patchSize = 3000000;
+    steps.crmUpload = ScriptedSteps::Answer(WM_UPDATE_CRM_DONE);
     std::vector<std::pair<std::wstring, double>> seen;
-    CDlgProgress dialog(&host, &updater, nullptr);
-    server.SetHandler("/p.exe", [&, released](const qz::test::RecordedRequest&) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [&] {
-            auto* meter = dynamic_cast<CQZ_PeakMeterCtrl*>(dialog.GetDlgItem(IDC_PROGRESS));
-            const auto show = [&](WPARAM bytes) {
-                dialog.SendMessage(WM_UPDATE_PROGRESS, bytes);
-                seen.emplace_back(dialog.GetDlgItemText(IDC_TXT_DOWNLOAD_STATUS), meter ? meter->GetValue() : -1);
-            };
-            show(0);
-            show(1500000);
-            dialog.SetDlgItemText(IDC_TXT_DOWNLOAD_STATUS, L"unchanged");
-            show(1500029);  // still 50 %
-            show(1530000);  // 51 %
-            looked.set_value();
-        });
-        released.wait();
-        return HttpAnswer::Status(404, "Not Found", "");
-    });
+    CDlgProgress dialog(&host, steps, nullptr);
+    // The download reports its figures, then fails.
+    steps.download = [&](CWnd*) {
+        auto* meter = dynamic_cast<CQZ_PeakMeterCtrl*>(dialog.GetDlgItem(IDC_PROGRESS));
+        const auto show = [&](WPARAM bytes) {
+            dialog.SendMessage(WM_UPDATE_PROGRESS, bytes);
+            seen.emplace_back(dialog.GetDlgItemText(IDC_TXT_DOWNLOAD_STATUS), meter ? meter->GetValue() : -1);
+        };
+        show(0);
+        show(1500000);
+        dialog.SetDlgItemText(IDC_TXT_DOWNLOAD_STATUS, L"unchanged");
+        show(1500029);  // still 50 %
+        show(1530000);  // 51 %
+        dialog.PostMessage(WM_UPDATE_DOWNLOAD_DONE, 0, 0);
+    };
     EXPECT_EQ(dialog.DoModal(), 2) << "the failed download closes the dialog";
     const std::vector<std::pair<std::wstring, double>> expected{
         {L"Downloading ....   0% (0 Bytes / 2 MB)", 0.0},
@@ -89,7 +70,7 @@ TEST(DlgProgressTest, StatusLineAndMeterFollowWholePercentages)
     };
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(dialog.GetLastPercent(), 51);
-    std::filesystem::remove(std::filesystem::temp_directory_path() / "qz-progress-test.exe");
+    EXPECT_EQ(steps.calls, (std::vector<std::string>{"crm", "download"}));
 }
 
 } // namespace

@@ -7,8 +7,7 @@
 #include "gui/controls/Static.h"
 #include "osal/QzURL.h"
 #include "support/RecordingHost.h"
-#include "support/TestHttpServer.h"
-#include "update/Updater.h"
+#include "support/ScriptedSteps.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +15,12 @@
 #include <QTimer>
 
 #include <filesystem>
-#include <future>
+#include <fstream>
+
+#include <unistd.h>
 
 using namespace qz::platform;
-using qz::test::HttpAnswer;
+using qz::test::ScriptedSteps;
 
 namespace {
 
@@ -28,28 +29,18 @@ class DlgUpdateTest : public ::testing::Test {
     void SetUp() override
     {
         ASSERT_TRUE(qz::test::RequireDialogGui());
-        const std::string url = server_.Url("/query");
-        host_.patchServiceUrl.assign(url.begin(), url.end());
-        host_.texts["GetDownloadFolder"] = std::filesystem::temp_directory_path().wstring();
         host_.texts["GetSkinFolder"] = QZ_SKIN_DIR L"/";
     }
     void TearDown() override { SetDisplayDpiOverride(0); }
 
-    qz::test::TestHttpServer server_;
     qz::test::RecordingHost host_;
+    ScriptedSteps steps_;
 };
 
 TEST_F(DlgUpdateTest, WaitingStateIgnoresOk)
 {
-    // The service keeps the query waiting until the dialog has been closed.
-    std::promise<void> closed;
-    std::shared_future<void> released = closed.get_future().share();
-    server_.SetHandler("/query", [released](const qz::test::RecordedRequest&) {
-        released.wait();
-        return HttpAnswer::Ok("<result/>");
-    });
-    CUpdater updater(&host_);
-    CDlgUpdate dialog(&host_, &updater, nullptr);
+    // The query never answers.
+    CDlgUpdate dialog(&host_, steps_, nullptr);
     bool waiting = false;
     bool animating = false;
     EXPECT_EQ(qz::test::RunModal(dialog,
@@ -61,7 +52,7 @@ TEST_F(DlgUpdateTest, WaitingStateIgnoresOk)
                                      d.SendMessage(WM_COMMAND, IDOK);
                                  }),
               1);
-    closed.set_value();
+    EXPECT_EQ(steps_.calls, std::vector<std::string>{"check"});
     EXPECT_TRUE(waiting);
     EXPECT_TRUE(animating);
     EXPECT_FALSE(dialog.IsPatchAvailable());
@@ -69,12 +60,12 @@ TEST_F(DlgUpdateTest, WaitingStateIgnoresOk)
 
 TEST_F(DlgUpdateTest, WhatsNewGrowsTheDialogAndShowsTheDescription)
 {
-    server_.SetAnswer("/query", HttpAnswer::Ok("<result filesize=\"10\" version=\"2.0.0.0\" pug_installer=\"1\" url=\"" +
-                                               server_.Url("/p.exe") + "\"><patch>New things.</patch></result>"));
-    host_.bools["UseWorkerThreads"] = false;
+    const std::filesystem::path page = std::filesystem::temp_directory_path() / ("qz-dlgupdate-" + std::to_string(::getpid()) + ".html");
+    std::ofstream(page) << "<html><body>New things.</body></html>";
+    steps_.description = QzOSAL::QzPath(page.wstring());
+    steps_.patchCheck = ScriptedSteps::Answer(WM_UPDATE_QUERY_DONE, 1);
     SetDisplayDpiOverride(120);
-    CUpdater updater(&host_);
-    CDlgUpdate dialog(&host_, &updater, nullptr);
+    CDlgUpdate dialog(&host_, steps_, nullptr);
     int grownBy = 0;
     bool browserShown = false;
     bool buttonHidden = false;
@@ -82,7 +73,7 @@ TEST_F(DlgUpdateTest, WhatsNewGrowsTheDialogAndShowsTheDescription)
     std::wstring location;
     EXPECT_EQ(qz::test::RunModal(dialog,
                                  [&](CDialog&) {
-                                     // After the query's answer, which the inline query posted.
+                                     // After the query's answer, which the step posted.
                                      QTimer::singleShot(0, QCoreApplication::instance(), [&] {
                                          ASSERT_TRUE(dialog.IsPatchAvailable());
                                          auto* icon = dynamic_cast<CQZ_Static*>(dialog.GetDlgItem(IDC_ACTIVITY));
@@ -104,8 +95,8 @@ TEST_F(DlgUpdateTest, WhatsNewGrowsTheDialogAndShowsTheDescription)
     EXPECT_EQ(grownBy, 250);
     EXPECT_TRUE(browserShown);
     EXPECT_TRUE(buttonHidden);
-    ASSERT_FALSE(updater.GetDescriptionFile().GetPath().empty());
-    EXPECT_EQ(location, QzOSAL::QzURL(updater.GetDescriptionFile()).GetText());
+    EXPECT_EQ(location, QzOSAL::QzURL(steps_.description).GetText());
+    std::filesystem::remove(page);
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include "dialogs/DlgUpdate.h"
 #include "dialogs/res/resource.h"
 #include "support/RecordingHost.h"
-#include "update/UpdateMessages.h"
+#include "support/ScriptedSteps.h"
 
 #include <gtest/gtest.h>
 
@@ -63,13 +63,15 @@ void Type(const Key& key)
 
 std::intptr_t RunDialog(const Row& row, qz::test::RecordingHost& host, bool& dontShowAgain)
 {
+    // The steps do nothing; the test sends what they would answer.
+    qz::test::ScriptedSteps steps;
     std::unique_ptr<CBaseDlg> dialog;
     switch (row.dialog) {
     case Dlg::Update:
-        dialog = std::make_unique<CDlgUpdate>(&host, nullptr, nullptr);
+        dialog = std::make_unique<CDlgUpdate>(&host, steps, nullptr);
         break;
     case Dlg::Progress:
-        dialog = std::make_unique<CDlgProgress>(&host, nullptr, nullptr);
+        dialog = std::make_unique<CDlgProgress>(&host, steps, nullptr);
         break;
     case Dlg::Install:
         dialog = std::make_unique<CDlgInstall>(&host, nullptr);

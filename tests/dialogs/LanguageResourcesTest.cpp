@@ -3,7 +3,7 @@
 #include "dialogs/res/resource.h"
 #include "platform/RcParser.h"
 #include "platform/RcResourceTable.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 #include <gtest/gtest.h>
 

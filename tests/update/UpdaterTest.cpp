@@ -10,7 +10,7 @@
 #include "update/Actions.h"
 #include "update/CurrentConfiguration.h"
 #include "update/States.h"
-#include "update/UpdateMessages.h"
+#include "dialogs/UpdateSteps.h"
 #include "update/Updater.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "WorkerTestDialog.h"
 
-#include "update/UpdateMessages.h"
+#include "dialogs/UpdateSteps.h"
 
 #include <cstdlib>
 

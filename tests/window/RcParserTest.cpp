@@ -1,7 +1,7 @@
 // The resource-script parser: statements, styles, the preprocessor and the
 // errors that stop the build.
 #include "platform/RcParser.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 #include <gtest/gtest.h>
 

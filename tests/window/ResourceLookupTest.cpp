@@ -1,7 +1,7 @@
 // Look-up of the compiled test resources with the Windows language search,
 // and strings through blocks of 16.
 #include "platform/RcResourceTable.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 #include "../data/window/window_test_ids.h"
 

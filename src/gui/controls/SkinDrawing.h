@@ -15,7 +15,7 @@
 
 #include "config/LogFont.h"
 #include "config/QZLegacyIniFileSupport.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 class CQZControlTemplate;
 class QPainter;

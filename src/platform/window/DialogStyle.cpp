@@ -1,6 +1,6 @@
 #include "platform/window/DialogStyle.h"
 
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 #include <map>
 #include <mutex>

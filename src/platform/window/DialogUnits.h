@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/RcDialogTemplate.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 #include <QFont>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/RcResourceTable.h"
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 #include <cstdint>
 #include <functional>

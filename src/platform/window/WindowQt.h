@@ -3,7 +3,7 @@
 // WindowSystem.h only.
 #pragma once
 
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 class QWidget;
 

@@ -10,7 +10,7 @@
 // nothing and report failure.
 #pragma once
 
-#include "platform/window/WinUser.h"
+#include "platform/WinUser.h"
 
 #include <functional>
 #include <string>

@@ -1,0 +1,13 @@
+# Sets QZ_FOLDER_<module> and QZ_USES_<module> for every row, and QZ_MODULES.
+function(qz_read_module_graph)
+  set(modules "")
+  foreach(row IN LISTS QZ_MODULE_GRAPH)
+    string(REGEX REPLACE "[ \t]+" ";" fields "${row}")
+    list(POP_FRONT fields name folder)
+    list(APPEND modules ${name})
+    set(QZ_FOLDER_${name} ${folder} PARENT_SCOPE)
+    set(QZ_USES_${name} "${fields}" PARENT_SCOPE)
+  endforeach()
+  set(QZ_MODULES ${modules} PARENT_SCOPE)
+endfunction()
+qz_read_module_graph()

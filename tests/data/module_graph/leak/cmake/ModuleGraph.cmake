@@ -1,0 +1,4 @@
+set(QZ_MODULE_GRAPH
+  "low    src/low"
+  "high   src/high   low"
+  "aside  src/aside")

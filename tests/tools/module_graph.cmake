@@ -1,0 +1,92 @@
+# Holds every source file of the product and its tools to the module graph
+# (cmake/ModuleGraph.cmake): a file may include the headers of its own module
+# and of the modules its module uses, nothing else; the graph has no cycle.
+# Usage: cmake -DSOURCE_DIR=<tree> -P module_graph.cmake
+cmake_minimum_required(VERSION 3.25)
+include(${SOURCE_DIR}/cmake/ModuleGraph.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/ReadModuleGraph.cmake)
+
+# The module whose folder is the longest prefix of `path` (relative to the
+# tree), or "" for none.
+function(owner_of out path)
+  set(best "")
+  set(best_length 0)
+  foreach(module IN LISTS QZ_MODULES)
+    set(folder ${QZ_FOLDER_${module}})
+    string(LENGTH "${folder}" length)
+    if(path MATCHES "^${folder}/" AND length GREATER best_length)
+      set(best ${module})
+      set(best_length ${length})
+    endif()
+  endforeach()
+  set(${out} "${best}" PARENT_SCOPE)
+endfunction()
+
+set(faults "")
+
+# Cycles: a depth-first walk that meets a module already on its path.
+function(visit module path)
+  if(module IN_LIST path)
+    list(APPEND path ${module})
+    string(REPLACE ";" " -> " shown "${path}")
+    set(faults "${faults}cycle in the module graph: ${shown}\n" PARENT_SCOPE)
+    return()
+  endif()
+  list(APPEND path ${module})
+  foreach(use IN LISTS QZ_USES_${module})
+    if(NOT DEFINED QZ_FOLDER_${use})
+      set(faults "${faults}${module} uses ${use}, which is no module\n" PARENT_SCOPE)
+      continue()
+    endif()
+    visit(${use} "${path}")
+    set(faults "${faults}" PARENT_SCOPE)
+  endforeach()
+endfunction()
+foreach(module IN LISTS QZ_MODULES)
+  visit(${module} "")
+endforeach()
+
+file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h
+  ${SOURCE_DIR}/tools/*.cpp ${SOURCE_DIR}/tools/*.h)
+foreach(file IN LISTS files)
+  owner_of(module ${file})
+  file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]+\"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" header "${line}")
+    # Module headers are named from src/; other names are a folder's own.
+    owner_of(target src/${header})
+    if(target STREQUAL "" OR target STREQUAL module)
+      continue()
+    endif()
+    if(module STREQUAL "")
+      string(APPEND faults "${file}: includes ${header} of ${target}, but the file is in no module of the graph\n")
+    elseif(NOT target IN_LIST QZ_USES_${module})
+      string(APPEND faults "${file}: includes ${header} of ${target}, which ${module} does not use\n")
+    endif()
+  endforeach()
+endforeach()
+
+# The account of the modules in the docs shows the same graph.
+if(EXISTS ${SOURCE_DIR}/docs/architecture.md)
+  file(STRINGS ${SOURCE_DIR}/docs/architecture.md rows REGEX "^\\| `[a-z_]+` \\| `")
+  foreach(module IN LISTS QZ_MODULES)
+    list(JOIN QZ_USES_${module} " " uses)
+    set(shown "")
+    foreach(row IN LISTS rows)
+      if(row MATCHES "^\\| `${module}` \\| `${QZ_FOLDER_${module}}` \\|.*\\| ${uses} ?\\|$")
+        set(shown yes)
+      endif()
+    endforeach()
+    if(NOT shown)
+      string(APPEND faults "docs/architecture.md: no row \"${module} | ${QZ_FOLDER_${module}} | ... | ${uses}\"\n")
+    endif()
+  endforeach()
+endif()
+
+if(faults)
+  # One line per fault, unwrapped, for people and for the tests of this check.
+  message(NOTICE "${faults}")
+  message(FATAL_ERROR "the sources break the module graph")
+endif()
+list(LENGTH files count)
+message(STATUS "module graph: ${count} files keep to it")
