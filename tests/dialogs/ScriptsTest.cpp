@@ -7,12 +7,16 @@
 #include "dialogs/DlgProgress.h"
 #include "dialogs/Languages.h"
 #include "dialogs/res/resource.h"
+#include "gui/controls/PeakMeterCtrl.h"
 #include "platform/window/WindowQt.h"
 #include "support/RecordingHost.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QGlyphRun>
+#include <QImage>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QWidget>
@@ -22,8 +26,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/wait.h>
@@ -115,6 +121,79 @@ TEST(RightToLeft, MirroredDialogsAreTheLeftToRightOnesInAMirror)
             EXPECT_EQ(ltr.at(a).drawn.left() < ltr.at(b).drawn.left(), rtl.at(a).drawn.left() > rtl.at(b).drawn.left())
                 << a << " and " << b;
         }
+    }
+}
+
+// Where `change` alters what a control draws, in the control's pixels: the
+// free columns left and right of the columns that differ.
+std::pair<int, int> ChangedColumns(QWidget* widget, const std::function<void()>& change,
+                                   const std::function<void()>& undo)
+{
+    const QImage before = widget->grab().toImage();
+    change();
+    const QImage after = widget->grab().toImage();
+    undo();
+    int left = before.width();
+    int right = -1;
+    for (int y = 0; y < before.height(); ++y) {
+        for (int x = 0; x < before.width(); ++x) {
+            if (before.pixel(x, y) != after.pixel(x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    return {left, before.width() - 1 - right};
+}
+
+// A text shorter than its control starts at the edge the language reads
+// from, and so does the progress meter's fill: in a mirrored dialog both
+// hug the right edge.
+TEST(RightToLeft, TextsAndMeterStartAtTheRight)
+{
+    ASSERT_TRUE(qz::test::RequireDialogGui());
+    for (const wchar_t* language : {L"en-GB", L"he-IL", L"ar-SA"}) {
+        const bool rtl = qz::dialogs::IsRightToLeft(qz::dialogs::LanguageIdFromTag(language));
+        int texts = 0;
+        int meters = 0;
+        for (const auto& [dialog, state] : {std::pair<const wchar_t*, const wchar_t*>{L"install", L"question"},
+                                            {L"update", L"available"},
+                                            {L"progress", L"downloading"}}) {
+            const std::wstring where = std::wstring(language) + L" " + dialog;
+            CDialogPreview preview(dialog, state, language, 96);
+            preview.SetSkinFolder(L"" QZ_SKIN_DIR);
+            preview.SetInspector([&](CBaseDlg& shown) {
+                for (HWND child : GetChildWindows(shown.m_hWnd)) {
+                    QWidget* widget = WidgetFromHandle(child);
+                    if (!widget || !IsWindowVisible(child))
+                        continue;
+                    std::pair<int, int> free;
+                    if (auto* meter = dynamic_cast<CQZ_PeakMeterCtrl*>(CWnd::FromHandle(child))) {
+                        const double value = meter->GetValue();
+                        free = ChangedColumns(widget, [&] { meter->SetValue(0); }, [&] { meter->SetValue(value); });
+                        ++meters;
+                    } else {
+                        const std::wstring text = GetWindowTextW(child);
+                        // Buttons centre their texts.
+                        if (text.empty() ||
+                            (qobject_cast<QAbstractButton*>(widget) && !qobject_cast<QCheckBox*>(widget)))
+                            continue;
+                        free = ChangedColumns(
+                            widget, [&] { SetWindowTextW(child, L""); }, [&] { SetWindowTextW(child, text); });
+                        if (free.first + free.second < widget->width() / 4)
+                            continue; // fills its line
+                        ++texts;
+                    }
+                    EXPECT_EQ(rtl, free.second < free.first)
+                        << Narrow(where) << " control " << GetDlgCtrlID(child) << ": " << free.first
+                        << " px free on the left, " << free.second << " on the right";
+                }
+            });
+            std::wstring error;
+            ASSERT_TRUE(preview.Render(L"", error)) << Narrow(error);
+        }
+        EXPECT_GE(texts, 4) << Narrow(language);
+        EXPECT_EQ(meters, 1) << Narrow(language);
     }
 }
 
