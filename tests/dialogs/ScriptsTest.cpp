@@ -105,8 +105,9 @@ TEST(RightToLeft, MirroredDialogsAreTheLeftToRightOnesInAMirror)
             const auto english = ltr.find(id);
             ASSERT_NE(english, ltr.end());
             // A control not fitted to its text keeps the English place.
-            if (placed.drawn.width() == english->second.drawn.width())
+            if (placed.drawn.width() == english->second.drawn.width()) {
                 EXPECT_EQ(placed.logical.left, english->second.drawn.left());
+            }
         }
         // Two buttons side by side trade places.
         std::vector<int> buttons;
