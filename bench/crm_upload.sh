@@ -134,18 +134,22 @@ for round in $(seq "$rounds"); do
     for tool in $tools; do
         set -- $(run "$tool" "$mib")
         printf '%-8s %6s %8s %8s %12s\n' "$tool" "$mib" "$1" "$2" "$3"
+        echo "$1" >>"$work/figures/$tool.times"
         keep "$tool" best "$(best "$2" "$(kept "$tool" best)")"
         keep "$tool" net "$(best "$(net "$1" "$(kept "$tool" small)")" "$(kept "$tool" net)")"
     done
 done
 ratio() { awk "BEGIN { printf \"%.2f\", $1 / $2 }"; }
+median() { sort -n "$work/figures/$1.times" | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
 for tool in $tools; do
-    echo "best of $rounds, $tool: $(kept "$tool" best) MiB/s whole process, $(kept "$tool" net) MiB/s net of the 1 MiB run"
+    echo "best of $rounds, $tool: $(kept "$tool" best) MiB/s whole process, $(kept "$tool" net) MiB/s net of the 1 MiB run;" \
+        "median time $(median "$tool") s"
 done
 for ours in qzupdate $before; do
     [ "$ours" = qzupdate ] || ours=before
     for peer in curl curl+rm; do
         echo "$ours / $peer: $(ratio "$(kept "$ours" best)" "$(kept "$peer" best)") whole process," \
-            "$(ratio "$(kept "$ours" net)" "$(kept "$peer" net)") net (goal: at least 0.9)"
+            "$(ratio "$(kept "$ours" net)" "$(kept "$peer" net)") net," \
+            "$(ratio "$(median "$peer")" "$(median "$ours")") of medians (goal: at least 0.9)"
     done
 done
