@@ -4,18 +4,26 @@
 # memory of the uploading process, for a small file and a large one: memory
 # that stays flat while the file grows is what the 1000-byte streaming and the
 # bounded send window are for. The curl command line posts the same file as a
-# multipart form to the same sink, in turns with qzupdate, three times each.
+# multipart form to the same sink, in turns with qzupdate, three times each;
+# so does "curl+rm", curl followed by deleting the file, which is the work
+# qzupdate does (it deletes the data file once it has gone out). With a
+# second build tree, its qzupdate takes its turn too ("before").
 #
-#   bench/crm_upload.sh BUILD_DIR [MiB]      (default 256 MiB)
+#   bench/crm_upload.sh BUILD_DIR [MiB [BEFORE_BUILD_DIR]]   (default 256 MiB)
 #
-# BUILD_DIR is a build tree holding bin/qzupdate and bin/libQzAutoUpdate.so;
-# use a release build (no sanitizers) for figures worth comparing.
+# ROUNDS=N in the environment takes N turns instead of 3; the best of each
+# tool counts, as the least disturbed on a shared machine.
+#
+# The build trees hold bin/qzupdate and bin/libQzAutoUpdate.so; use release
+# builds (no sanitizers) for figures worth comparing.
 set -eu
 
-build=${1:?usage: crm_upload.sh BUILD_DIR [MiB]}
+build=${1:?usage: crm_upload.sh BUILD_DIR [MiB [BEFORE_BUILD_DIR]]}
 mib=${2:-256}
-qzupdate="$build/bin/qzupdate"
-[ -x "$qzupdate" ] || { echo "no $qzupdate" >&2; exit 2; }
+before=${3:-}
+for tree in "$build" $before; do
+    [ -x "$tree/bin/qzupdate" ] || { echo "no $tree/bin/qzupdate" >&2; exit 2; }
+done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qz-crm-bench.XXXXXX")
 sink_pid=
@@ -68,54 +76,80 @@ while [ ! -f "$work/port" ]; do sleep 0.1; done
 port=$(cat "$work/port")
 redirect="http://127.0.0.1:$port/redirect"
 
-# One upload of SIZE MiB: prints "MiB seconds MiB/s peak-RSS-KiB".
-upload() {
-    head -c "$(($1 * 1048576))" /dev/urandom >"$work/crm.zip"
+# One run of TOOL with a fresh file of SIZE MiB: prints "seconds MiB/s
+# peak-RSS-KiB". qzupdate and before upload and delete the file; curl
+# uploads it; curl+rm uploads it and deletes it.
+run() {
+    tool=$1 size=$2
+    head -c "$((size * 1048576))" /dev/urandom >"$work/crm.zip"
     rm -f "$work/received"
-    env -u http_proxy -u HTTP_PROXY /usr/bin/time -f "%e %M" -o "$work/time" \
-        "$qzupdate" upload --quiet --crm-file "$work/crm.zip" --crm-redirect "$redirect" >"$work/out" 2>&1 ||
-        { echo "upload of $1 MiB failed:" >&2; cat "$work/out" >&2; exit 1; }
+    case $tool in
+    qzupdate | before)
+        tree=$build
+        [ "$tool" = before ] && tree=$before
+        env -u http_proxy -u HTTP_PROXY /usr/bin/time -f "%e %M" -o "$work/time" \
+            "$tree/bin/qzupdate" upload --quiet --crm-file "$work/crm.zip" --crm-redirect "$redirect" \
+            >"$work/out" 2>&1 || { echo "$tool: upload of $size MiB failed:" >&2; cat "$work/out" >&2; exit 1; }
+        [ ! -e "$work/crm.zip" ] || { echo "$tool: the data file was not deleted" >&2; exit 1; }
+        ;;
+    curl | curl+rm)
+        remove=:
+        [ "$tool" = curl+rm ] && remove="rm $work/crm.zip"
+        /usr/bin/time -f "%e %M" -o "$work/time" sh -c 'curl -s --noproxy "*" -o /dev/null -F "$1" "$2" && $3' \
+            sh "File=@$work/crm.zip;filename=crm.zip;type=application/octet-stream" \
+            "http://127.0.0.1:$port/crm/upload.php" "$remove"
+        ;;
+    esac
     received=$(cat "$work/received")
-    # Header part and closing part add 217 to 226 bytes to the file.
-    extra=$((received - $1 * 1048576))
-    [ "$extra" -ge 217 ] && [ "$extra" -le 226 ] || { echo "sink got $received bytes" >&2; exit 1; }
-    [ ! -e "$work/crm.zip" ] || { echo "the data file was not deleted" >&2; exit 1; }
+    # Header part and closing part add 217 to 226 bytes to the file (curl's
+    # own form adds fewer).
+    extra=$((received - size * 1048576))
+    [ "$extra" -gt 0 ] && [ "$extra" -le 226 ] || { echo "$tool: sink got $received bytes" >&2; exit 1; }
     read -r seconds rss <"$work/time"
-    echo "$1 $seconds $(awk "BEGIN { printf \"%.1f\", $1 / ($seconds > 0 ? $seconds : 0.01) }") $rss"
+    echo "$seconds $(awk "BEGIN { printf \"%.1f\", $size / ($seconds > 0 ? $seconds : 0.01) }") $rss"
 }
 
-curl_upload() {
-    head -c "$(($1 * 1048576))" /dev/urandom >"$work/crm.zip"
-    /usr/bin/time -f "%e %M" -o "$work/time" curl -s --noproxy '*' -o /dev/null \
-        -F "File=@$work/crm.zip;filename=crm.zip;type=application/octet-stream" \
-        "http://127.0.0.1:$port/crm/upload.php"
-    read -r seconds rss <"$work/time"
-    echo "$1 $seconds $(awk "BEGIN { printf \"%.1f\", $1 / ($seconds > 0 ? $seconds : 0.01) }") $rss"
-}
-
+tools="qzupdate${before:+ before} curl curl+rm"
 echo "machine: $(uname -m), $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg); $(date -u +%Y-%m-%d)"
 printf '%-8s %6s %8s %8s %12s\n' tool MiB seconds MiB/s peak_RSS_KiB
+# Each tool's figures are kept in files named after it: the time of its
+# 1 MiB run, its best rate and its best net rate.
+mkdir "$work/figures"
+keep() { echo "$3" >"$work/figures/$1.$2"; }
+kept() { cat "$work/figures/$1.$2"; }
 # The 1 MiB runs give each tool's fixed cost (start-up, redirect look-up,
 # connection); the net rate leaves it out: (MiB - 1) / (time - time of 1 MiB).
-set -- $(upload 1)
-printf '%-8s %6s %8s %8s %12s\n' qzupdate "$1" "$2" "$3" "$4"
-small_ours=$2
-set -- $(curl_upload 1)
-printf '%-8s %6s %8s %8s %12s\n' curl "$1" "$2" "$3" "$4"
-small_curl=$2
-# Taken in turns, so both see the same load; the best of each counts.
+for tool in $tools; do
+    set -- $(run "$tool" 1)
+    printf '%-8s %6s %8s %8s %12s\n' "$tool" 1 "$1" "$2" "$3"
+    keep "$tool" small "$1"
+    keep "$tool" best 0
+    keep "$tool" net 0
+done
+# Taken in turns, so all see the same load; the best of each counts.
 best() { awk "BEGIN { print ($1 > $2) ? $1 : $2 }"; }
 net() { awk "BEGIN { d = $1 - $2; printf \"%.1f\", ($mib - 1) / (d > 0.01 ? d : 0.01) }"; }
-ours=0 theirs=0 ours_net=0 theirs_net=0
-for round in 1 2 3; do
-    set -- $(upload "$mib")
-    printf '%-8s %6s %8s %8s %12s\n' qzupdate "$1" "$2" "$3" "$4"
-    ours=$(best "$3" "$ours") ours_net=$(best "$(net "$2" "$small_ours")" "$ours_net")
-    set -- $(curl_upload "$mib")
-    printf '%-8s %6s %8s %8s %12s\n' curl "$1" "$2" "$3" "$4"
-    theirs=$(best "$3" "$theirs") theirs_net=$(best "$(net "$2" "$small_curl")" "$theirs_net")
+rounds=${ROUNDS:-3}
+for round in $(seq "$rounds"); do
+    for tool in $tools; do
+        set -- $(run "$tool" "$mib")
+        printf '%-8s %6s %8s %8s %12s\n' "$tool" "$mib" "$1" "$2" "$3"
+        echo "$1" >>"$work/figures/$tool.times"
+        keep "$tool" best "$(best "$2" "$(kept "$tool" best)")"
+        keep "$tool" net "$(best "$(net "$1" "$(kept "$tool" small)")" "$(kept "$tool" net)")"
+    done
 done
 ratio() { awk "BEGIN { printf \"%.2f\", $1 / $2 }"; }
-echo "best of 3, whole process: qzupdate $ours MiB/s, curl $theirs MiB/s, ratio $(ratio "$ours" "$theirs")"
-echo "best of 3, net of the 1 MiB run: qzupdate $ours_net MiB/s, curl $theirs_net MiB/s," \
-    "ratio $(ratio "$ours_net" "$theirs_net") (goal: at least 0.9)"
+median() { sort -n "$work/figures/$1.times" | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
+for tool in $tools; do
+    echo "best of $rounds, $tool: $(kept "$tool" best) MiB/s whole process, $(kept "$tool" net) MiB/s net of the 1 MiB run;" \
+        "median time $(median "$tool") s"
+done
+for ours in qzupdate $before; do
+    [ "$ours" = qzupdate ] || ours=before
+    for peer in curl curl+rm; do
+        echo "$ours / $peer: $(ratio "$(kept "$ours" best)" "$(kept "$peer" best)") whole process," \
+            "$(ratio "$(kept "$ours" net)" "$(kept "$peer" net)") net," \
+            "$(ratio "$(median "$peer")" "$(median "$ours")") of medians (goal: at least 0.9)"
+    done
+done

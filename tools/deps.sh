@@ -9,7 +9,10 @@ apt_root=${QZ_APT_ROOT:-}
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
           libcurl4-openssl-dev libssl-dev openssl libxml2-dev
-          qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-wqy-microhei osslsigncode)
+          qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-wqy-microhei osslsigncode
+          # Scripts DejaVu lacks, one small font each: Devanagari, Bengali,
+          # Tamil, Thai (Arabic, Persian and Hebrew are in DejaVu).
+          fonts-lohit-deva fonts-lohit-beng-bengali fonts-lohit-taml fonts-tlwg-loma-ttf)
 if [ "${1:-test}" = test ]; then
   # locales: the tests compile a decimal-comma locale of their own with localedef.
   # nginx-light: the patches are served by nginx in one test, as vendors do.

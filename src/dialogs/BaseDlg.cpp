@@ -126,6 +126,9 @@ std::intptr_t CBaseDlg::DoModal()
     // The template's font follows the same capped DPI as the skin, or texts
     // outgrow the places the skin gives them on a screen above the cap.
     SetLayoutDpi(static_cast<int>(dpi_));
+    // The templates are written left to right; the languages read the
+    // other way get them mirrored, skin and alignment rules included.
+    SetLayoutRightToLeft(qz::dialogs::IsRightToLeft(language));
     return CQZ_BeautyDialog::DoModal();
 }
 

@@ -87,6 +87,9 @@ std::wstring CCRMViewer::ReadCrmText(const QzOSAL::QzPath& path)
 BOOL CCRMViewer::OnInitDialog()
 {
     CBaseDlg::OnInitDialog();
+    // The skin gives the title one line of a Latin font; scripts with taller
+    // letters need more.
+    FitTextHeight(IDC_TXT_TITLE);
     // Bind the text box when the skin did not already.
     if (!edit_.GetSafeHwnd()) {
         if (HWND item = qz::platform::GetDlgItem(m_hWnd, IDC_EDIT_CRM)) {

@@ -149,13 +149,20 @@ LRESULT CDlgProgress::OnStartDownload(WPARAM, LPARAM)
 
 std::wstring CDlgProgress::FormatProgress(std::uint64_t received, std::int64_t total, std::uint32_t percent)
 {
-    using qz::dialogs::FormatByteSize;
     const std::wstring downloading = LoadLocalizedString(IDS_DOWNLOADING);
+    // In a text read from right to left, "12.3 MB" would come apart around
+    // the Latin unit: each size is isolated and takes the direction of its
+    // own first letter, so a translated unit reads the language's way.
+    const bool isolate = qz::dialogs::IsRightToLeft(qz::dialogs::GetCurrentLanguageId());
+    const auto size = [isolate](std::uint64_t bytes) {
+        const std::wstring text = qz::dialogs::FormatByteSize(bytes);
+        return isolate ? L"\u2068" + text + L"\u2069" : text;
+    };
     // Without a size from the service no share can be given.
     if (total <= 0)
-        return downloading + L"   " + FormatByteSize(received);
+        return downloading + L"   " + size(received);
     return FormatW(LoadLocalizedString(IDS_PROGRESS_FORMAT).c_str(), downloading.c_str(), static_cast<int>(percent),
-                   FormatByteSize(received).c_str(), FormatByteSize(static_cast<std::uint64_t>(total)).c_str());
+                   size(received).c_str(), size(static_cast<std::uint64_t>(total)).c_str());
 }
 
 LRESULT CDlgProgress::OnDownloadProgress(WPARAM wParam, LPARAM)

@@ -84,9 +84,10 @@ BOOL CDlgUpdate::OnInitDialog()
     BindControls();
     ReplaceProductPlaceholder(&noPatchText_);
     ReplaceProductPlaceholder(&productText_);
-    // A long product name wraps into lines the templates have no room for.
-    FitTextHeight(IDC_TXT_PRODUCT);
-    FitTextHeight(IDC_TXT_NO_PATCH_AVAILABLE);
+    // A long product name wraps into lines the templates have no room for,
+    // and scripts with tall letters or long words outgrow the Latin lines.
+    for (const int id : {IDC_TXT_PRODUCT, IDC_TXT_UPDATE, IDC_TXT_NO_PATCH_AVAILABLE, IDC_TXT_PLEASE_WAIT})
+        FitTextHeight(id);
     ShowWaiting();
     if (activity_.GetSafeHwnd())
         activity_.StartAnimation();

@@ -78,8 +78,30 @@ constexpr ShortForm kShortForms[] = {
 };
 
 // User languages that keep their sub-language when an empty code asks for
-// the user's default.
-constexpr LANGID kKeptUserLanguages[] = {2057, 1028, 1033, 1034, 1036, 2052, 2070, 3084, 4105, 21514};
+// the user's default. Serbian (Latin, Serbia) and Bengali (Bangladesh) have
+// dialogs of their own; their default sub-languages are Croatian and
+// Bengali (India), which would speak to those users in the wrong language.
+constexpr LANGID kKeptUserLanguages[] = {2057, 1028, 1033, 1034, 1036, 2052, 2070, 3084, 4105, 21514, 9242, 2117};
+
+// The highest primary language of the locale table (Galician, 0x56).
+constexpr unsigned kLastPrimaryLanguage = 0x56;
+
+// The languages of the dialogs' resources, by language ID. Tags are those of
+// the resource files; right-to-left languages get mirrored dialogs.
+constexpr DialogLanguage kDialogLanguages[] = {
+    {1025, "ar-SA", true},   {1026, "bg-BG", false},  {1027, "ca-ES", false},  {1028, "zh-TW", false},
+    {1029, "cs-CZ", false},  {1030, "da-DK", false},  {1031, "de-DE", false},  {1032, "el-GR", false},
+    {1034, "es-ES", false},  {1035, "fi-FI", false},  {1036, "fr-FR", false},  {1037, "he-IL", true},
+    {1038, "hu-HU", false},  {1039, "is-IS", false},  {1040, "it-IT", false},  {1041, "ja-JP", false},
+    {1042, "ko-KR", false},  {1043, "nl-NL", false},  {1045, "pl-PL", false},  {1046, "pt-BR", false},
+    {1048, "ro-RO", false},  {1049, "ru-RU", false},  {1050, "hr-HR", false},  {1051, "sk-SK", false},
+    {1052, "sq-AL", false},  {1053, "sv-SE", false},  {1054, "th-TH", false},  {1055, "tr-TR", false},
+    {1057, "id-ID", false},  {1058, "uk-UA", false},  {1060, "sl-SI", false},  {1061, "et-EE", false},
+    {1062, "lv-LV", false},  {1063, "lt-LT", false},  {1065, "fa-IR", true},   {1066, "vi-VN", false},
+    {1069, "eu-ES", false},  {1081, "hi-IN", false},  {1086, "ms-MY", false},  {1087, "kk-KZ", false},
+    {1097, "ta-IN", false},  {1110, "gl-ES", false},  {2052, "zh-CN", false},  {2057, "en-GB", false},
+    {2070, "pt-PT", false},  {2117, "bn-BD", false},  {3084, "fr-CA", false},  {9242, "sr-Latn-RS", false},
+};
 
 struct LocaleAbbreviation {
     const wchar_t* code;
@@ -281,6 +303,13 @@ LANGID LanguageIdFromTag(const std::wstring& tag)
         return 0;
     std::wstring code = tag;
     std::replace(code.begin(), code.end(), L'-', L'_');
+    // The resource files' own tags first: "sr-Latn-RS" carries a script.
+    for (const DialogLanguage& language : kDialogLanguages) {
+        std::wstring own = Widen(language.tag);
+        std::replace(own.begin(), own.end(), L'-', L'_');
+        if (EqualsIgnoringCase(own, code))
+            return language.id;
+    }
     // ISO pairs first ("en_GB" is British English, which host codes spell
     // "en_UK"), in ID order as the host rules take them.
     const std::size_t sep = code.find(L'_');
@@ -338,14 +367,15 @@ std::wstring NormalizeLanguageCode(const std::wstring& code)
 
 LANGID LanguageIdFromCode(const std::wstring& code)
 {
-    // Primary languages 1 to 63, each with sub-languages 1 to 63: only the
-    // IDs that name a locale can match, so those are walked in that order.
+    // Primary languages 1 to 63 and the few above that the locale table
+    // knows, each with sub-languages 1 to 63: only the IDs that name a
+    // locale can match, so those are walked in that order.
     static const std::vector<LANGID> searchOrder = [] {
         std::vector<LANGID> ids;
         for (const LocaleEntry& e : LocaleEntries()) {
             const unsigned primary = platform::PRIMARYLANGID(e.id);
             const unsigned sub = e.id >> 10;
-            if (primary >= 1 && primary <= 63 && sub >= 1 && sub <= 63) {
+            if (primary >= 1 && sub >= 1 && sub <= 63) {
                 ids.push_back(e.id);
             }
         }
@@ -361,7 +391,7 @@ LANGID LanguageIdFromCode(const std::wstring& code)
         }
     }
     std::wstring_view wanted = LanguagePart(code);
-    for (unsigned primary = 1; primary <= 63; ++primary) {
+    for (unsigned primary = 1; primary <= kLastPrimaryLanguage; ++primary) {
         const LANGID id = static_cast<LANGID>(primary | 0x400);
         std::wstring candidate = LanguageCodeFromId(id);
         // A language without a default locale answers nothing; it must not
@@ -452,6 +482,26 @@ bool CharsetFromCodePage(std::uint32_t codePage, std::uint8_t& charset)
         }
     }
     return false;
+}
+
+std::span<const DialogLanguage> DialogLanguages()
+{
+    return kDialogLanguages;
+}
+
+const DialogLanguage* FindDialogLanguage(LANGID id)
+{
+    for (const DialogLanguage& language : kDialogLanguages) {
+        if (language.id == id)
+            return &language;
+    }
+    return nullptr;
+}
+
+bool IsRightToLeft(LANGID id)
+{
+    const DialogLanguage* language = FindDialogLanguage(id);
+    return language && language->rightToLeft;
 }
 
 std::uint32_t DefaultAnsiCodePage(LANGID id)

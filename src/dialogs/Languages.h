@@ -1,4 +1,4 @@
-// The language of the update dialogs: which of the library's 22 resource
+// The language of the update dialogs: which of the library's resource
 // languages a host's language code selects, the texts of the string tables
 // with their fallbacks, and the process-wide language state (locale, code
 // page and font character set) that choosing a language sets.
@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace qz::dialogs {
@@ -95,6 +96,24 @@ LanguageState GetLanguageState();
 /// The font character set of a Windows code page, as TranslateCharsetInfo
 /// gives it; false for a code page without one.
 bool CharsetFromCodePage(std::uint32_t codePage, std::uint8_t& charset);
+
+/// A language the dialogs' resources are written in.
+struct DialogLanguage {
+    LANGID id;
+    /// The tag of its resource file ("de-DE", "sr-Latn-RS").
+    const char* tag;
+    /// Its dialogs are mirrored and read from right to left.
+    bool rightToLeft;
+};
+
+/// Every language of the dialogs' resources, ordered by language ID.
+std::span<const DialogLanguage> DialogLanguages();
+
+/// The entry of a language ID, or null when the dialogs do not speak it.
+const DialogLanguage* FindDialogLanguage(LANGID id);
+
+/// Whether the dialogs of a language are mirrored (Arabic, Hebrew, Persian).
+bool IsRightToLeft(LANGID id);
 
 /// The default ANSI code page of a language (0 for Unicode-only languages
 /// and unknown IDs).

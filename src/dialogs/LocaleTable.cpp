@@ -120,6 +120,11 @@ constexpr LocaleEntry kLocales[] = {
     {L(0x3D, 1), "yi", "001", 1255},
     {L(0x3E, 1), "ms", "MY", 1252}, {L(0x3E, 2), "ms", "BN", 1252},
     {L(0x3F, 1), "kk", "KZ", 1251},
+    // Above 63, only the languages the dialogs speak (Bengali in India and
+    // Bangladesh, Tamil, Galician): a host names no others.
+    {L(0x45, 1), "bn", "IN", 0}, {L(0x45, 2), "bn", "BD", 0},
+    {L(0x49, 1), "ta", "IN", 0},
+    {L(0x56, 1), "gl", "ES", 1252},
 };
 
 constexpr auto kSorted = [] {

@@ -1,5 +1,6 @@
-// The Windows locales of primary languages 1 to 63 with their ISO names and
-// default ANSI code pages, as the system's locale information reports them.
+// The Windows locales of primary languages 1 to 63, and of the few above
+// that the dialogs speak, with their ISO names and default ANSI code pages,
+// as the system's locale information reports them.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@ struct LocaleEntry {
     std::uint16_t ansiCodePage;
 };
 
-/// Every locale of primary languages 1 to 63, ordered by language ID.
+/// Every locale of the table, ordered by language ID.
 std::span<const LocaleEntry> LocaleEntries();
 
 /// The entry of a language ID, or null.

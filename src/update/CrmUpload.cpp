@@ -131,7 +131,7 @@ class BlockReader {
   private:
     QzOSAL::QzFile& file_;
     std::uint64_t left_;
-    std::vector<char> buffer_ = std::vector<char>(64 * kBlockSize);
+    std::vector<char> buffer_ = std::vector<char>(1024 * kBlockSize);
     std::size_t start_ = 0;
     std::size_t end_ = 0;
 };

@@ -155,7 +155,8 @@ bool Pictured(const std::wstring& language, int dpi, bool longName)
     if (longName)
         return dpi == 96 && (language == L"en-GB" || language == L"fr-FR" || language == L"el-GR");
     return (dpi == 96 || dpi == 168) &&
-           (language == L"en-GB" || language == L"de-DE" || language == L"ja-JP" || language == L"ru-RU");
+           (language == L"en-GB" || language == L"de-DE" || language == L"ja-JP" || language == L"ru-RU" ||
+            language == L"ar-SA" || language == L"he-IL" || language == L"hi-IN" || language == L"th-TH");
 }
 
 // A vertical gap between two visible controls, wider than the dialog's
@@ -240,6 +241,14 @@ TEST_P(DialogScreenshotTest, EveryStateFits)
         Check(dialog, state, language, dpi, true);
 }
 
+std::string VariantName(const ::testing::TestParamInfo<Variant>& info)
+{
+    std::string name = Narrow(std::get<0>(info.param));
+    name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+    return name + "_" + std::to_string(std::get<1>(info.param)) + "dpi";
+}
+
+// The first 22 languages at every resolution they were laid out for.
 INSTANTIATE_TEST_SUITE_P(
     LanguagesAndResolutions, DialogScreenshotTest,
     ::testing::Combine(::testing::Values(L"en-GB", L"cs-CZ", L"da-DK", L"de-DE", L"el-GR", L"es-ES", L"fi-FI",
@@ -247,11 +256,18 @@ INSTANTIATE_TEST_SUITE_P(
                                          L"pl-PL", L"pt-BR", L"pt-PT", L"ru-RU", L"sv-SE", L"tr-TR", L"zh-CN",
                                          L"zh-TW"),
                        ::testing::Values(96, 168, 192, 240, 288)),
-    [](const ::testing::TestParamInfo<Variant>& info) {
-        std::string name = Narrow(std::get<0>(info.param));
-        name.erase(name.find('-'), 1);
-        return name + "_" + std::to_string(std::get<1>(info.param)) + "dpi";
-    });
+    VariantName);
+
+// The later ones, mirrored and complex scripts among them, at the lowest,
+// the capped and a resolution above the cap.
+INSTANTIATE_TEST_SUITE_P(
+    MoreLanguages, DialogScreenshotTest,
+    ::testing::Combine(::testing::Values(L"ar-SA", L"he-IL", L"fa-IR", L"hi-IN", L"th-TH", L"bn-BD", L"ta-IN",
+                                         L"vi-VN", L"id-ID", L"ms-MY", L"uk-UA", L"bg-BG", L"kk-KZ", L"ro-RO",
+                                         L"hr-HR", L"sr-Latn-RS", L"sk-SK", L"sl-SI", L"ca-ES", L"lt-LT", L"lv-LV",
+                                         L"et-EE", L"eu-ES", L"gl-ES", L"is-IS", L"sq-AL"),
+                       ::testing::Values(96, 168, 240)),
+    VariantName);
 
 // The check itself finds each kind of fault: a button made too narrow for
 // its text, a text box too low for its line, a text moved onto another

@@ -1,5 +1,6 @@
 // Every language of the update dialogs carries every template, control and
 // string that English (United Kingdom) has, with the same placeholders.
+#include "dialogs/Languages.h"
 #include "dialogs/res/resource.h"
 #include "platform/RcParser.h"
 #include "platform/RcResourceTable.h"
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <vector>
 
 using namespace qz::platform;
 
@@ -18,8 +20,13 @@ namespace {
 
 constexpr std::uint16_t kRtDialog = 5;
 constexpr std::uint16_t kRtString = 6;
-constexpr LANGID kLanguages[] = {1028, 1029, 1030, 1031, 1032, 1034, 1035, 1036, 1038, 1040, 1041,
-                                 1042, 1043, 1045, 1046, 1049, 1053, 1055, 2052, 2057, 2070, 3084};
+// Every language the dialogs speak.
+const std::vector<LANGID> kLanguages = [] {
+    std::vector<LANGID> ids;
+    for (const qz::dialogs::DialogLanguage& language : qz::dialogs::DialogLanguages())
+        ids.push_back(language.id);
+    return ids;
+}();
 constexpr std::uint16_t kTemplates[] = {IDD_PROGRESS, IDD_UPDATE, IDD_INSTALL, IDD_CRM_VIEWER};
 
 std::optional<DialogTemplate> Template(std::uint16_t id, LANGID lang)
@@ -164,8 +171,12 @@ TEST(LanguageResources, EachScriptHoldsOneLanguage)
         ++files;
         const std::string name = entry.path().filename().string();
         std::smatch m;
-        ASSERT_TRUE(std::regex_match(name, m, std::regex("lang_([0-9]+)_[a-z]{2}-[A-Z]{2}\\.rc"))) << name;
+        ASSERT_TRUE(std::regex_match(name, m, std::regex("lang_([0-9]+)_([a-z]{2}(-[A-Z][a-z]{3})?-[A-Z]{2})\\.rc"))) << name;
         const LANGID lang = static_cast<LANGID>(std::stoi(m[1]));
+        // The file's tag is the language table's tag of its ID.
+        const qz::dialogs::DialogLanguage* listed = qz::dialogs::FindDialogLanguage(lang);
+        ASSERT_NE(listed, nullptr) << name;
+        EXPECT_EQ(m[2].str(), listed->tag) << name;
         const auto read = [](const fs::path& file) {
             std::stringstream text;
             text << std::ifstream(file, std::ios::binary).rdbuf();
@@ -183,5 +194,5 @@ TEST(LanguageResources, EachScriptHoldsOneLanguage)
             EXPECT_EQ(r.language, lang) << name;
         }
     }
-    EXPECT_EQ(files, std::size(kLanguages));
+    EXPECT_EQ(files, kLanguages.size());
 }

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include <clocale>
+#include <cwctype>
 #include <string>
 
 using namespace qz::dialogs;
@@ -92,7 +95,13 @@ TEST(LanguageCodes, UserDefaultComesFromTheEnvironment)
     EXPECT_EQ(GetUserDefaultLanguageId(), 3084);
     env.Set("LC_ALL", "sr_RS.UTF-8@latin");
     EXPECT_EQ(GetUserDefaultLanguageId(), 0x241A);
-    EXPECT_EQ(NormalizeLanguageCode(L""), L"hr_HR");
+    // Serbian (Latin) has dialogs of its own: not those of the default, Croatian.
+    EXPECT_EQ(NormalizeLanguageCode(L""), L"sr_RS");
+    env.Set("LC_ALL", "bn_BD.UTF-8");
+    EXPECT_EQ(GetUserDefaultLanguageId(), 2117);
+    EXPECT_EQ(NormalizeLanguageCode(L""), L"bn_BD");
+    env.Set("LC_ALL", "ar_EG.UTF-8");
+    EXPECT_EQ(NormalizeLanguageCode(L""), L"ar_SA");
     env.Set("LC_ALL", "pt");
     EXPECT_EQ(GetUserDefaultLanguageId(), 0x0416);
     env.Set("LC_ALL", "ga_IE");
@@ -207,4 +216,82 @@ TEST_F(LanguageTest, StringProviderFeedsTheTransferTexts)
     }
     host_.programLanguage = L"ja_JP";
     EXPECT_EQ(qz::platform::LoadResourceString(IDS_CONNECTING), L"サーバーに接続しています...");
+}
+
+// The 26 later languages: host code, tag, language ID and the ANSI code page
+// Windows gives each (0: Unicode only, the previous page stays).
+TEST_F(LanguageTest, LaterLanguagesAreChosenLikeTheFirst)
+{
+    struct Row {
+        const wchar_t* code;
+        const wchar_t* tag;
+        LANGID id;
+        std::uint32_t codePage;
+    };
+    const Row rows[] = {
+        {L"ar_SA", L"ar-SA", 1025, 1256}, {L"he_IL", L"he-IL", 1037, 1255}, {L"fa_IR", L"fa-IR", 1065, 1256},
+        {L"hi_IN", L"hi-IN", 1081, 0},    {L"th_TH", L"th-TH", 1054, 874},  {L"bn_BD", L"bn-BD", 2117, 0},
+        {L"ta_IN", L"ta-IN", 1097, 0},    {L"vi_VN", L"vi-VN", 1066, 1258}, {L"id_ID", L"id-ID", 1057, 1252},
+        {L"ms_MY", L"ms-MY", 1086, 1252}, {L"uk_UA", L"uk-UA", 1058, 1251}, {L"bg_BG", L"bg-BG", 1026, 1251},
+        {L"kk_KZ", L"kk-KZ", 1087, 1251}, {L"ro_RO", L"ro-RO", 1048, 1250}, {L"hr_HR", L"hr-HR", 1050, 1250},
+        {L"sr_RS", L"sr-Latn-RS", 9242, 1250}, {L"sk_SK", L"sk-SK", 1051, 1250}, {L"sl_SI", L"sl-SI", 1060, 1250},
+        {L"ca_ES", L"ca-ES", 1027, 1252}, {L"lt_LT", L"lt-LT", 1063, 1257}, {L"lv_LV", L"lv-LV", 1062, 1257},
+        {L"et_EE", L"et-EE", 1061, 1257}, {L"eu_ES", L"eu-ES", 1069, 1252}, {L"gl_ES", L"gl-ES", 1110, 1252},
+        {L"is_IS", L"is-IS", 1039, 1252}, {L"sq_AL", L"sq-AL", 1052, 1250}};
+    EXPECT_EQ(DialogLanguages().size(), 22u + std::size(rows));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.id);
+        std::wstring lower = row.code;
+        for (wchar_t& c : lower)
+            c = static_cast<wchar_t>(std::towlower(c));
+        EXPECT_EQ(NormalizeLanguageCode(lower), row.code);
+        EXPECT_EQ(LanguageIdFromCode(NormalizeLanguageCode(lower)), row.id);
+        EXPECT_EQ(LanguageIdFromTag(row.tag), row.id);
+        EXPECT_EQ(LanguageIdFromTag(lower), row.id);
+        ASSERT_NE(FindDialogLanguage(row.id), nullptr);
+        EXPECT_EQ(FindDialogLanguage(row.id)->tag, QString::fromWCharArray(row.tag).toStdString());
+
+        SetLanguage(L"de_DE");
+        host_.programLanguage = row.code;
+        EXPECT_EQ(GetCurrentLanguageId(), row.id);
+        const LanguageState s = GetLanguageState();
+        EXPECT_EQ(s.code, row.code);
+        EXPECT_EQ(s.codePage, row.codePage == 0 ? 1252u : row.codePage);
+        EXPECT_EQ(qz::platform::GetAnsiCodePage(), s.codePage);
+        std::uint8_t charset = 0;
+        EXPECT_EQ(s.charset, CharsetFromCodePage(s.codePage, charset) ? charset : 0);
+        // Every later language has its own texts, none is English.
+        EXPECT_NE(LoadLocalizedString(IDS_CANCEL), L"&Cancel");
+    }
+
+    // Another country's variant takes the language's default sub-language,
+    // whose dialogs exist only where that is the table's: Arabic of Egypt
+    // has a locale of its own and gets English dialogs, as German of Austria does.
+    const std::pair<const wchar_t*, int> fallbacks[] = {
+        {L"ar_EG", 0x0C01}, {L"ar_XX", 1025}, {L"ta_LK", 1097}, {L"gl_XX", 1110}, {L"bn_IN", 0x0445},
+        {L"bn_XX", 0x0445}, {L"hr_BA", 0x101A}, {L"sr_XX", 0}, {L"sr_CS", 0x081A}, {L"ms_BN", 0x083E},
+        {L"fa_XX", 1065}, {L"he_XX", 1037}};
+    for (const auto& [code, id] : fallbacks)
+        EXPECT_EQ(LanguageIdFromCode(code), id) << code;
+    host_.programLanguage = L"ar_EG";
+    EXPECT_EQ(LoadLocalizedString(IDS_CANCEL), L"&Cancel");
+    host_.programLanguage = L"ar_XX";
+    EXPECT_NE(LoadLocalizedString(IDS_CANCEL), L"&Cancel");
+
+    // Kept as before: "SI" stands for no language, and Slovenian sets the
+    // character type of "enu".
+    EXPECT_EQ(NormalizeLanguageCode(L"SI"), L"si_SL");
+    EXPECT_EQ(LanguageIdFromCode(L"si_SL"), 0);
+    SetLanguage(L"sl_SI");
+    EXPECT_EQ(GetLanguageState().localeAbbreviation, "enu");
+    EXPECT_EQ(GetLanguageState().languageId, 1060);
+    SetLanguage(L"ar_SA");
+    EXPECT_EQ(GetLanguageState().localeAbbreviation, "");
+
+    for (LANGID id : {1025, 1037, 1065})
+        EXPECT_TRUE(IsRightToLeft(id)) << id;
+    for (LANGID id : {1081, 1054, 2057, 9242, 0})
+        EXPECT_FALSE(IsRightToLeft(id)) << id;
+    EXPECT_EQ(LanguageIdFromTag(L"sr-Latn"), 0);
+    EXPECT_EQ(LanguageIdFromTag(L"sr-RS"), 9242);
 }

@@ -4,7 +4,8 @@
 # loopback ports, over HTTP and HTTPS with a certificate made here. qzupdate
 # asks for the patch (action 3), downloads it (action 4) and checks its
 # signature, for a signed Windows executable and for a tarball with a
-# detached signature.
+# detached signature; a large tarball's download is killed part-way and
+# continued by the next run.
 #
 #   nginx_service_test.sh QZUPDATE SOURCE_DIR
 set -euo pipefail
@@ -57,9 +58,52 @@ mkdir -p "$work/tarball/qzdemo-1.1.0.0"
 printf 'QzDemo 1.1 for Linux\n' > "$work/tarball/qzdemo-1.1.0.0/README"
 tarball="$prefix/patches/qzdemo-1.1.0.0.tar.gz"
 tar -czf "$tarball" -C "$work/tarball" qzdemo-1.1.0.0
-openssl cms -sign -binary -in "$tarball" -signer "$pki/signer.pem" -inkey "$pki/signer.key" -md sha256 \
-  -outform DER -out "$tarball.p7s"
+sign_detached() {
+  openssl cms -sign -binary -in "$1" -signer "$pki/signer.pem" -inkey "$pki/signer.key" -md sha256 \
+    -outform DER -out "$1.p7s"
+}
+sign_detached "$tarball"
+# The large patch holds random bytes, so gzip leaves it at its size.
+mkdir -p "$work/large/qzdemo-1.1.0.0"
+head -c $((12 * 1024 * 1024)) /dev/urandom > "$work/large/qzdemo-1.1.0.0/data"
+large="$prefix/patches/qzdemo-1.1.0.0-full.tar.gz"
+tar -czf "$large" -C "$work/large" qzdemo-1.1.0.0
+sign_detached "$large"
 chmod -R a+rX "$prefix"
+
+# For this test only: version 1.0.5.0 is offered the large patch, which
+# nginx sends whole at 2 MiB/s, so that there is time to kill the download,
+# and in ranges at full speed; the access log shows each request's status,
+# Range and If-Range.
+cat > "$work/large.map" <<MAP
+        "QzDemo/1.0.5.0/" '<patch version="1.1.0.0" filesize="$(stat -c %s "$large")" pug_installer="1" url="\$scheme://\$http_host/patches/qzdemo-1.1.0.0-full.tar.gz"><![CDATA[<h1>QzDemo 1.1, full</h1>]]></patch>';
+MAP
+cat > "$work/large.http" <<'HTTP'
+    log_format qz escape=none '$request_uri $status "$http_range" "$http_if_range"';
+    access_log logs/access.log qz;
+    map $http_range $qz_whole_rate {
+        "" 2m;
+        default 0;
+    }
+HTTP
+cat > "$work/large.location" <<'LOCATION'
+        location = /patches/qzdemo-1.1.0.0-full.tar.gz {
+            alias patches/qzdemo-1.1.0.0-full.tar.gz;
+            limit_rate $qz_whole_rate;
+        }
+LOCATION
+# Prints the configuration on standard input with those pieces added: the
+# map line after the map's default, the log format and the rate map in
+# place of the access log line, the location before that of /patches/.
+add_large_patch() {
+  awk -v map="$work/large.map" -v http="$work/large.http" -v location="$work/large.location" '
+    function insert(file,  line) { while ((getline line < file) > 0) print line; close(file); added++ }
+    /^    access_log logs\/access\.log;$/ { insert(http); next }
+    /^        location \/patches\/ \{$/ { insert(location) }
+    { print }
+    /^        default "";$/ { insert(map) }
+    END { if (added != 3) exit 1 }'
+}
 
 # The configuration as it stands, but for its ports and the sizes of the
 # patches made above.
@@ -70,7 +114,8 @@ start_nginx() {
       -e "s/listen 127.0.0.1:8443 ssl;/listen 127.0.0.1:$https_port ssl;/" \
       -e "/QzDemo-1.1.0.0.exe/s/filesize=\"[0-9]*\"/filesize=\"$(stat -c %s "$exe")\"/" \
       -e "/qzdemo-1.1.0.0.tar.gz/s/filesize=\"[0-9]*\"/filesize=\"$(stat -c %s "$tarball")\"/" \
-      "$src/demo/nginx/nginx.conf" > "$prefix/conf/nginx.conf"
+      "$src/demo/nginx/nginx.conf" | add_large_patch > "$prefix/conf/nginx.conf" ||
+    fail "the configuration has no access log, map default or /patches/ location to extend"
   grep -q "listen 127.0.0.1:$https_port ssl;" "$prefix/conf/nginx.conf" || fail "the configuration has no HTTPS port to move"
   : > "$prefix/logs/error.log"
   "$nginx" -p "$prefix/" -c conf/nginx.conf -g 'daemon off;' 2>>"$prefix/logs/error.log" &
@@ -136,9 +181,43 @@ for base in "http://127.0.0.1:$http_port" "https://127.0.0.1:$https_port"; do
   grep -qi '^ETag: ' "$work/head" || fail "no ETag on the patch"
   cmp "$work/part" <(tail -c +101 "$exe" | head -c 100) || fail "the range holds other bytes"
 
-  # TODO(resume): an interrupted-then-resumed download against nginx belongs
-  # here once downloads resume: cut the transfer part-way (a Ctrl-C of
-  # qzupdate download while nginx sends at a limited rate), run the download
-  # again, and check that it asked for the rest and the file is whole.
+  # An interrupted download continued: the first run is killed, as a crash
+  # would end it, once a quarter of the large patch is on disk; the next run
+  # asks nginx for the rest with the ETag and makes the file whole.
+  large_args=("${common[@]/1.0.0.0/1.0.5.0}" --platform 0 --patch-file qzdemo-full.tar.gz)
+  part="$work/downloads/qzdemo-full.tar.gz.part"
+  size=$(stat -c %s "$large")
+  : > "$prefix/logs/access.log"
+  "$qz" download "${large_args[@]}" >"$work/out" 2>&1 &
+  qz_pid=$!
+  for _ in $(seq 300); do
+    [ "$(stat -c %s "$part" 2>/dev/null || echo 0)" -ge $((size / 4)) ] && break
+    kill -0 "$qz_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -KILL "$qz_pid" 2>/dev/null || true
+  status=0
+  wait "$qz_pid" 2>/dev/null || status=$?
+  [ "$status" -eq 137 ] || { cat "$work/out" >&2; fail "qzupdate download ended ($status) before it was killed"; }
+  kept=$(stat -c %s "$part" 2>/dev/null || echo 0)
+  [ "$kept" -ge $((size / 4)) ] && [ "$kept" -lt "$size" ] || fail "the killed download left $kept of $size bytes"
+  [ -f "$work/downloads/qzdemo-full.tar.gz.resume" ] || fail "the killed download left no record"
+  run 0 download "${large_args[@]}"
+  mib() { echo "$(($1 * 10 / 1048576 / 10)).$(($1 * 10 / 1048576 % 10)) MiB"; }
+  expect_out "resumed at $(mib "$kept") of $(mib "$size")"
+  cmp "$large" "$work/downloads/qzdemo-full.tar.gz" || fail "the resumed patch differs"
+  [ ! -e "$part" ] && [ ! -e "$work/downloads/qzdemo-full.tar.gz.resume" ] || fail "the partial file or its record stayed"
+  run 0 verify "$work/downloads/qzdemo-full.tar.gz"
+  expect_out "signature: valid"
+  etag=$(curl -sI --noproxy '*' --cacert "$pki/ca.pem" "$base/patches/qzdemo-1.1.0.0-full.tar.gz" |
+    sed -n 's/^[Ee][Tt][Aa][Gg]: *\(.*\)\r$/\1/p')
+  [ -n "$etag" ] || fail "no ETag on the large patch"
+  # nginx writes a request's line once it has ended it, which may be just
+  # after the client has its last byte.
+  wanted="/patches/qzdemo-1.1.0.0-full.tar.gz 206 \"bytes=$kept-\" \"$etag\""
+  for _ in $(seq 50); do grep -qxF "$wanted" "$prefix/logs/access.log" && break; sleep 0.1; done
+  grep -qxF "$wanted" "$prefix/logs/access.log" || { cat "$prefix/logs/access.log" >&2; fail "no ranged request for the rest"; }
+  grep -q '^/patches/qzdemo-1.1.0.0-full.tar.gz 200 "" ""$' "$prefix/logs/access.log" ||
+    { cat "$prefix/logs/access.log" >&2; fail "the first request was not for the whole patch"; }
 done
 echo "nginx_service_test: all passed"

@@ -73,6 +73,57 @@ TEST_F(DialogLayoutTest, ControlPositionsFollowDialogUnitsAtEveryDpi)
     }
 }
 
+// A mirrored dialog measures x from its right edge: the code sees the
+// template's places, Qt draws them flipped, moves and sizes keep the
+// distance from the right edge, and so does a wider dialog.
+TEST_F(DialogLayoutTest, MirroredDialogMeasuresFromTheRight)
+{
+    SetDisplayDpiOverride(96);
+    RecordingDialog dlg(IDD_TEST_DIALOG);
+    dlg.SetLayoutRightToLeft(true);
+    ASSERT_TRUE(dlg.Create());
+    QWidget* widget = WidgetFromHandle(dlg.m_hWnd);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(widget->layoutDirection(), Qt::RightToLeft);
+    EXPECT_NE(GetWindowLongW(dlg.m_hWnd, GWL_EXSTYLE) & static_cast<long>(WS_EX_LAYOUTRTL), 0);
+    const POINT base = GetDialogBaseUnits(dlg.m_hWnd);
+    const auto logical = [&](HWND control) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowRect(nullptr, dlg.m_hWnd, &r);
+        return r;
+    };
+    for (const Item& item : kItems) {
+        SCOPED_TRACE(item.id);
+        HWND control = GetDlgItem(dlg.m_hWnd, item.id);
+        ASSERT_NE(control, nullptr);
+        const RECT r = logical(control);
+        EXPECT_EQ(r.left, MulDiv(item.x, base.x, 4));
+        EXPECT_EQ(r.Width(), MulDiv(item.cx, base.x, 4));
+        const QRect drawn = WidgetFromHandle(control)->geometry();
+        EXPECT_EQ(drawn.left(), widget->width() - r.right);
+        POINT corner{r.left, r.top};
+        ClientToScreen(dlg.m_hWnd, &corner);
+        ScreenToClient(dlg.m_hWnd, &corner);
+        EXPECT_EQ(corner.x, r.left);
+    }
+
+    HWND ok = GetDlgItem(dlg.m_hWnd, IDOK);
+    MoveWindow(ok, 10, 20, 30, 40, false);
+    EXPECT_EQ(logical(ok), (RECT{10, 20, 40, 60}));
+    EXPECT_EQ(WidgetFromHandle(ok)->geometry(), QRect(widget->width() - 40, 20, 30, 40));
+    SetWindowPos(ok, nullptr, 0, 0, 50, 40, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(logical(ok), (RECT{10, 20, 60, 60}));
+
+    RECT frame{};
+    GetWindowRect(dlg.m_hWnd, &frame);
+    SetWindowPos(dlg.m_hWnd, nullptr, 0, 0, frame.Width() + 100, frame.Height(), SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(logical(ok), (RECT{10, 20, 60, 60}));
+    EXPECT_EQ(WidgetFromHandle(ok)->geometry().right() + 1, widget->width() - 10);
+    dlg.DestroyWindow();
+    SetDisplayDpiOverride(0);
+}
+
 TEST_F(DialogLayoutTest, MulDivRoundsHalfAwayFromZero)
 {
     EXPECT_EQ(MulDiv(8, 96, 72), 11);  // 10.67

@@ -133,10 +133,12 @@ bool CQZ_PeakMeterCtrl::PaintSkin(QWidget* target, QPainter& painter)
     if (fill <= 0 || area.isEmpty())
         return true;
     // The fill image spans the whole area and is uncovered as the value
-    // grows: left to right, or bottom to top.
+    // grows: in reading direction, or bottom to top.
     QRect shown = area;
     if (IsVertical())
         shown.setTop(area.bottom() + 1 - fill);
+    else if (target->layoutDirection() == Qt::RightToLeft)
+        shown.setLeft(area.right() + 1 - fill);
     else
         shown.setWidth(fill);
     auto fillImage = TemplateImage(t, L"progressIndicationDib", dpi);

@@ -47,6 +47,9 @@ class CQZ_SkinnedControl::SkinEventFilter : public QObject {
             {
                 // The painter must end before the widget's own one begins.
                 QPainter painter(static_cast<QWidget*>(watched));
+                // A painter reads left to right whatever its widget does;
+                // a mirrored one aligns and orders its texts from the right.
+                painter.setLayoutDirection(static_cast<QWidget*>(watched)->layoutDirection());
                 handled = owner_->PaintSkin(static_cast<QWidget*>(watched), painter);
             }
             return handled;

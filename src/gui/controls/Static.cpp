@@ -189,10 +189,18 @@ bool CQZ_Static::PaintSkin(QWidget* target, QPainter& painter)
         }
     }
 
+    // The skin places icon and text for reading left to right; a mirrored
+    // control draws them at the other side.
+    const bool mirrored = target->layoutDirection() == Qt::RightToLeft;
+    const auto visual = [&](QRect rect) {
+        if (mirrored)
+            rect.moveLeft(all.left() + all.right() - rect.right());
+        return rect;
+    };
     QRect textArea = all;
     const QRect icon = FrameRect(all, dpi);
     if (!icon.isEmpty()) {
-        DrawFrame(painter, icon, dpi);
+        DrawFrame(painter, visual(icon), dpi);
         // An icon at the start of the line pushes the text beside it.
         const int gap = ScaleForDpi(kIconTextGap, dpi);
         if (icon.left() <= textArea.left() + gap)
@@ -211,7 +219,7 @@ bool CQZ_Static::PaintSkin(QWidget* target, QPainter& painter)
     painter.save();
     painter.setFont(target->font());
     painter.setPen(color);
-    painter.drawText(textArea, TextFlags(), QString::fromStdWString(text));
+    painter.drawText(visual(textArea), TextFlags(), QString::fromStdWString(text));
     painter.restore();
     return true;
 }

@@ -141,8 +141,15 @@ bool CQZ_UniButton::PaintSkin(QWidget*, QPainter& painter)
             const int side = std::min(all.height(), ScaleForDpi(kDefaultBoxSize, dpi));
             boxRect = QRect(0, (all.height() - side) / 2, side, side);
         }
+        // Read from right to left, the box stands before the text on the right.
+        const bool mirrored = GetWidget()->layoutDirection() == Qt::RightToLeft;
+        if (mirrored)
+            boxRect.moveLeft(all.width() - boxRect.left() - boxRect.width());
         PaintBox(painter, boxRect, image.get(), dpi);
-        textArea.setLeft(boxRect.right() + 1 + ScaleForDpi(kBoxTextGap, dpi));
+        if (mirrored)
+            textArea.setRight(boxRect.left() - 1 - ScaleForDpi(kBoxTextGap, dpi));
+        else
+            textArea.setLeft(boxRect.right() + 1 + ScaleForDpi(kBoxTextGap, dpi));
     } else if (image) {
         DrawSkinImage(painter, *image, all, ScaledBorders(t->FindImageGroup(L"genericDrawing"), *image, dpi));
     }

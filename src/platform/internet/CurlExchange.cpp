@@ -274,6 +274,9 @@ bool CurlExchange::BeginUpload(std::uint64_t total)
     uploadTotal_ = total;
     curl_easy_setopt(easy_, CURLOPT_READFUNCTION, &CurlExchange::ReadCallback);
     curl_easy_setopt(easy_, CURLOPT_READDATA, this);
+    // A window in one send call: the default 64 KiB buffer costs a send and
+    // a poll per 64 KiB.
+    curl_easy_setopt(easy_, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(kUploadWindow));
     if (setup_.verb == "POST") {
         curl_easy_setopt(easy_, CURLOPT_POST, 1L);
         curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(total));

@@ -121,7 +121,11 @@ bool CDialog::CreateWindowFromTemplate(CWnd* parent)
     record->widget = widget;
     record->kind = WindowKind::Dialog;
     record->style = t.style;
-    record->exStyle = t.exStyle;
+    record->exStyle = t.exStyle | (layoutRtl_ ? WS_EX_LAYOUTRTL : 0);
+    const bool mirrored = (record->exStyle & WS_EX_LAYOUTRTL) != 0;
+    if (mirrored) {
+        widget->setLayoutDirection(Qt::RightToLeft);
+    }
     record->text = t.caption;
     record->owner = ownerHandle;
     record->dialog = std::make_unique<DialogState>();
@@ -146,7 +150,9 @@ bool CDialog::CreateWindowFromTemplate(CWnd* parent)
                 inner->setStyle(style); // scroll bars of edits
             }
         }
-        w->setGeometry(MulDiv(item.x, base.x, 4), MulDiv(item.y, base.y, 8), MulDiv(item.cx, base.x, 4),
+        const int itemX = MulDiv(item.x, base.x, 4);
+        const int itemWidth = MulDiv(item.cx, base.x, 4);
+        w->setGeometry(mirrored ? client.width() - itemX - itemWidth : itemX, MulDiv(item.y, base.y, 8), itemWidth,
                        MulDiv(item.cy, base.y, 8));
         const bool groupBox = control->kind == WindowKind::GroupBox;
         if (control->kind == WindowKind::PushButton && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON &&

@@ -41,6 +41,9 @@ class CDialog : public CWnd {
     /// The DPI the dialog is built and drawn at, fonts included; 0 (the
     /// default) follows the screen. Takes effect when the window is made.
     void SetLayoutDpi(int dpi) { layoutDpi_ = dpi > 0 ? dpi : 0; }
+    /// Builds the dialog mirrored (WS_EX_LAYOUTRTL), as for a language read
+    /// from right to left, whatever its template says.
+    void SetLayoutRightToLeft(bool mirrored) { layoutRtl_ = mirrored; }
 
     /// Creates the dialog, calls OnInitDialog, shows it and runs until
     /// EndDialog; returns the code given to EndDialog, or -1 when the
@@ -80,6 +83,7 @@ class CDialog : public CWnd {
     UINT templateId_ = 0;
     LANGID language_ = kFallbackLanguage;
     int layoutDpi_ = 0;
+    bool layoutRtl_ = false;
     std::optional<DialogTemplate> template_;
 };
 

@@ -797,6 +797,29 @@ bool DestroyWindow(HWND hwnd)
     return WindowManager::Instance().Destroy(hwnd);
 }
 
+namespace {
+
+// A mirrored window (WS_EX_LAYOUTRTL) measures its children's x from its
+// right edge, as Windows does: code keeps thinking left to right and only
+// the widgets' places are flipped. The width to flip against, else -1.
+int MirrorWidth(const QWidget* window)
+{
+    if (!window) {
+        return -1;
+    }
+    WindowManager& wm = WindowManager::Instance();
+    const WindowRecord* r = wm.Find(wm.HandleOf(window));
+    return r && (r->exStyle & WS_EX_LAYOUTRTL) ? window->width() : -1;
+}
+
+int MirrorX(const QWidget* window, int x)
+{
+    const int width = MirrorWidth(window);
+    return width < 0 ? x : width - x;
+}
+
+}  // namespace
+
 HWND CreateWindowExW(DWORD exStyle, const std::wstring& className, const std::wstring& text, DWORD style,
                      int x, int y, int cx, int cy, HWND parent, int id)
 {
@@ -811,6 +834,9 @@ HWND CreateWindowExW(DWORD exStyle, const std::wstring& className, const std::ws
         }
     }
     auto record = MakeControl(className, 0, text, style, exStyle, id, parentWidget);
+    if (const int mirror = MirrorWidth(parentWidget); mirror >= 0) {
+        x = mirror - x - std::max(cx, 0);
+    }
     record->widget->setGeometry(x, y, std::max(cx, 0), std::max(cy, 0));
     QWidget* w = record->widget;
     const bool defaultButton = record->kind == WindowKind::PushButton && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
@@ -979,8 +1005,11 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             w->stackUnder(a->widget);
         }
     }
+    const int mirror = w->isWindow() ? -1 : MirrorWidth(w->parentWidget());
+    const int logicalX = (flags & SWP_NOMOVE) ? mirror - w->x() - w->width() : x;
+    const int oldWidth = w->width();
     if (!(flags & SWP_NOMOVE)) {
-        w->move(x, y);
+        w->move(mirror >= 0 ? mirror - x - ((flags & SWP_NOSIZE) ? w->width() : std::max(cx, 0)) : x, y);
         SendMessage(hwnd, WM_MOVE, 0, MAKELPARAM(static_cast<unsigned>(x), static_cast<unsigned>(y)));
     }
     if (!(flags & SWP_NOSIZE)) {
@@ -995,6 +1024,18 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             }
         }
         w->resize(width, height);
+        if (mirror >= 0) {
+            w->move(mirror - logicalX - w->width(), w->y());
+        }
+        // The children of a mirrored window keep their distance from its
+        // right edge.
+        if (const int grown = w->width() - oldWidth; grown != 0 && (r->exStyle & WS_EX_LAYOUTRTL)) {
+            for (HWND child : r->children) {
+                if (QWidget* c = WidgetOf(child); c && !c->isWindow()) {
+                    c->move(c->x() + grown, c->y());
+                }
+            }
+        }
         SendMessage(hwnd, WM_SIZE, 0,
                     MAKELPARAM(static_cast<unsigned>(w->width()), static_cast<unsigned>(w->height())));
     }
@@ -1043,7 +1084,7 @@ bool ScreenToClient(HWND hwnd, POINT* point)
         return false;
     }
     QPoint p = w->mapFromGlobal(QPoint(point->x, point->y));
-    *point = POINT{p.x(), p.y()};
+    *point = POINT{MirrorX(w, p.x()), p.y()};
     return true;
 }
 
@@ -1053,7 +1094,7 @@ bool ClientToScreen(HWND hwnd, POINT* point)
     if (!w || !point) {
         return false;
     }
-    QPoint p = w->mapToGlobal(QPoint(point->x, point->y));
+    QPoint p = w->mapToGlobal(QPoint(MirrorX(w, point->x), point->y));
     *point = POINT{p.x(), p.y()};
     return true;
 }
@@ -1071,7 +1112,8 @@ bool MapWindowRect(HWND from, HWND to, RECT* rect)
     if (to && (!ScreenToClient(to, &a) || !ScreenToClient(to, &b))) {
         return false;
     }
-    *rect = RECT{a.x, a.y, b.x, b.y};
+    // Through a mirrored window the corners trade sides.
+    *rect = RECT{std::min(a.x, b.x), a.y, std::max(a.x, b.x), b.y};
     return true;
 }
 
