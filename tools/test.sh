@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
 # runs every test, the short fuzzer runs included. The threaded parts (the
-# updater's workers and the internet layer) run once more under
-# ThreadSanitizer in a build of their own, and GCC builds and tests the tree
-# once more, so both compilers users have are covered.
+# updater's workers, the internet layer and the digest's hashing thread) run
+# once more under ThreadSanitizer in a build of their own, and GCC builds and
+# tests the tree once more, so both compilers users have are covered.
 #
 # Warnings stop the build under CI (CI=true) or with QZ_WERROR=ON only: a
 # user's compiler may warn where ours does not.
@@ -20,10 +20,11 @@ started=$(date +%s)
 
 tsan=build/tsan
 CC=clang CXX=clang++ cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZ_TSAN=ON -DQZ_WERROR="$werror"
-cmake --build "$tsan" --target qz_test_update qz_test_platform
+cmake --build "$tsan" --target qz_test_update qz_test_platform qz_test_patchservice
 export TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp"
 QT_QPA_PLATFORM=offscreen "$tsan/bin/qz_test_update" --gtest_brief=1
-"$tsan/bin/qz_test_platform" --gtest_brief=1 --gtest_filter='Internet*'
+"$tsan/bin/qz_test_platform" --gtest_brief=1 --gtest_filter='Internet*:ImageDigestWorker*'
+"$tsan/bin/qz_test_patchservice" --gtest_brief=1 --gtest_filter='*Digest*'
 unset TSAN_OPTIONS
 
 # The prefix is /usr so that the package test installs the Debian layout

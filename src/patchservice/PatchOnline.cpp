@@ -263,7 +263,7 @@ std::uint32_t CPatchOnline::Download(bool report)
         bool failed = false;
         if (source && FetchSignature(patchInfo_, *source, localFile_, CancelCheck())) {
             const qz::platform::AuthenticodeVerdict verdict = qz::platform::CheckPatchSignature(
-                *source, qz::platform::DetachedSignaturePath(localFile_.GetPath()), &digest.Stream());
+                *source, qz::platform::DetachedSignaturePath(localFile_.GetPath()), &digest.Finish());
             digestStreamed_ = verdict.streamedDigest;
             checked = verdict.valid && download.Commit();
             failed = !checked;

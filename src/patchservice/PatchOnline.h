@@ -6,7 +6,7 @@
 #include "patchservice/TavorHttpTransfer.h"
 #include "platform/internet/Internet.h"
 #include "platform/pe/ByteSource.h"
-#include "platform/trust/ImageDigest.h"
+#include "platform/trust/ImageDigestWorker.h"
 
 #include <QzAutoUpdate/UpdateConfiguration2.h>
 
@@ -16,15 +16,19 @@
 #include <string>
 
 /// The image digest of a patch, computed from the bytes as the transfer
-/// writes them, for the signature check that follows.
+/// writes them, for the signature check that follows. The hashing runs in a
+/// thread of its own, so that it overlaps the transfer instead of adding to it.
 class CPatchDigest final : public ITransferBodyObserver {
 public:
-    void OnBodyStart() override { stream_.Restart(); }
-    void OnBodyBytes(const std::uint8_t* data, std::size_t length) override { stream_.Update({data, length}); }
-    const qz::platform::ImageDigestStream& Stream() const { return stream_; }
+    void OnBodyStart() override { worker_.Restart(); }
+    void OnBodyBytes(const std::uint8_t* data, std::size_t length) override { worker_.Update({data, length}); }
+    /// Waits until every byte seen is hashed; what the check takes.
+    const qz::platform::ImageDigestStream& Finish() { return worker_.Finish(); }
+    /// A transfer that failed: nothing of its bytes is wanted.
+    void Cancel() { worker_.Cancel(); }
 
 private:
-    qz::platform::ImageDigestStream stream_;
+    qz::platform::ImageDigestWorker worker_;
 };
 
 class CPatchOnline {

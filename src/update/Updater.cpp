@@ -372,6 +372,11 @@ void CUpdater::ThreadDownload(WorkerParameters* parameters)
         // The check reads what was written; the name receives it only after.
         transfer.SetCommitOnSuccess(false);
         transferred = transfer.DownloadToFile(updater.patchInfo_.GetUrl().GetText(), 0, target->GetPath().c_str());
+        // The hashing thread ends with the download, not with the updater.
+        if (transferred)
+            digest->Finish();
+        else
+            digest->Cancel();
         if (transferred) {
             download = transfer.TakeStagedFile();
             // The signature of a patch that is no PE file comes with it; a
@@ -408,11 +413,11 @@ void CUpdater::ThreadFileCheck(WorkerParameters* parameters)
         bool ok = false;
         if (download.IsOpen()) {
             const auto source = qz::platform::FileByteSource::FromDescriptor(download.Descriptor());
-            const CPatchDigest* digest = updater->downloadDigest_.get();
+            CPatchDigest* digest = updater->downloadDigest_.get();
             if (source) {
                 const qz::platform::AuthenticodeVerdict verdict = qz::platform::CheckPatchSignature(
                     *source, qz::platform::DetachedSignaturePath(updater->downloadedFile_.GetPath()),
-                    digest ? &digest->Stream() : nullptr);
+                    digest ? &digest->Finish() : nullptr);
                 updater->digestStreamed_ = verdict.streamedDigest;
                 ok = verdict.valid && download.Commit();
             }

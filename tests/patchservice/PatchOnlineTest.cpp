@@ -659,3 +659,36 @@ TEST_F(PatchServiceTest, AResumedPeFileIsDigestedFromItsFirstByte)
     EXPECT_TRUE(ranged);
     EXPECT_EQ(Read(dir_ / "Patch.exe"), served.body);
 }
+
+TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart)
+{
+    // Long enough that chunks wait for the hashing thread when the
+    // connection drops and the server, ignoring Range, sends all again.
+    const fs::path plain = dir_ / "plain.exe";
+    qz::test::PeWriter writer;
+    std::vector<std::uint8_t> section(3u << 20);
+    for (std::size_t i = 0; i < section.size(); ++i)
+        section[i] = static_cast<std::uint8_t>(i * 2654435761u >> 9);
+    writer.AddSection(".big", section);
+    writer.WriteTo(plain);
+    const fs::path signedFile = dir_ / "signed.exe";
+    std::string output;
+    ASSERT_TRUE(kit_->Sign(plain, signedFile, {}, &output)) << output;
+    const auto bytes = qz::test::ReadFileBytes(signedFile);
+    qz::test::ServedFile served;
+    served.body.assign(bytes.begin(), bytes.end());
+    served.etag = "\"pe2\"";
+    served.ignoreRange = true;
+    served.cuts = {(2u << 20) + 4099};
+    server_.ServeFile("/patch.exe", served);
+    ServeDocument(Document(server_.Url("/patch.exe"), served.body.size()));
+
+    CPatchOnline online(&host_);
+    EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultSuccess);
+    EXPECT_TRUE(online.WasDigestStreamed());
+    EXPECT_EQ(Read(dir_ / "Patch.exe"), served.body);
+    int whole = 0;
+    for (const auto& request : server_.Requests())
+        whole += request.target == "/patch.exe" ? 1 : 0;
+    EXPECT_EQ(whole, 2);
+}

@@ -366,18 +366,10 @@ bool CurlExchange::Read(char* buffer, std::size_t length, std::size_t& read)
     if (head_.refused) {
         return Fail(ERROR_HTTP_INVALID_SERVER_RESPONSE, head_.refusal);
     }
-    window_ = std::max(kMinimumWindow, 2 * length);
-    if (Buffered() < length && !finished_) {
-        Resume();
-        const auto start = std::chrono::steady_clock::now();
-        Drive([this, length, start] {
-            return Buffered() >= length ||
-                   (Buffered() > 0 && std::chrono::steady_clock::now() - start >= kKeepGoingInterval);
-        });
-    }
     if (cancelled_) {
         return Fail(ERROR_INTERNET_OPERATION_CANCELLED, "cancelled");
     }
+    window_ = std::max(kMinimumWindow, 2 * length);
     read = std::min(length, Buffered());
     if (read > 0) {
         std::memcpy(buffer, buffer_.data() + bufferStart_, read);
@@ -389,6 +381,28 @@ bool CurlExchange::Read(char* buffer, std::size_t length, std::size_t& read)
             buffer_.erase(0, bufferStart_);
             bufferStart_ = 0;
         }
+    }
+    if (read < length && !finished_) {
+        // What arrives now goes straight into the caller's buffer; only the
+        // overflow of a callback is kept for the next read.
+        direct_ = buffer + read;
+        directLeft_ = length - read;
+        Resume();
+        const auto start = std::chrono::steady_clock::now();
+        Drive([this, start, &read] {
+            return directLeft_ == 0 ||
+                   (directFilled_ + read > 0 && std::chrono::steady_clock::now() - start >= kKeepGoingInterval);
+        });
+        read += directFilled_;
+        direct_ = nullptr;
+        directLeft_ = 0;
+        directFilled_ = 0;
+    }
+    if (cancelled_) {
+        read = 0;
+        return Fail(ERROR_INTERNET_OPERATION_CANCELLED, "cancelled");
+    }
+    if (read > 0) {
         SetLastError(ERROR_SUCCESS);
         return true;
     }
@@ -632,6 +646,22 @@ std::size_t CurlExchange::OnBody(const char* data, std::size_t length)
     }
     if (discardBody_) {
         return length;
+    }
+    if (directLeft_ > 0) {
+        const std::size_t n = std::min(length, directLeft_);
+        std::memcpy(direct_ + directFilled_, data, n);
+        directFilled_ += n;
+        directLeft_ -= n;
+        data += n;
+        length -= n;
+        if (length == 0) {
+            return n;
+        }
+        // The rest of this piece is kept whatever the window: a pause would
+        // have libcurl deliver the part already taken again.
+        buffer_.append(data, length);
+        highWater_ = std::max(highWater_, Buffered());
+        return n + length;
     }
     if (Buffered() >= window_) {
         receivePaused_ = true;

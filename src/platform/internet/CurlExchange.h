@@ -140,6 +140,10 @@ class CurlExchange {
     std::size_t window_ = kMinimumWindow;
     std::size_t highWater_ = 0;
     bool receivePaused_ = false;
+    // The caller's buffer while a read waits: filled first, before buffer_.
+    char* direct_ = nullptr;
+    std::size_t directLeft_ = 0;
+    std::size_t directFilled_ = 0;
 
     bool uploading_ = false;
     std::uint64_t uploadTotal_ = 0;

@@ -1,0 +1,136 @@
+#include "platform/trust/Authenticode.h"
+#include "platform/trust/ImageDigestWorker.h"
+
+#include "support/PeWriter.h"
+#include "support/SigningKitSuite.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+using namespace qz::platform;
+using qz::test::PeWriter;
+using qz::test::ReadFileBytes;
+
+namespace {
+
+class ImageDigestWorkerTest : public qz::test::SigningKitSuite {
+  protected:
+    void SetUp() override
+    {
+        SigningKitSuite::SetUp();
+        // Several chunks of varied bytes, and an end off the chunk grid.
+        PeWriter writer;
+        std::vector<std::uint8_t> big((5u << 20) + 12345);
+        for (std::size_t i = 0; i < big.size(); ++i) {
+            big[i] = static_cast<std::uint8_t>(i * 2654435761u >> 11);
+        }
+        writer.AddSection(".big", big);
+        const auto in = dir_ / "big.in";
+        writer.WriteTo(in);
+        const auto out = dir_ / "big.exe";
+        std::string output;
+        ASSERT_TRUE(kit_->Sign(in, out, {}, &output)) << output;
+        bytes_ = ReadFileBytes(out);
+        ImageDigestStream reference;
+        reference.Update(bytes_);
+        ASSERT_EQ(reference.GetState(), ImageDigestStream::State::Hashing);
+        layout_ = reference.Layout();
+        expected_ = reference.Digest(layout_, EVP_sha256(), bytes_.size()).value();
+    }
+
+    static void Feed(ImageDigestWorker& worker, std::span<const std::uint8_t> bytes, std::size_t block)
+    {
+        for (std::size_t at = 0; at < bytes.size();) {
+            const std::size_t n = std::min(block, bytes.size() - at);
+            worker.Update(bytes.subspan(at, n));
+            at += n;
+        }
+    }
+
+    // The stream describes exactly the signed file, and the check after the
+    // last byte takes it and agrees.
+    void ExpectWhole(const ImageDigestStream& stream)
+    {
+        EXPECT_EQ(stream.Fed(), bytes_.size());
+        EXPECT_EQ(stream.Digest(layout_, EVP_sha256(), bytes_.size()), expected_);
+        const MemoryByteSource source(bytes_);
+        const AuthenticodeVerdict verdict = CheckAuthenticode(source, &stream);
+        EXPECT_TRUE(verdict.valid) << verdict.reason;
+        EXPECT_TRUE(verdict.streamedDigest);
+    }
+
+    std::vector<std::uint8_t> bytes_;
+    ImageDigestLayout layout_;
+    std::vector<std::uint8_t> expected_;
+};
+
+} // namespace
+
+TEST_F(ImageDigestWorkerTest, HashesEveryByteInOrderWithFlatMemory)
+{
+    // Tiny, odd, the transfer's and larger-than-a-chunk blocks; bytes are
+    // neither lost, doubled nor reordered at the chunk seams.
+    for (const std::size_t block : {std::size_t{1}, std::size_t{4099}, std::size_t{65536},
+                                    ImageDigestWorker::kChunkSize + 7}) {
+        SCOPED_TRACE("blocks of " + std::to_string(block));
+        ImageDigestWorker worker;
+        Feed(worker, bytes_, block);
+        ExpectWhole(worker.Finish());
+        EXPECT_LE(worker.PeakChunks(), ImageDigestWorker::kQueueDepth + 1);
+    }
+
+    // The caller's buffer is reused at once, as the transfer reuses its block.
+    ImageDigestWorker worker;
+    std::vector<std::uint8_t> block(65536);
+    for (std::size_t at = 0; at < bytes_.size(); at += block.size()) {
+        const std::size_t n = std::min(block.size(), bytes_.size() - at);
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at), n, block.begin());
+        worker.Update(std::span(block).first(n));
+        std::fill(block.begin(), block.end(), 0xEE);
+    }
+    ExpectWhole(worker.Finish());
+
+    // Finish waits for what is queued; bytes after it take the thread up again.
+    ImageDigestWorker twice;
+    Feed(twice, std::span(bytes_).first(3u << 20), 65536);
+    EXPECT_EQ(twice.Finish().Fed(), 3u << 20);
+    Feed(twice, std::span(bytes_).subspan(3u << 20), 65536);
+    ExpectWhole(twice.Finish());
+    ExpectWhole(twice.Finish());
+}
+
+TEST_F(ImageDigestWorkerTest, ARestartOrCancelMidBodyForgetsWhatWaits)
+{
+    // Another file's bytes, some still queued or in the chunk being filled
+    // when the body starts over, must not reach the new digest.
+    std::vector<std::uint8_t> other = bytes_;
+    std::reverse(other.begin() + 4096, other.end());
+    for (const std::size_t cut : {std::size_t{1000}, ImageDigestWorker::kChunkSize, std::size_t{(3u << 20) + 17}}) {
+        SCOPED_TRACE("restart after " + std::to_string(cut));
+        ImageDigestWorker worker;
+        worker.Restart();
+        Feed(worker, std::span(other).first(cut), 4099);
+        worker.Restart();
+        Feed(worker, bytes_, 65536);
+        ExpectWhole(worker.Finish());
+    }
+
+    // A cancel drops what waits, and the worker starts clean afterwards.
+    ImageDigestWorker worker;
+    Feed(worker, std::span(bytes_).first(4u << 20), 65536);
+    worker.Cancel();
+    EXPECT_EQ(worker.Finish().Fed(), 0u);
+    Feed(worker, bytes_, 65536);
+    ExpectWhole(worker.Finish());
+
+    // A transfer that stops mid-body just drops its worker: the thread ends
+    // with it, at once, with chunks still queued.
+    for (int i = 0; i < 20; ++i) {
+        auto abandoned = std::make_unique<ImageDigestWorker>();
+        Feed(*abandoned, std::span(bytes_).first(2u << 20), 65536);
+        abandoned.reset();
+    }
+}
