@@ -146,9 +146,7 @@ void CTavorHttpTransfer::ResetUrlParts()
 void CTavorHttpTransfer::Reset()
 {
     saveErrorAnswer_ = true;
-    autodial_ = false;
     reportServerErrors_ = false;
-    requireConnection_ = false;
     askBeforeOverwriting_ = true;
     defaultFileName_ = kDefaultFileName;
     targetFile_ = kDefaultFileName;
@@ -162,7 +160,6 @@ void CTavorHttpTransfer::Reset()
     context_ = 0;
     answerSaved_ = false;
     chunked_ = false;
-    abort_ = false;
     contentLength_ = 0;
     receiver_ = nullptr;
     cancelCheck_ = nullptr;
@@ -250,14 +247,6 @@ bool CTavorHttpTransfer::DownloadFromHostPath(const std::wstring& host, const st
     // No URL to name in a record: nothing of this transfer is resumed.
     url_.clear();
     return Transfer();
-}
-
-bool CTavorHttpTransfer::IsConnected()
-{
-    std::uint32_t flags = 0;
-    if (autodial_ && !InternetGetConnectedState(&flags, 0, hostName_))
-        InternetAutodial(INTERNET_AUTODIAL_FORCE_ONLINE, nullptr);
-    return InternetGetConnectedState(&flags, 0, hostName_);
 }
 
 bool CTavorHttpTransfer::OpenSession()
@@ -350,7 +339,7 @@ bool CTavorHttpTransfer::SendRequest()
         if (receiver_)
             receiver_->SetPatchSize(size);
     }
-    return sent && !abort_;
+    return sent;
 }
 
 bool CTavorHttpTransfer::CheckStatus()
@@ -373,10 +362,6 @@ bool CTavorHttpTransfer::CheckStatus()
 bool CTavorHttpTransfer::Transfer()
 {
     answerSaved_ = false;
-    if (!IsConnected() && requireConnection_) {
-        ErrorText(109);
-        return false;
-    }
     if (hostName_.empty() || urlPath_.empty()) {
         ErrorText(109);
         return false;
@@ -737,11 +722,6 @@ bool CTavorHttpTransfer::DownloadFromAnsiUrl(const char* url)
 
 bool CTavorHttpTransfer::Probe()
 {
-    std::uint32_t flags = 0;
-    if (requireConnection_ && !InternetGetConnectedState(&flags, 0, hostName_)) {
-        Error(L"Internet connect failed.");
-        return false;
-    }
     if (hostName_.empty() || urlPath_.empty()) {
         Error(L"Invalid server or file specified.");
         return false;

@@ -80,13 +80,9 @@ public:
     void SetStatusListener(ITransferStatusListener* listener) { listener_ = listener; }
     /// Shown every byte of the target file; null for none.
     void SetBodyObserver(ITransferBodyObserver* observer) { bodyObserver_ = observer; }
-    void SetAbort(bool abort) { abort_ = abort; }
     void SetSaveErrorAnswer(bool save) { saveErrorAnswer_ = save; }
     void SetAskBeforeOverwriting(bool ask) { askBeforeOverwriting_ = ask; }
-    void SetAutodial(bool autodial) { autodial_ = autodial; }
     void SetReportServerErrors(bool report) { reportServerErrors_ = report; }
-    void SetRequireConnection(bool require) { requireConnection_ = require; }
-    void SetTargetFile(const std::wstring& target) { targetFile_ = target; }
     /// Asked with the receiver's IsCancelled while the transfer waits; true stops it.
     void SetCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
     /// Limits of the next session; by default those of a patch download.
@@ -142,7 +138,6 @@ public:
     void Reset();
 
     // The smaller steps, each usable alone.
-    bool IsConnected();
     bool OpenSession();
     bool Connect();
     bool OpenRequest();
@@ -175,9 +170,7 @@ private:
     bool PauseBeforeResume();
 
     bool saveErrorAnswer_ = true;
-    bool autodial_ = false;
     bool reportServerErrors_ = false;
-    bool requireConnection_ = false;
     bool askBeforeOverwriting_ = true;
     std::wstring defaultFileName_;
     std::wstring targetFile_;
@@ -203,7 +196,6 @@ private:
     qz::platform::StagedFile target_;
     bool answerSaved_ = false;
     bool chunked_ = false;
-    bool abort_ = false;
     std::int64_t contentLength_ = 0;
     QzAutoUpdate::CUpdateConfiguration2* receiver_ = nullptr;
     std::function<bool()> cancelCheck_;

@@ -10,8 +10,6 @@
 #include "platform/internet/InternetText.h"
 
 #include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 
 #include <algorithm>
@@ -214,17 +212,6 @@ void SplitStatusLine(const internet::ResponseHead& head, std::string& version, s
         return;
     }
     text = codeEnd < line.size() ? line.substr(codeEnd + 1) : std::string();
-}
-
-bool IsLoopbackName(const std::wstring& host)
-{
-    const std::string name = internet::AsciiLower(internet::ToUtf8(host));
-    if (name == "localhost" || name == "::1" || name == "[::1]" ||
-        (name.size() > 10 && name.compare(name.size() - 10, 10, ".localhost") == 0)) {
-        return true;
-    }
-    in_addr address{};
-    return inet_pton(AF_INET, name.c_str(), &address) == 1 && (ntohl(address.s_addr) >> 24) == 127;
 }
 
 } // namespace
@@ -549,53 +536,6 @@ bool InternetCloseHandle(HINTERNET handle)
     }
     // Destroyed here, outside the lock: a request ends its transfer.
     object.reset();
-    SetLastError(ERROR_SUCCESS);
-    return true;
-}
-
-bool InternetGetConnectedState(std::uint32_t* flags, std::uint32_t /*reserved*/, const std::wstring& forHost)
-{
-    if (flags != nullptr) {
-        *flags = 0;
-    }
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        // Unknown is not offline: never refuse work because the question failed.
-        if (flags != nullptr) {
-            *flags = INTERNET_CONNECTION_LAN | INTERNET_CONNECTION_CONFIGURED;
-        }
-        SetLastError(ERROR_SUCCESS);
-        return true;
-    }
-    bool network = false;
-    bool loopback = false;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr ||
-            (entry->ifa_addr->sa_family != AF_INET && entry->ifa_addr->sa_family != AF_INET6)) {
-            continue;
-        }
-        const bool up = (entry->ifa_flags & IFF_UP) != 0 && (entry->ifa_flags & IFF_RUNNING) != 0;
-        if (!up) {
-            continue;
-        }
-        if ((entry->ifa_flags & IFF_LOOPBACK) != 0) {
-            loopback = true;
-        } else {
-            network = true;
-        }
-    }
-    freeifaddrs(list);
-    const bool connected = network || (loopback && !forHost.empty() && IsLoopbackName(forHost));
-    if (flags != nullptr) {
-        *flags = connected ? (INTERNET_CONNECTION_LAN | INTERNET_CONNECTION_CONFIGURED)
-                           : INTERNET_CONNECTION_OFFLINE;
-    }
-    SetLastError(ERROR_SUCCESS);
-    return connected;
-}
-
-bool InternetAutodial(std::uint32_t /*flags*/, void* /*parentWindow*/)
-{
     SetLastError(ERROR_SUCCESS);
     return true;
 }

@@ -62,13 +62,6 @@ constexpr std::uint32_t HTTP_QUERY_TRANSFER_ENCODING = 63;
 constexpr std::uint32_t ICU_DECODE = 0x10000000;
 constexpr std::uint32_t ICU_ESCAPE = 0x80000000;
 
-// Connection state flags of InternetGetConnectedState.
-constexpr std::uint32_t INTERNET_CONNECTION_LAN = 0x02;
-constexpr std::uint32_t INTERNET_CONNECTION_OFFLINE = 0x20;
-constexpr std::uint32_t INTERNET_CONNECTION_CONFIGURED = 0x40;
-
-constexpr std::uint32_t INTERNET_AUTODIAL_FORCE_ONLINE = 1;
-
 // Error codes left by failing calls; the numbers are those of Windows, so log
 // lines read the same on both systems.
 constexpr std::uint32_t ERROR_SUCCESS = 0;
@@ -224,17 +217,6 @@ bool InternetSetKeepGoing(HINTERNET session, std::function<bool()> keepGoing);
 /// Closes any handle, in any order: a request keeps what it needs of its
 /// connection and session until it is closed itself.
 bool InternetCloseHandle(HINTERNET handle);
-
-/// Whether the machine can reach a network. True when an interface other than
-/// loopback is up and running with an address (flags: LAN | CONFIGURED), or
-/// when forHost names this machine (localhost, 127.0.0.0/8, ::1) and loopback
-/// is up, so local use never looks offline on a machine without a network.
-/// When the interfaces cannot be listed the answer is true.
-bool InternetGetConnectedState(std::uint32_t* flags, std::uint32_t reserved = 0,
-                               const std::wstring& forHost = {});
-
-/// Dials a connection. There is nothing to dial here: succeeds at once.
-bool InternetAutodial(std::uint32_t flags, void* parentWindow);
 
 /// The error code of this thread's last failing call (0 after a success).
 std::uint32_t InternetGetLastError();
