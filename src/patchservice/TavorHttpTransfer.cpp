@@ -99,15 +99,24 @@ bool ParseContentRange(std::wstring_view text, std::uint64_t& first, std::uint64
            ParseLength(text.substr(slash + 1), total) && first <= last && last < total;
 }
 
-// What If-Range may carry: a strong entity tag, else the modification date.
+// Longer validators are not kept: a record must stay small, and so must the
+// If-Range line that sends one back.
+constexpr std::size_t kMaxValidator = 1024;
+
+// What If-Range may carry: a strong entity tag; the modification date only
+// where the answer has no entity tag at all, as a weak one means the server
+// itself does not vouch for the bytes.
 std::wstring AnswerValidator(HINTERNET request)
 {
     std::wstring value;
-    if (HttpQueryHeader(request, L"ETag", value) && !value.empty() && value.rfind(L"W/", 0) != 0)
-        return value;
-    if (HttpQueryHeader(request, L"Last-Modified", value))
-        return value;
-    return {};
+    if (HttpQueryHeader(request, L"ETag", value) && !value.empty()) {
+        if (value.rfind(L"W/", 0) == 0)
+            return {};
+    } else if (!HttpQueryHeader(request, L"Last-Modified", value)) {
+        return {};
+    }
+    const bool printable = std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= 0x20 && c != 0x7F; });
+    return printable && value.size() <= kMaxValidator ? value : std::wstring();
 }
 
 }  // namespace
@@ -525,6 +534,14 @@ bool CTavorHttpTransfer::AnswerContinues(std::wstring& why)
     if (!HttpQueryHeader(request_, L"Content-Range", range) || !ParseContentRange(range, first, last, total) ||
         first != rangeFrom_ || last + 1 != total || total != total_) {
         why = L"the server answered 206 with Content-Range \"" + range + L"\"";
+        return false;
+    }
+    // A body of another length than the range it names is not that range.
+    std::wstring length;
+    std::uint64_t bytes = 0;
+    if (HttpQueryInfo(request_, HTTP_QUERY_CONTENT_LENGTH, length) &&
+        (!ParseLength(length, bytes) || bytes != last - first + 1)) {
+        why = L"the server answered 206 with Content-Length " + length + L" for Content-Range \"" + range + L"\"";
         return false;
     }
     // If-Range already asked for this validator; an answer naming another one

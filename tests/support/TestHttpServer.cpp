@@ -519,6 +519,7 @@ void TestHttpServer::ServeFile(const std::string& path, ServedFile file)
                                                              : "bytes " + std::to_string(first) + "-" +
                                                                    std::to_string(end - 1) + "/" +
                                                                    std::to_string(length));
+            first -= std::min(first, file.earlyBytes);
         } else {
             first = 0;
             end = length;

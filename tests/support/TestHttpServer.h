@@ -100,6 +100,9 @@ struct ServedFile {
     /// When set, the Content-Range a 206 claims, made from the true first
     /// offset and length of the file: a lie.
     std::function<std::string(std::uint64_t first, std::uint64_t total)> contentRange;
+    /// A 206 whose body starts this many bytes before the range its
+    /// Content-Range names (Content-Length counts them): a lie in the body.
+    std::uint64_t earlyBytes = 0;
     /// A slow body, as in HttpAnswer.
     std::size_t slowBytes = 0;
     std::chrono::milliseconds slowInterval{0};
