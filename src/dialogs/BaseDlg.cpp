@@ -145,6 +145,9 @@ void CBaseDlg::ReplaceProductPlaceholder(qz::platform::CWnd* control)
         for (std::size_t at = name.find(L'&'); at != std::wstring::npos; at = name.find(L'&', at + 2))
             name.insert(at, 1, L'&');
     }
+    // Isolated, so that direction marks or right-to-left letters in a name
+    // cannot reorder the sentence around it.
+    name = L"\u2068" + name + L"\u2069";
     std::wstring text = control->GetWindowText();
     bool changed = false;
     for (std::size_t at = text.find(placeholder_); at != std::wstring::npos;

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QGlyphRun>
+#include <QTextLayout>
+
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -227,10 +230,12 @@ TEST_F(BaseDlgTest, ProductNameReplacesEveryPlaceholder)
         const wchar_t* headline;
         const wchar_t* twice;
     } cases[] = {
-        {L"Demo", L"There is an update for Demo.", L"Demo is new; get Demo now."},
-        {L"<$TAVOR$>", L"There is an update for <$TAVOR$>.", L"<$TAVOR$> is new; get <$TAVOR$> now."},
+        {L"Demo", L"There is an update for \u2068Demo\u2069.", L"\u2068Demo\u2069 is new; get \u2068Demo\u2069 now."},
+        {L"<$TAVOR$>", L"There is an update for \u2068<$TAVOR$>\u2069.",
+         L"\u2068<$TAVOR$>\u2069 is new; get \u2068<$TAVOR$>\u2069 now."},
         // The texts mark mnemonics with '&': the name's own shows as itself.
-        {L"R&D &&Co", L"There is an update for R&&D &&&&Co.", L"R&&D &&&&Co is new; get R&&D &&&&Co now."},
+        {L"R&D &&Co", L"There is an update for \u2068R&&D &&&&Co\u2069.",
+         L"\u2068R&&D &&&&Co\u2069 is new; get \u2068R&&D &&&&Co\u2069 now."},
         {nullptr, L"There is an update for $TAVOR$.", L"$TAVOR$ is new; get $TAVOR$ now."}};
     for (const auto& c : cases) {
         RecordingHost host;
@@ -246,6 +251,44 @@ TEST_F(BaseDlgTest, ProductNameReplacesEveryPlaceholder)
             d.EndDialog(IDOK);
         });
     }
+}
+
+TEST_F(BaseDlgTest, AProductNameCannotReorderTheSentenceAroundIt)
+{
+    // A right-to-left override in the name would run on to the end of the
+    // line and draw the sentence's full stop before the name.
+    RecordingHost host;
+    host.texts["GetProductName"] = L"\u202EQzDemo";
+    ProbeDlg dlg(&host, kEnglishTemplate);
+    std::wstring text;
+    qz::test::RunModal(dlg, [&](CDialog& d) {
+        ProbeDlg& p = Probe(d);
+        p.ReplaceProductPlaceholder(p.GetDlgItem(kHeadline));
+        text = p.GetDlgItemText(kHeadline);
+        d.EndDialog(IDOK);
+    });
+    const QString line = QString::fromStdWString(text);
+    QTextLayout layout(line);
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine row = layout.createLine();
+    layout.endLayout();
+    ASSERT_TRUE(row.isValid());
+    const auto drawn = [&](int from, int length) {
+        QRectF area;
+        for (const QGlyphRun& run : layout.glyphRuns(from, length))
+            area = area.united(run.boundingRect());
+        return area;
+    };
+    const int name = line.indexOf(QLatin1String("QzDemo"));
+    ASSERT_GE(name, 0);
+    const QRectF nameArea = drawn(name, 6);
+    const QRectF stopArea = drawn(line.lastIndexOf(QLatin1Char('.')), 1);
+    ASSERT_FALSE(nameArea.isEmpty());
+    ASSERT_FALSE(stopArea.isEmpty());
+    EXPECT_GE(stopArea.left(), nameArea.right() - 0.5);
 }
 
 TEST_F(BaseDlgTest, ShowControlAndSetCheckTouchOnlyWhatTheyMay)

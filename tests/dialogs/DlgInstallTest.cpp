@@ -52,7 +52,7 @@ TEST_P(DlgInstallTest, EveryAnswerHasItsResultAndTheHeadlineNamesTheProduct)
                   qz::test::ClickItem(d.m_hWnd, IDOK);
               }),
               8);
-    EXPECT_EQ(headline, L"The update for Demo is now ready for installation.");
+    EXPECT_EQ(headline, L"The update for \u2068Demo\u2069 is now ready for installation.");
     EXPECT_EQ(caption, L"Major program update");
     EXPECT_EQ(Answer([](CDialog& d) { qz::test::ClickItem(d.m_hWnd, IDC_BTN_LATER); }), 9);
     EXPECT_EQ(Answer([](CDialog& d) { qz::test::ClickItem(d.m_hWnd, IDCANCEL); }), 7);

@@ -391,7 +391,7 @@ TEST_P(InteractiveUpdateTest, AcceptedPatchEndsWithTheInstallAnswer)
                 Click(dialog, answer.button);
             });
         EXPECT_EQ(Run(user), answer.result);
-        EXPECT_EQ(product, L"The update for TestProgram is now ready for installation.");
+        EXPECT_EQ(product, L"The update for \u2068TestProgram\u2069 is now ready for installation.");
         EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress, Dlg::Install}));
         std::vector<std::wstring> told = Offered();
         told.insert(told.end(), {L"SetShowAgain 1", L"SetSendCrmData 1", Handed()});
