@@ -2,7 +2,8 @@
 // with a short and a long product name, checked for what people would
 // notice: a text cut off, two controls on top of each other, a control
 // outside the dialog, an empty band where a control seems to be missing. A
-// few of them are pictured into docs/screenshots/ for people to look at.
+// few of them are pictured for people to look at: into the build tree, or
+// into docs/screenshots/ with QZ_UPDATE_SCREENSHOTS set.
 #include "BaseDlgTestSupport.h"
 
 #include "dialogs/BaseDlg.h"
@@ -21,6 +22,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -139,9 +141,14 @@ std::string Narrow(const std::wstring& text)
     return QString::fromStdWString(text).toStdString();
 }
 
+// The gallery in docs/ is refreshed only on request (QZ_UPDATE_SCREENSHOTS
+// set): a test run must not change the source tree; the waiting states'
+// animation would differ at every run.
 std::filesystem::path ScreenshotFolder()
 {
-    return std::filesystem::path(QZ_SKIN_DIR).parent_path() / "docs" / "screenshots";
+    if (std::getenv("QZ_UPDATE_SCREENSHOTS") != nullptr)
+        return std::filesystem::path(QZ_SKIN_DIR).parent_path() / "docs" / "screenshots";
+    return std::filesystem::current_path() / "screenshots";
 }
 
 // A product name of 64 characters, as long as a headline must hold.

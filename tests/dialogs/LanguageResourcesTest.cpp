@@ -171,7 +171,7 @@ TEST(LanguageResources, EachScriptHoldsOneLanguage)
         ++files;
         const std::string name = entry.path().filename().string();
         std::smatch m;
-        ASSERT_TRUE(std::regex_match(name, m, std::regex("lang_([0-9]+)_([a-z]{2}(-[A-Z][a-z]{3})?-[A-Z]{2})\\.rc"))) << name;
+        ASSERT_TRUE(std::regex_match(name, m, std::regex("lang_([0-9]+)_([a-z]{2,3}(-[A-Z][a-z]{3})?-([A-Z]{2}|[0-9]{3}))\\.rc"))) << name;
         const LANGID lang = static_cast<LANGID>(std::stoi(m[1]));
         // The file's tag is the language table's tag of its ID.
         const qz::dialogs::DialogLanguage* listed = qz::dialogs::FindDialogLanguage(lang);

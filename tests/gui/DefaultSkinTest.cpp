@@ -138,7 +138,7 @@ template <class Check> void ForEveryLanguage(UINT templateId, const char* defini
     ASSERT_TRUE(EnsureGuiApplication());
     static const std::vector<Script> scripts = ReadScripts();
     static const ControlNames names = ReadNames();
-    ASSERT_EQ(scripts.size(), 48U);
+    ASSERT_GE(scripts.size(), 48U) << "the shipped scripts were not all found";
     for (const Script& script : scripts) {
         const RcResource* found = nullptr;
         for (const RcResource& r : script.resources) {
