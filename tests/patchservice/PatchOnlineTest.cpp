@@ -197,6 +197,20 @@ protected:
         server_.SetAnswer(target + ".p7s", HttpAnswer::Ok(signature));
     }
 
+    // A signed PE image whose one section is `section`, as the patch's bytes.
+    std::string SignedPe(const std::vector<std::uint8_t>& section)
+    {
+        const fs::path plain = dir_ / "plain.exe";
+        qz::test::PeWriter writer;
+        writer.AddSection(".big", section);
+        writer.WriteTo(plain);
+        const fs::path signedFile = dir_ / "signed.exe";
+        std::string output;
+        EXPECT_TRUE(kit_->Sign(plain, signedFile, {}, &output)) << output;
+        const auto bytes = qz::test::ReadFileBytes(signedFile);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
     TestHttpServer server_;
     RecordingHost host_;
 };
@@ -597,15 +611,8 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
 
 TEST_F(PatchServiceTest, APeFilesDigestIsTakenAsItArrives)
 {
-    const fs::path plain = dir_ / "plain.exe";
-    qz::test::PeWriter writer;
-    writer.AddSection(".big", std::vector<std::uint8_t>(300000, 0x33));
-    writer.WriteTo(plain);
-    const fs::path signedFile = dir_ / "signed.exe";
-    std::string output;
-    ASSERT_TRUE(kit_->Sign(plain, signedFile, {}, &output)) << output;
-    const auto bytes = qz::test::ReadFileBytes(signedFile);
-    const std::string good(bytes.begin(), bytes.end());
+    const std::string good = SignedPe(std::vector<std::uint8_t>(300000, 0x33));
+    ASSERT_FALSE(HasFailure());
     std::string tampered = good;
     tampered[0x1000] ^= 1;
     for (const bool intact : {true, false}) {
@@ -628,16 +635,9 @@ TEST_F(PatchServiceTest, APeFilesDigestIsTakenAsItArrives)
 
 TEST_F(PatchServiceTest, AResumedPeFileIsDigestedFromItsFirstByte)
 {
-    const fs::path plain = dir_ / "plain.exe";
-    qz::test::PeWriter writer;
-    writer.AddSection(".big", std::vector<std::uint8_t>(400000, 0x5A));
-    writer.WriteTo(plain);
-    const fs::path signedFile = dir_ / "signed.exe";
-    std::string output;
-    ASSERT_TRUE(kit_->Sign(plain, signedFile, {}, &output)) << output;
-    const auto bytes = qz::test::ReadFileBytes(signedFile);
     qz::test::ServedFile served;
-    served.body.assign(bytes.begin(), bytes.end());
+    served.body = SignedPe(std::vector<std::uint8_t>(400000, 0x5A));
+    ASSERT_FALSE(HasFailure());
     served.etag = "\"pe1\"";
     server_.ServeFile("/patch.exe", served);
     ServeDocument(Document(server_.Url("/patch.exe"), served.body.size()));
@@ -664,19 +664,12 @@ TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart
 {
     // Long enough that chunks wait for the hashing thread when the
     // connection drops and the server, ignoring Range, sends all again.
-    const fs::path plain = dir_ / "plain.exe";
-    qz::test::PeWriter writer;
     std::vector<std::uint8_t> section(3u << 20);
     for (std::size_t i = 0; i < section.size(); ++i)
         section[i] = static_cast<std::uint8_t>(i * 2654435761u >> 9);
-    writer.AddSection(".big", section);
-    writer.WriteTo(plain);
-    const fs::path signedFile = dir_ / "signed.exe";
-    std::string output;
-    ASSERT_TRUE(kit_->Sign(plain, signedFile, {}, &output)) << output;
-    const auto bytes = qz::test::ReadFileBytes(signedFile);
     qz::test::ServedFile served;
-    served.body.assign(bytes.begin(), bytes.end());
+    served.body = SignedPe(section);
+    ASSERT_FALSE(HasFailure());
     served.etag = "\"pe2\"";
     served.ignoreRange = true;
     served.cuts = {(2u << 20) + 4099};
