@@ -2,6 +2,7 @@
 
 #include "dialogs/Languages.h"
 #include "platform/window/WindowQt.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-
-#include <unistd.h>
 
 namespace qz::test {
 
@@ -80,10 +79,9 @@ void CloseBox(platform::HWND window)
 
 std::wstring WriteTempFile(const std::string& name, const std::string& bytes)
 {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("qz_dialogs_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    static const TempFolder folder("qz_dialogs_test");
     const std::filesystem::path path = folder / name;
+    std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     return path.wstring();
 }

@@ -276,46 +276,4 @@ INSTANTIATE_TEST_SUITE_P(
                        ::testing::Values(96, 168, 240)),
     VariantName);
 
-// The check itself finds each kind of fault: a button made too narrow for
-// its text, a text box too low for its line, a text moved onto another
-// control, a control pushed out of the dialog. Unchanged, the same state
-// is clean (the test above).
-TEST(DialogLayoutCheckTest, FindsClippedOverlappingAndStrayControls)
-{
-    ASSERT_TRUE(qz::test::RequireDialogGui());
-    std::vector<std::string> faults;
-    CDialogPreview preview(L"install", L"question", L"en-GB", 96);
-    preview.SetSkinFolder(L"" QZ_SKIN_DIR);
-    preview.SetInspector([&](CBaseDlg& dialog) {
-        const auto rectOf = [&](CWnd* control) {
-            RECT rect{};
-            control->GetWindowRect(&rect);
-            dialog.ScreenToClient(&rect);
-            return rect;
-        };
-        CWnd* later = dialog.GetDlgItem(IDC_BTN_LATER);
-        RECT rect = rectOf(later);
-        later->MoveWindow(rect.left, rect.top, 40, rect.bottom - rect.top);
-        CWnd* product = dialog.GetDlgItem(IDC_TXT_PRODUCT);
-        rect = rectOf(product);
-        dialog.GetDlgItem(IDC_TXT_INSTALL_WHEN)
-            ->MoveWindow(rect.left + 10, rect.top + 5, rect.right - rect.left, rect.bottom - rect.top);
-        product->MoveWindow(rect.left, rect.top, rect.right - rect.left, 6);
-        RECT client{};
-        dialog.GetClientRect(&client);
-        CWnd* cancel = dialog.GetDlgItem(IDCANCEL);
-        rect = rectOf(cancel);
-        cancel->MoveWindow(client.right - 10, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-        faults = LayoutFaults(dialog);
-    });
-    std::wstring error;
-    ASSERT_TRUE(preview.Render(L"", error)) << Narrow(error);
-    for (const char* part : {"control 1013: button text", "control 1008: wrapped static text",
-                             "controls 1008 and 1012 overlap", "control 2 lies outside the client area"}) {
-        const auto names = [&](const std::string& fault) { return fault.find(part) != std::string::npos; };
-        EXPECT_TRUE(std::any_of(faults.begin(), faults.end(), names))
-            << part << " in " << ::testing::PrintToString(faults);
-    }
-}
-
 } // namespace

@@ -8,6 +8,7 @@
 #include "osal/QzURL.h"
 #include "support/RecordingHost.h"
 #include "support/ScriptedSteps.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,6 @@
 
 #include <filesystem>
 #include <fstream>
-
-#include <unistd.h>
 
 using namespace qz::platform;
 using qz::test::ScriptedSteps;
@@ -60,7 +59,8 @@ TEST_F(DlgUpdateTest, WaitingStateIgnoresOk)
 
 TEST_F(DlgUpdateTest, WhatsNewGrowsTheDialogAndShowsTheDescription)
 {
-    const std::filesystem::path page = std::filesystem::temp_directory_path() / ("qz-dlgupdate-" + std::to_string(::getpid()) + ".html");
+    const qz::test::TempFolder folder("qz-dlgupdate");
+    const std::filesystem::path page = folder / "whatsnew.html";
     std::ofstream(page) << "<html><body>New things.</body></html>";
     steps_.description = QzOSAL::QzPath(page.wstring());
     steps_.patchCheck = ScriptedSteps::Answer(WM_UPDATE_QUERY_DONE, 1);
@@ -96,7 +96,6 @@ TEST_F(DlgUpdateTest, WhatsNewGrowsTheDialogAndShowsTheDescription)
     EXPECT_TRUE(browserShown);
     EXPECT_TRUE(buttonHidden);
     EXPECT_EQ(location, QzOSAL::QzURL(steps_.description).GetText());
-    std::filesystem::remove(page);
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "ControlTemplateTestSupport.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -13,9 +11,6 @@
 
 void ControlTemplateTest::SetUp()
 {
-    char pattern[] = "/tmp/qz_gui_templates_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
     wideFolder_ = qz::platform::WideFileName(folder_);
     CQZControlTemplateCache::Instance().Clear();
     CQZIniFileReader::ClearCache(true);
@@ -27,7 +22,6 @@ void ControlTemplateTest::TearDown()
     CQZGuiErrorLog::SetObserver({});
     CQZControlTemplateCache::Instance().Clear();
     CQZIniFileReader::ClearCache(true);
-    std::filesystem::remove_all(folder_);
 }
 
 void ControlTemplateTest::Write(const std::string& name, const std::string& text) const

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gui/ControlTemplateCache.h"
+#include "support/TempFolder.h"
 
 class ControlTemplateTest : public testing::Test {
   protected:
@@ -24,7 +25,8 @@ class ControlTemplateTest : public testing::Test {
     std::string ReadBytes(const std::wstring& path) const;
     std::wstring Path(const std::string& name) const;
 
-    std::string folder_;
+    qz::test::TempFolder temp_{"qz_gui_templates"};
+    const std::string folder_ = temp_.string();
     std::wstring wideFolder_;
     std::vector<std::wstring> reports_;
 };

@@ -1,7 +1,6 @@
 // The default skin on the update dialogs' own templates, in every language
-// and at 96 and 168 DPI: every control section finds its control, and the
-// controls the skin places itself stay inside the dialog, clear of the
-// others, with room for their texts.
+// and at 96 and 168 DPI: every control section finds its control. Where the
+// controls land is the screenshot test's to judge, on the dialogs themselves.
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
@@ -99,24 +98,6 @@ std::vector<Script> ReadScripts()
     return scripts;
 }
 
-RECT ClientRectOf(HWND dialog, HWND child)
-{
-    RECT rect;
-    GetWindowRect(child, &rect);
-    MapWindowRect(nullptr, dialog, &rect);
-    return rect;
-}
-
-bool Overlap(const RECT& a, const RECT& b)
-{
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-
-std::string Text(const std::wstring& text)
-{
-    return WideToMultiByte(CP_UTF8, text).value_or("?");
-}
-
 // The display resolution of one build, undone however the build ends.
 struct DpiScope {
     explicit DpiScope(int dpi)
@@ -131,9 +112,14 @@ struct DpiScope {
     }
 };
 
-// Builds `templateId` of every script at both resolutions with `definition`
-// and hands each built dialog to `check`.
-template <class Check> void ForEveryLanguage(UINT templateId, const char* definition, Check check)
+std::string Text(const std::wstring& text)
+{
+    return WideToMultiByte(CP_UTF8, text).value_or("?");
+}
+
+// Builds `templateId` of every script at both resolutions with `definition`:
+// every section of a library control type finds its control.
+void ExpectEverySectionBuilt(UINT templateId, const char* definition)
 {
     ASSERT_TRUE(EnsureGuiApplication());
     static const std::vector<Script> scripts = ReadScripts();
@@ -154,80 +140,22 @@ template <class Check> void ForEveryLanguage(UINT templateId, const char* defini
             ASSERT_TRUE(dialog.InitModalIndirect(found->data));
             ASSERT_TRUE(dialog.Create());
             EXPECT_TRUE(dialog.loaded);
-            check(dialog, dpi);
+            for (const QzDialogControlRecord& record : dialog.GetRecords()) {
+                if (record.type != L"WebBrowser")
+                    EXPECT_TRUE(record.created) << Text(record.name);
+            }
             dialog.DestroyWindow();
         }
     }
 }
 
-// Every section of a library control type has its control; the sections
-// that give a position keep their control inside the client area, away
-// from every other control, and wide and tall enough for its text.
-void CheckPlacedControls(SkinnedTemplate& dialog, int dpi)
+TEST(DefaultSkin, EverySectionFindsItsControlInEveryLanguage)
 {
-    const HWND hwnd = dialog.GetSafeHwnd();
-    RECT client;
-    GetClientRect(hwnd, &client);
-    for (const QzDialogControlRecord& record : dialog.GetRecords()) {
-        if (record.type == L"WebBrowser")
-            continue;
-        EXPECT_TRUE(record.created) << Text(record.name);
-        if (!record.created || record.position.IsEmpty())
-            continue;
-        const HWND control = record.window->GetSafeHwnd();
-        const RECT rect = ClientRectOf(hwnd, control);
-        EXPECT_TRUE(rect.left >= client.left && rect.top >= client.top && rect.right <= client.right &&
-                    rect.bottom <= client.bottom)
-            << Text(record.name) << " lies outside the client area";
-        for (const HWND other : GetChildWindows(hwnd)) {
-            if (other != control) {
-                EXPECT_FALSE(Overlap(rect, ClientRectOf(hwnd, other)))
-                    << Text(record.name) << " overlaps " << Text(GetWindowTextW(other));
-            }
-        }
-        QWidget* widget = WidgetFromHandle(control);
-        ASSERT_NE(widget, nullptr);
-        std::wstring text = GetWindowTextW(control);
-        text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
-        const QFontMetrics metrics(widget->font());
-        const int padding = MulDiv(8, dpi, 96);
-        EXPECT_LE(metrics.horizontalAdvance(QString::fromStdWString(text)) + padding, rect.right - rect.left)
-            << Text(record.name) << ": " << Text(text);
-        EXPECT_LE(metrics.height(), rect.bottom - rect.top) << Text(record.name);
-    }
-}
-
-TEST(DefaultSkin, InstallAndViewerLayoutsHoldInEveryLanguage)
-{
-    ForEveryLanguage(1004, "Install.ini", CheckPlacedControls);
-    ForEveryLanguage(1023, "CRMViewer.ini", CheckPlacedControls);
-    ForEveryLanguage(102, "Progress.ini", CheckPlacedControls);
-}
-
-// The description pane is made by the update dialog in the room it gains
-// when it grows by 200 units: below every control of the template and
-// inside the grown client area.
-TEST(DefaultSkin, DescriptionPaneFitsTheGrownUpdateDialog)
-{
-    ForEveryLanguage(1002, "Update.ini", [](SkinnedTemplate& dialog, int dpi) {
-        CheckPlacedControls(dialog, dpi);
-        const HWND hwnd = dialog.GetSafeHwnd();
-        RECT client;
-        GetClientRect(hwnd, &client);
-        const auto browser =
-            std::find_if(dialog.GetRecords().begin(), dialog.GetRecords().end(),
-                         [](const QzDialogControlRecord& r) { return r.name == L"IDC_BROWSER"; });
-        ASSERT_NE(browser, dialog.GetRecords().end());
-        EXPECT_TRUE(browser->complete);
-        EXPECT_TRUE(browser->create);
-        const RECT pane{MulDiv(browser->position.left, dpi, 96), MulDiv(browser->position.top, dpi, 96),
-                        MulDiv(browser->position.right, dpi, 96), MulDiv(browser->position.bottom, dpi, 96)};
-        EXPECT_GE(pane.left, client.left);
-        EXPECT_LE(pane.right, client.right);
-        EXPECT_LE(pane.bottom, client.bottom + MulDiv(200, dpi, 96));
-        for (const HWND other : GetChildWindows(hwnd))
-            EXPECT_GE(pane.top, ClientRectOf(hwnd, other).bottom) << Text(GetWindowTextW(other));
-    });
+    for (const auto& [id, definition] : {std::pair<UINT, const char*>{1004, "Install.ini"},
+                                         {1023, "CRMViewer.ini"},
+                                         {102, "Progress.ini"},
+                                         {1002, "Update.ini"}})
+        ExpectEverySectionBuilt(id, definition);
 }
 
 } // namespace

@@ -332,6 +332,16 @@ TEST_F(DialogDefinitionTest, HostileFilesAreReadWithinTheirLimits)
     EXPECT_EQ(definition.GetRecords()[0].text.size(), CQZDialogDefinition::kControlValueBufferSize - 1);
     EXPECT_EQ(definition.GetRecords()[0].style, 0u);
 
+    // Alignment sections are kept up to the ninth.
+    std::string alignments;
+    for (int i = 1; i <= 10; ++i)
+        alignments += "[ALIGNMENT" + std::to_string(i) + "]\na = IDOK\n";
+    Write("Aligned.ini", alignments);
+    ASSERT_TRUE(definition.Load(wideFolder_, L"Aligned.ini"));
+    EXPECT_TRUE(definition.GetRecords().empty());
+    ASSERT_EQ(definition.GetAlignmentLines().size(), 18u);
+    EXPECT_EQ(definition.GetAlignmentLines()[16], L"[ALIGNMENT9]");
+
     // Section names beyond the listing buffer are not seen.
     std::string many;
     for (int i = 0; i < 1000; ++i)

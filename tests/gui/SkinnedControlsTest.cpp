@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 #include <QApplication>
@@ -25,6 +23,7 @@
 #include "gui/controls/UniButton.h"
 #include "platform/FileNames.h"
 #include "platform/window/WindowQt.h"
+#include "support/TempFolder.h"
 
 using namespace qz::platform;
 
@@ -91,9 +90,6 @@ class SkinnedControlsTest : public testing::Test {
 
     void SetUp() override
     {
-        char pattern[] = "/tmp/qz_skinned_controls_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
         CQZGuiErrorLog::SetObserver([this](const std::wstring& text) { reports_.push_back(text); });
         QImage standard(24, 24, QImage::Format_ARGB32);
         standard.fill(kBorder);
@@ -123,7 +119,6 @@ class SkinnedControlsTest : public testing::Test {
         SetDisplayDpiOverride(0);
         CQZSkinImage::ClearCache();
         CQZGuiErrorLog::SetObserver({});
-        std::filesystem::remove_all(folder_);
     }
 
     static QImage Solid(int width, int height, QColor color)
@@ -139,7 +134,8 @@ class SkinnedControlsTest : public testing::Test {
     std::wstring PathOf(const std::string& name) const { return WideFileName(folder_ + "/" + name); }
     const CQZControlTemplate* T(const wchar_t* name) const { return file_->GetTemplate(name); }
 
-    std::string folder_;
+    qz::test::TempFolder temp_{"qz_skinned_controls"};
+    const std::string folder_ = temp_.string();
     std::vector<std::wstring> reports_;
     std::shared_ptr<CQZControlTemplateFile> file_;
     Parent parent_;

@@ -5,6 +5,7 @@
 #include "osal/QzURL.h"
 #include "platform/FileNames.h"
 #include "platform/window/WindowQt.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,20 +17,15 @@
 #include <QTextDocument>
 
 #include <chrono>
-#include <filesystem>
 #include <fstream>
-
-#include <unistd.h>
 
 using namespace qz::platform;
 
 namespace {
 
-std::filesystem::path TestFolder()
+const qz::test::TempFolder& TestFolder()
 {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("qz_browser_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    static const qz::test::TempFolder folder("qz_browser_test");
     return folder;
 }
 

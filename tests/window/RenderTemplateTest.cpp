@@ -24,14 +24,14 @@ std::string ReadRc()
 
 TEST_F(RenderTemplateTest, ImageIsTheDialogAtTheChosenDpi)
 {
-    const fs::path png = fs::temp_directory_path() / ("render_test_" + std::to_string(::getpid()) + ".png");
+    const qz::test::TempFolder folder("render_test");
+    const fs::path png = folder / "dialog.png";
     std::string error;
     RenderedDialog rendered;
     ASSERT_TRUE(RenderDialogTemplate(ReadRc(), kRcPath, IDD_TEST_DIALOG, kFallbackLanguage, 144, png.string(),
                                      error, &rendered))
         << error;
     QImage image(QString::fromStdString(png.string()));
-    fs::remove(png);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.width(), rendered.width);
     EXPECT_EQ(image.height(), rendered.height);
@@ -61,8 +61,7 @@ TEST_F(RenderTemplateTest, ImageIsTheDialogAtTheChosenDpi)
 
 TEST_F(RenderTemplateTest, FailuresAreReportedAndWriteNothing)
 {
-    const fs::path dir = fs::temp_directory_path() / ("render_fail_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const qz::test::TempFolder dir("render_fail");
     const std::string png = (dir / "out.png").string();
     std::string error;
 
@@ -80,17 +79,15 @@ TEST_F(RenderTemplateTest, FailuresAreReportedAndWriteNothing)
     EXPECT_FALSE(RenderDialogTemplate(ReadRc(), kRcPath, IDD_TEST_DIALOG, kFallbackLanguage, 96,
                                       (dir / "missing" / "out.png").string(), error));
     EXPECT_NE(error.find("cannot write PNG"), std::string::npos) << error;
-    fs::remove_all(dir);
 
     // The DPI chosen for a rendering does not outlive it.
     HDC dc = CreateDCW(L"DISPLAY");
     const int screenDpi = GetDeviceCaps(dc, LOGPIXELSY);
     ASSERT_TRUE(RenderDialogTemplate(ReadRc(), kRcPath, IDD_PLAIN_DIALOG, kFallbackLanguage, screenDpi + 48,
-                                     (dir.string() + ".png"), error))
+                                     (dir / "other.png").string(), error))
         << error;
     EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), screenDpi);
     DeleteDC(dc);
-    fs::remove(dir.string() + ".png");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/window/Dialog.h"
 #include "platform/window/WindowQt.h"
 #include "support/Keyboard.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
