@@ -141,8 +141,9 @@ void ExpectEverySectionBuilt(UINT templateId, const char* definition)
             ASSERT_TRUE(dialog.Create());
             EXPECT_TRUE(dialog.loaded);
             for (const QzDialogControlRecord& record : dialog.GetRecords()) {
-                if (record.type != L"WebBrowser")
+                if (record.type != L"WebBrowser") {
                     EXPECT_TRUE(record.created) << Text(record.name);
+                }
             }
             dialog.DestroyWindow();
         }
