@@ -5,6 +5,7 @@
 #include "dialogs/BaseDlg.h"
 #include "gui/controls/UniButton.h"
 #include "platform/RcResourceTable.h"
+#include "rc/ResourceEncoder.h"
 #include "support/RecordingHost.h"
 
 #include <gtest/gtest.h>

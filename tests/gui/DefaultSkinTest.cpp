@@ -18,9 +18,9 @@
 #include "gui/BeautyDialog.h"
 #include "platform/CodePage.h"
 #include "platform/FileNames.h"
-#include "platform/RcParser.h"
 #include "platform/window/WindowQt.h"
 #include "platform/window/WindowSystem.h"
+#include "rc/RcParser.h"
 
 using namespace qz::platform;
 namespace fs = std::filesystem;

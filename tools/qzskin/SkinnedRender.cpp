@@ -14,9 +14,9 @@
 
 #include "gui/BeautyDialog.h"
 #include "platform/FileNames.h"
-#include "platform/RcParser.h"
 #include "platform/window/WindowQt.h"
 #include "platform/window/WindowSystem.h"
+#include "rc/RcParser.h"
 
 using namespace qz::platform;
 

@@ -1,4 +1,4 @@
-#include "dialogs/DialogPreview.h"
+#include "preview/DialogPreview.h"
 
 #include "dialogs/CRMViewer.h"
 #include "dialogs/DlgInstall.h"
