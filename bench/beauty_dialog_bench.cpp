@@ -7,9 +7,9 @@
 #include "gui/ControlTemplateCache.h"
 #include "gui/DefinitionFilePool.h"
 #include "platform/FileNames.h"
-#include "platform/RcParser.h"
 #include "platform/window/WindowQt.h"
 #include "platform/window/WindowSystem.h"
+#include "rc/RcParser.h"
 
 #include <benchmark/benchmark.h>
 

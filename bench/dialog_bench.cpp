@@ -1,10 +1,10 @@
 // Time from DoModal to the first painted frame of a dialog with 20 controls
 // built from a template, offscreen, with the window system warm (fonts,
 // styles and the application made by an earlier run). Goal: under 30 ms.
-#include "platform/RcParser.h"
 #include "platform/window/Dialog.h"
 #include "platform/window/WindowQt.h"
 #include "platform/window/WindowSystem.h"
+#include "rc/RcParser.h"
 
 #include <benchmark/benchmark.h>
 

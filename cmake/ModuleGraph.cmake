@@ -19,6 +19,8 @@ set(QZ_MODULE_GRAPH
   "dialogs             src/dialogs           gui osal platform platform_window"
   "update              src/update            dialogs patchservice osal platform platform_internet platform_pe platform_trust platform_window"
   "rc                  tools/rc              platform"
-  "qzskin              tools/qzskin          dialogs gui config osal platform platform_window"
+  "render              tools/render          platform platform_window rc"
+  "preview             tools/preview         dialogs gui osal platform platform_window"
+  "qzskin              tools/qzskin          preview render rc dialogs gui config osal platform platform_window"
   "qzupdate            tools/qzupdate        platform platform_trust"
 )

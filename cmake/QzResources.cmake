@@ -27,9 +27,9 @@ function(qz_add_resources target)
   add_custom_command(
     OUTPUT ${out}
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
-            $<TARGET_FILE:qz_rc> -o ${out} --symbol ${symbol} --depfile ${out}.d
+            $<TARGET_FILE:qz_rc_compiler> -o ${out} --symbol ${symbol} --depfile ${out}.d
             ${include_args} ${inputs}
-    DEPENDS qz_rc ${inputs}
+    DEPENDS qz_rc_compiler ${inputs}
     DEPFILE ${out}.d
     COMMENT "Compiling resources for ${target}"
     VERBATIM)

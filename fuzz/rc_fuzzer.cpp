@@ -1,6 +1,7 @@
 // Fuzzes the resource-script parser and the readers of what it produces:
 // dialog templates and string blocks.
-#include "platform/RcParser.h"
+#include "rc/RcParser.h"
+#include "rc/ResourceEncoder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "dialogs/BaseDlg.h"
 
 #include "dialogs/Languages.h"
+#include "gui/DpiState.h"
 #include "gui/controls/UniButton.h"
 #include "osal/QzFileSystemItem.h"
 #include "platform/RcResourceTable.h"
@@ -87,7 +88,7 @@ QzOSAL::QzPath CBaseDlg::GetSkinFolder() const
 
 BOOL CBaseDlg::OnInitDialog()
 {
-    CQZ_BeautyDialog::SetDpiScaling(true, static_cast<int>(dpi_), static_cast<int>(dpi_));
+    CQZDpiState::Set(true, static_cast<int>(dpi_), static_cast<int>(dpi_));
     RegisterControls();
 
     QzOSAL::QzPath definitionFolder = GetSkinFolder();

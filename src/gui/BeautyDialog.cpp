@@ -1,7 +1,5 @@
 #include "gui/BeautyDialog.h"
 
-#include <atomic>
-
 #include <QEvent>
 #include <QImage>
 #include <QKeyEvent>
@@ -11,6 +9,7 @@
 #include <QWidget>
 
 #include "gui/ControlTemplate.h"
+#include "gui/DpiState.h"
 #include "gui/GuiErrorLog.h"
 #include "osal/QzPath.h"
 #include "platform/FileNames.h"
@@ -19,10 +18,6 @@
 using namespace qz::platform;
 
 namespace {
-
-std::atomic<bool> g_dpiScaling{false};
-std::atomic<int> g_dpiX{96};
-std::atomic<int> g_dpiY{96};
 
 constexpr std::uint32_t QZBDLG_OPT_BACKGROUNDDIB = 8;
 
@@ -175,31 +170,14 @@ CQZ_BeautyDialog::~CQZ_BeautyDialog()
     delete look_->events.data();
 }
 
-void CQZ_BeautyDialog::SetDpiScaling(bool on, int dpiX, int dpiY)
-{
-    g_dpiX = dpiX > 0 ? dpiX : 96;
-    g_dpiY = dpiY > 0 ? dpiY : 96;
-    g_dpiScaling = on;
-}
-
-bool CQZ_BeautyDialog::IsDpiScaling()
-{
-    return g_dpiScaling;
-}
-
-int CQZ_BeautyDialog::GetDpiX()
-{
-    return g_dpiX;
-}
-
-int CQZ_BeautyDialog::GetDpiY()
-{
-    return g_dpiY;
-}
-
 bool CQZ_BeautyDialog::AdaptsToDpi() const
 {
-    return g_dpiScaling && (dialogFlags_ & QZBDLG_FLG_NO_DPI_ADAPTION) == 0;
+    return CQZDpiState::IsScaling() && (dialogFlags_ & QZBDLG_FLG_NO_DPI_ADAPTION) == 0;
+}
+
+bool CQZ_BeautyDialog::WantsCloseButton() const
+{
+    return (dialogFlags_ & QZBDLG_FLG_CLOSE_BUTTON) != 0;
 }
 
 bool CQZ_BeautyDialog::HasBackgroundImage() const

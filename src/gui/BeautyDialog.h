@@ -15,8 +15,11 @@ class CQZ_UniButtonListener {
     virtual ~CQZ_UniButtonListener() = default;
 };
 
+// IDesignedDialog comes before the designer, so that what the designer does
+// while it is destroyed still reaches this dialog's answers.
 class CQZ_BeautyDialog : public qz::platform::CDialog,
                          public CQZ_UniButtonListener,
+                         public IDesignedDialog,
                          public CQZ_BeautyDialogDesigner {
   public:
     // Run-time behaviour flags from the dialog template's "flags" key (the
@@ -55,26 +58,24 @@ class CQZ_BeautyDialog : public qz::platform::CDialog,
     /// the key was used.
     virtual bool HandleKey(std::uint32_t virtualKey);
 
-    /// The process-wide DPI scaling of the GUI library: when on, positions
-    /// in definition files are in 96-DPI units and scaled by dpi / 96.
-    static void SetDpiScaling(bool on, int dpiX, int dpiY);
-    static bool IsDpiScaling();
-    static int GetDpiX();
-    static int GetDpiY();
-    /// Whether this dialog adapts to DPI (scaling on and not
+    /// Whether this dialog adapts to DPI (CQZDpiState's scaling on and not
     /// QZBDLG_FLG_NO_DPI_ADAPTION).
-    bool AdaptsToDpi() const;
+    bool AdaptsToDpi() const override;
 
     /// Takes the behaviour flags ("flags", when the template gives them)
     /// and the look (background colour and image) from the dialog's
     /// template; null keeps the flags and the plain look.
-    void ApplyDialogTemplate(const CQZControlTemplate* dialogTemplate);
+    void ApplyDialogTemplate(const CQZControlTemplate* dialogTemplate) override;
     /// The background colour in force (0x00BBGGRR), or -1 for none.
     long long GetBackgroundColor() const { return backgroundColor_; }
     /// Whether a background image was loaded.
     bool HasBackgroundImage() const;
 
   protected:
+    qz::platform::CWnd& GetDialogWnd() override { return *this; }
+    /// QZBDLG_FLG_CLOSE_BUTTON.
+    bool WantsCloseButton() const override;
+
     qz::platform::LRESULT WindowProc(qz::platform::UINT msg, qz::platform::WPARAM wParam,
                                      qz::platform::LPARAM lParam) override;
 

@@ -6,9 +6,9 @@
 #include <cwchar>
 
 #include "config/QZIniFileReader.h"
-#include "gui/BeautyDialog.h"
 #include "gui/ControlTemplateFile.h"
 #include "gui/DefinitionFilePool.h"
+#include "gui/DpiState.h"
 #include "gui/GuiErrorLog.h"
 #include "gui/LayoutManager.h"
 #include "gui/controls/SkinnedControl.h"
@@ -131,40 +131,35 @@ std::size_t CQZ_BeautyDialogDesigner::GetDefinitionPoolSize()
     return CQZDefinitionFilePool::Instance().GetSize();
 }
 
-CQZ_BeautyDialog* CQZ_BeautyDialogDesigner::Dialog() const
+bool CQZ_BeautyDialogDesigner::ScalesToDpi() const
 {
-    return dynamic_cast<CQZ_BeautyDialog*>(window_);
-}
-
-bool CQZ_BeautyDialogDesigner::AdaptsToDpi() const
-{
-    const CQZ_BeautyDialog* dialog = Dialog();
-    return dialog ? dialog->AdaptsToDpi() : CQZ_BeautyDialog::IsDpiScaling();
+    return dialog_ ? dialog_->AdaptsToDpi() : CQZDpiState::IsScaling();
 }
 
 RECT CQZ_BeautyDialogDesigner::ToDevice(const QzDialogRect& rect) const
 {
-    if (!AdaptsToDpi())
+    if (!ScalesToDpi())
         return RECT{rect.left, rect.top, rect.right, rect.bottom};
-    const int dpiX = CQZ_BeautyDialog::GetDpiX();
-    const int dpiY = CQZ_BeautyDialog::GetDpiY();
+    const int dpiX = CQZDpiState::GetDpiX();
+    const int dpiY = CQZDpiState::GetDpiY();
     return RECT{ScaleUp(rect.left, dpiX), ScaleUp(rect.top, dpiY), ScaleUp(rect.right, dpiX),
                 ScaleUp(rect.bottom, dpiY)};
 }
 
 QzDialogRect CQZ_BeautyDialogDesigner::FromDevice(const RECT& rect) const
 {
-    if (!AdaptsToDpi())
+    if (!ScalesToDpi())
         return QzDialogRect{rect.left, rect.top, rect.right, rect.bottom};
-    const int dpiX = CQZ_BeautyDialog::GetDpiX();
-    const int dpiY = CQZ_BeautyDialog::GetDpiY();
+    const int dpiX = CQZDpiState::GetDpiX();
+    const int dpiY = CQZDpiState::GetDpiY();
     return QzDialogRect{ScaleDown(rect.left, dpiX), ScaleDown(rect.top, dpiY), ScaleDown(rect.right, dpiX),
                         ScaleDown(rect.bottom, dpiY)};
 }
 
-bool CQZ_BeautyDialogDesigner::Load(const std::wstring& folder, const std::wstring& fileName, CWnd* dialog)
+bool CQZ_BeautyDialogDesigner::Load(const std::wstring& folder, const std::wstring& fileName,
+                                    IDesignedDialog* dialog)
 {
-    if (fileName.empty() || !dynamic_cast<CQZ_BeautyDialog*>(dialog) || !IsWindow(dialog->GetSafeHwnd()))
+    if (fileName.empty() || !dialog || !IsWindow(dialog->GetDialogWnd().GetSafeHwnd()))
         return false;
     const std::wstring path = FindFile(folder, fileName, GetSearchFolders());
     const std::shared_ptr<CQZIniFileReader> reader = OpenPooled(path);
@@ -175,8 +170,9 @@ bool CQZ_BeautyDialogDesigner::Load(const std::wstring& folder, const std::wstri
     bool ok = false;
     {
         const CQZDefinitionFilePool::ScopedLock locked(path);
-        window_ = dialog;
-        loadedWindow_ = dialog->GetSafeHwnd();
+        dialog_ = dialog;
+        window_ = &dialog->GetDialogWnd();
+        loadedWindow_ = window_->GetSafeHwnd();
         layout_ = std::make_unique<CQZLayoutManager>();
         ownedControls_.clear();
         closeButtonId_ = 0;
@@ -203,8 +199,8 @@ bool CQZ_BeautyDialogDesigner::Load(const std::wstring& folder, const std::wstri
                 }
                 ReadAlignmentRules(*reader);
             }
-            if (AdaptsToDpi())
-                layout_->SetDpi(CQZ_BeautyDialog::GetDpiX(), CQZ_BeautyDialog::GetDpiY());
+            if (ScalesToDpi())
+                layout_->SetDpi(CQZDpiState::GetDpiX(), CQZDpiState::GetDpiY());
             SizeDialog();
             ApplyLayout();
         }
@@ -222,8 +218,7 @@ void CQZ_BeautyDialogDesigner::OnDialogSectionRead()
 
 void CQZ_BeautyDialogDesigner::OnTemplateFilesLoaded()
 {
-    CQZ_BeautyDialog* dialog = Dialog();
-    if (!dialog)
+    if (!dialog_)
         return;
     const CQZControlTemplate* dialogTemplate = nullptr;
     if (!GetTemplate().empty()) {
@@ -234,10 +229,10 @@ void CQZ_BeautyDialogDesigner::OnTemplateFilesLoaded()
         if (!dialogTemplate)
             CQZGuiErrorLog::Report(L"CQZ_BeautyDialogDesigner: no dialog template " + GetTemplate());
     }
-    dialog->ApplyDialogTemplate(dialogTemplate);
+    dialog_->ApplyDialogTemplate(dialogTemplate);
     if (!GetText().empty())
-        dialog->SetWindowText(GetText());
-    if (dialog->GetDialogFlags() & CQZ_BeautyDialog::QZBDLG_FLG_CLOSE_BUTTON)
+        window_->SetWindowText(GetText());
+    if (dialog_->WantsCloseButton())
         CreateCloseButton(dialogTemplate);
 }
 

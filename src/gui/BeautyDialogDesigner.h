@@ -12,9 +12,26 @@
 #include <string>
 #include <vector>
 
-class CQZ_BeautyDialog;
 class CQZLayoutManager;
 class CQZ_SkinnedControl;
+
+/// What the designer asks of the dialog it skins. The dialog implements it,
+/// so the designer needs no knowledge of the dialog class built on it.
+class IDesignedDialog {
+  public:
+    /// The dialog's window.
+    virtual qz::platform::CWnd& GetDialogWnd() = 0;
+    /// Whether positions of the file are 96-DPI units to be scaled.
+    virtual bool AdaptsToDpi() const = 0;
+    /// Takes the look and behaviour flags of the dialog's template (null
+    /// when the file names none or it was not found).
+    virtual void ApplyDialogTemplate(const CQZControlTemplate* dialogTemplate) = 0;
+    /// Asked after ApplyDialogTemplate: whether the designer adds a close button.
+    virtual bool WantsCloseButton() const = 0;
+
+  protected:
+    ~IDesignedDialog() = default;
+};
 
 /// Told about a designer's loading.
 class CQZ_BeautyDialogDesignerListener {
@@ -51,9 +68,9 @@ class CQZ_BeautyDialogDesigner : public CQZ_BeautyDialogDesignerListenerAccu, pu
     CQZ_BeautyDialogDesigner();
     ~CQZ_BeautyDialogDesigner() override;
 
-    /// Finds, reads and applies `fileName` to `dialog` (which must be a
-    /// CQZ_BeautyDialog); false when the file cannot be found or read.
-    bool Load(const std::wstring& folder, const std::wstring& fileName, qz::platform::CWnd* dialog);
+    /// Finds, reads and applies `fileName` to `dialog`; false when the
+    /// dialog has no window or the file cannot be found or read.
+    bool Load(const std::wstring& folder, const std::wstring& fileName, IDesignedDialog* dialog);
     /// Creates or subclasses the control of record `index`; false when it
     /// was not built.
     virtual bool CreateControl(std::size_t index);
@@ -127,6 +144,7 @@ class CQZ_BeautyDialogDesigner : public CQZ_BeautyDialogDesignerListenerAccu, pu
         std::uintptr_t userValue;
     };
     std::vector<NameRecord> names_;
+    IDesignedDialog* dialog_ = nullptr;
     qz::platform::CWnd* window_ = nullptr;
     std::unique_ptr<CQZLayoutManager> layout_;
     // Skinned control objects the designer made for items without a member.
@@ -134,8 +152,7 @@ class CQZ_BeautyDialogDesigner : public CQZ_BeautyDialogDesignerListenerAccu, pu
     std::uint32_t closeButtonId_ = 0;
     qz::platform::HWND loadedWindow_ = nullptr;
 
-    CQZ_BeautyDialog* Dialog() const;
-    bool AdaptsToDpi() const;
+    bool ScalesToDpi() const;
     std::uint32_t FindFreeControlId() const;
     const NameRecord* FindName(const std::wstring& name) const;
     bool CreateCustom(QzDialogControlRecord& record, const CQZControlTemplate* controlTemplate);

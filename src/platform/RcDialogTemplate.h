@@ -1,7 +1,7 @@
 // A dialog template as the Windows dialog manager reads it (the extended
-// DLGTEMPLATEEX layout), with its binary form in both directions. The binary
-// form is what the resource compiler embeds, so templates are looked up and
-// loaded like any other resource.
+// DLGTEMPLATEEX layout), and the reading of its binary form. The binary form
+// is what the resource compiler embeds (its writer is the compiler's), so
+// templates are looked up and loaded like any other resource.
 #pragma once
 
 #include <cstdint>
@@ -78,16 +78,9 @@ struct DialogTemplate {
     bool operator==(const DialogTemplate&) const = default;
 };
 
-/// Writes the template in the DLGTEMPLATEEX layout (little-endian, UTF-16,
-/// items aligned to four bytes).
-std::vector<std::uint8_t> EncodeDialogTemplate(const DialogTemplate& dialog);
-
 /// Reads a template in the DLGTEMPLATEEX layout or in the older DLGTEMPLATE
 /// layout. Truncated or inconsistent data gives no result.
 std::optional<DialogTemplate> DecodeDialogTemplate(std::span<const std::uint8_t> data);
-
-/// Appends text as UTF-16LE code units (no terminator).
-void AppendUtf16(std::vector<std::uint8_t>& out, std::wstring_view text);
 
 /// Decodes UTF-16LE code units into wide text; unpaired surrogates become
 /// U+FFFD.

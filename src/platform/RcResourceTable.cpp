@@ -101,18 +101,4 @@ std::optional<std::wstring> StringFromBlock(std::span<const std::uint8_t> block,
     }
 }
 
-std::vector<std::uint8_t> EncodeStringBlock(const std::array<std::wstring, 16>& entries)
-{
-    std::vector<std::uint8_t> out;
-    for (const std::wstring& s : entries) {
-        std::vector<std::uint8_t> units;
-        AppendUtf16(units, s);
-        std::size_t len = units.size() / 2;
-        out.push_back(static_cast<std::uint8_t>(len & 0xFF));
-        out.push_back(static_cast<std::uint8_t>((len >> 8) & 0xFF));
-        out.insert(out.end(), units.begin(), units.end());
-    }
-    return out;
-}
-
 } // namespace qz::platform

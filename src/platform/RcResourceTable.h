@@ -4,7 +4,6 @@
 
 #include "platform/RcDialogTemplate.h"
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -79,8 +78,5 @@ std::optional<std::wstring> LoadResourceString(std::uint32_t id, LANGID lang);
 /// Entry `index` (0-15) of a string block: a 16-bit length followed by that
 /// many UTF-16 units per entry. Truncated blocks give no result.
 std::optional<std::wstring> StringFromBlock(std::span<const std::uint8_t> block, unsigned index);
-
-/// Writes a string block of 16 entries; missing entries have length zero.
-std::vector<std::uint8_t> EncodeStringBlock(const std::array<std::wstring, 16>& entries);
 
 } // namespace qz::platform

@@ -3,8 +3,10 @@
 #include "BaseDlgTestSupport.h"
 
 #include "dialogs/BaseDlg.h"
+#include "gui/DpiState.h"
 #include "gui/controls/UniButton.h"
 #include "platform/RcResourceTable.h"
+#include "rc/ResourceEncoder.h"
 #include "support/RecordingHost.h"
 
 #include <gtest/gtest.h>
@@ -300,9 +302,9 @@ TEST_F(BaseDlgTest, MainAreaFrameKeepsItsBottomMarginScaled)
             if (p.GetDpi() != 96) {
                 EXPECT_NE(frame.bottom, before.bottom);
             }
-            EXPECT_TRUE(CQZ_BeautyDialog::IsDpiScaling());
-            EXPECT_EQ(CQZ_BeautyDialog::GetDpiX(), p.GetDpi());
-            EXPECT_EQ(CQZ_BeautyDialog::GetDpiY(), p.GetDpi());
+            EXPECT_TRUE(CQZDpiState::IsScaling());
+            EXPECT_EQ(CQZDpiState::GetDpiX(), p.GetDpi());
+            EXPECT_EQ(CQZDpiState::GetDpiY(), p.GetDpi());
             d.EndDialog(IDOK);
         });
         EXPECT_EQ(dlg.GetDpi(), display == 96 ? 96 : 168);

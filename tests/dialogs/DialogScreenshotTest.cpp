@@ -7,7 +7,7 @@
 #include "BaseDlgTestSupport.h"
 
 #include "dialogs/BaseDlg.h"
-#include "dialogs/DialogPreview.h"
+#include "preview/DialogPreview.h"
 #include "dialogs/res/resource.h"
 #include "gui/controls/Static.h"
 #include "gui/controls/UniButton.h"

@@ -2,9 +2,9 @@
 // string that English (United Kingdom) has, with the same placeholders.
 #include "dialogs/Languages.h"
 #include "dialogs/res/resource.h"
-#include "platform/RcParser.h"
 #include "platform/RcResourceTable.h"
 #include "platform/WinUser.h"
+#include "rc/RcParser.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "BaseDlgTestSupport.h"
 
 #include "dialogs/BaseDlg.h"
-#include "dialogs/DialogPreview.h"
+#include "preview/DialogPreview.h"
 #include "dialogs/DlgProgress.h"
 #include "dialogs/Languages.h"
 #include "dialogs/res/resource.h"

@@ -377,9 +377,11 @@ TEST_F(BeautyDialogTest, BadFilesStillGiveADialog)
     EXPECT_TRUE(Reported(L"cannot read the background image"));
     EXPECT_TRUE(Reported(L"no background image"));
 
-    // Only a skinned dialog can be designed.
-    CWnd plain;
-    EXPECT_FALSE(missing.Load(wideFolder_, kMain, &plain));
+    // Only a dialog with a window can be designed (the type already
+    // rules out a window that is no skinned dialog).
+    BeautyTestDialog unshown(wideFolder_, kMain);
+    EXPECT_FALSE(missing.Load(wideFolder_, kMain, &unshown));
+    EXPECT_FALSE(missing.Load(wideFolder_, kMain, nullptr));
 }
 
 TEST_F(BeautyDialogTest, PoolClosesLeastRecentlyUsedReadersButNotLockedOnes)

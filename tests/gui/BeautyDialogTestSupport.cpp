@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "gui/DefinitionFilePool.h"
+#include "gui/DpiState.h"
 #include "platform/window/WindowSystem.h"
 
 using namespace qz::platform;
@@ -122,12 +123,12 @@ void BeautyDialogTest::SetUp()
                           std::filesystem::copy_options::recursive);
     CQZDefinitionFilePool::Instance().Clear();
     SetDisplayDpiOverride(96);
-    CQZ_BeautyDialog::SetDpiScaling(false, 96, 96);
+    CQZDpiState::Set(false, 96, 96);
 }
 
 void BeautyDialogTest::TearDown()
 {
-    CQZ_BeautyDialog::SetDpiScaling(false, 96, 96);
+    CQZDpiState::Set(false, 96, 96);
     SetDisplayDpiOverride(0);
     CQZDefinitionFilePool::Instance().Clear();
     ControlTemplateTest::TearDown();
@@ -136,7 +137,7 @@ void BeautyDialogTest::TearDown()
 void BeautyDialogTest::UseDpi(int dpi)
 {
     SetDisplayDpiOverride(dpi);
-    CQZ_BeautyDialog::SetDpiScaling(true, dpi, dpi);
+    CQZDpiState::Set(true, dpi, dpi);
 }
 
 RECT BeautyDialogTest::Scale(const RECT& rect, int dpi)

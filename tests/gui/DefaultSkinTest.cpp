@@ -15,11 +15,12 @@
 #include <vector>
 
 #include "gui/BeautyDialog.h"
+#include "gui/DpiState.h"
 #include "platform/CodePage.h"
 #include "platform/FileNames.h"
-#include "platform/RcParser.h"
 #include "platform/window/WindowQt.h"
 #include "platform/window/WindowSystem.h"
+#include "rc/RcParser.h"
 
 using namespace qz::platform;
 namespace fs = std::filesystem;
@@ -103,11 +104,11 @@ struct DpiScope {
     explicit DpiScope(int dpi)
     {
         SetDisplayDpiOverride(dpi);
-        CQZ_BeautyDialog::SetDpiScaling(true, dpi, dpi);
+        CQZDpiState::Set(true, dpi, dpi);
     }
     ~DpiScope()
     {
-        CQZ_BeautyDialog::SetDpiScaling(false, 96, 96);
+        CQZDpiState::Set(false, 96, 96);
         SetDisplayDpiOverride(0);
     }
 };

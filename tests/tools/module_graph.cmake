@@ -53,8 +53,12 @@ foreach(file IN LISTS files)
   file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]+\"")
   foreach(line IN LISTS includes)
     string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" header "${line}")
-    # Module headers are named from src/; other names are a folder's own.
+    # Module headers are named from src/ or tools/; other names are a
+    # folder's own.
     owner_of(target src/${header})
+    if(target STREQUAL "")
+      owner_of(target tools/${header})
+    endif()
     if(target STREQUAL "" OR target STREQUAL module)
       continue()
     endif()

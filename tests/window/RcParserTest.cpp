@@ -1,7 +1,8 @@
 // The resource-script parser: statements, styles, the preprocessor and the
 // errors that stop the build.
-#include "platform/RcParser.h"
+#include "rc/RcParser.h"
 #include "platform/WinUser.h"
+#include "rc/ResourceEncoder.h"
 
 #include <gtest/gtest.h>
 

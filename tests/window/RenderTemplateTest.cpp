@@ -2,7 +2,7 @@
 // build it, and every failure is reported rather than written.
 #include "WindowTestSupport.h"
 #include "platform/FileNames.h"
-#include "platform/window/RenderTemplate.h"
+#include "render/RenderTemplate.h"
 
 #include <QImage>
 

@@ -2,6 +2,7 @@
 // and strings through blocks of 16.
 #include "platform/RcResourceTable.h"
 #include "platform/WinUser.h"
+#include "rc/ResourceEncoder.h"
 
 #include "../data/window/window_test_ids.h"
 

@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "gui/BeautyDialog.h"
+#include "gui/DpiState.h"
 #include "platform/FileNames.h"
-#include "platform/RcParser.h"
 #include "platform/window/WindowQt.h"
 #include "platform/window/WindowSystem.h"
+#include "rc/RcParser.h"
 
 using namespace qz::platform;
 
@@ -72,11 +73,11 @@ struct DpiSettings {
     explicit DpiSettings(int dpi)
     {
         SetDisplayDpiOverride(dpi);
-        CQZ_BeautyDialog::SetDpiScaling(true, dpi, dpi);
+        CQZDpiState::Set(true, dpi, dpi);
     }
     ~DpiSettings()
     {
-        CQZ_BeautyDialog::SetDpiScaling(false, 96, 96);
+        CQZDpiState::Set(false, 96, 96);
         SetDisplayDpiOverride(0);
     }
 };

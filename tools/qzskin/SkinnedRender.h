@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/window/RenderTemplate.h"
+#include "render/RenderTemplate.h"
 
 /// Renders template `templateId` of `rcText` (the script at `rcPath`) in
 /// `language` at `dpi`, skinned by the definition file `definitionPath`,

@@ -45,12 +45,12 @@
 #include "SkinnedRender.h"
 #include "config/IniFileText.h"
 #include "config/QZIniFileReader.h"
-#include "dialogs/DialogPreview.h"
 #include "dialogs/Languages.h"
 #include "platform/CodePage.h"
 #include "platform/FileNames.h"
 #include "platform/Utf8.h"
-#include "platform/window/RenderTemplate.h"
+#include "preview/DialogPreview.h"
+#include "render/RenderTemplate.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 //
 // Errors are printed as "file:line: error: reason" and the exit status is 1.
 #include "platform/FileNames.h"
-#include "platform/RcParser.h"
+#include "rc/RcParser.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,5 @@
 set(QZ_MODULE_GRAPH
   "low    src/low"
   "high   src/high   low"
-  "aside  src/aside")
+  "aside  src/aside"
+  "kit    tools/kit  low")

@@ -1,4 +1,4 @@
-#include "dialogs/DialogPreview.h"
+#include "preview/DialogPreview.h"
 
 #include "dialogs/CRMViewer.h"
 #include "dialogs/DlgInstall.h"
@@ -7,7 +7,7 @@
 #include "dialogs/Languages.h"
 #include "dialogs/UpdateSteps.h"
 #include "dialogs/res/resource.h"
-#include "gui/BeautyDialog.h"
+#include "gui/DpiState.h"
 #include "gui/WindowGrab.h"
 #include "osal/QzPath.h"
 #include "platform/FileNames.h"
@@ -255,8 +255,8 @@ class ScratchFolder {
 class PreviewSettings {
   public:
     PreviewSettings(QzAutoUpdate::CUpdateConfiguration2* configuration, int dpi)
-        : scaling_(CQZ_BeautyDialog::IsDpiScaling()), dpiX_(CQZ_BeautyDialog::GetDpiX()),
-          dpiY_(CQZ_BeautyDialog::GetDpiY()), language_(qz::dialogs::GetLanguageState().code)
+        : scaling_(CQZDpiState::IsScaling()), dpiX_(CQZDpiState::GetDpiX()),
+          dpiY_(CQZDpiState::GetDpiY()), language_(qz::dialogs::GetLanguageState().code)
     {
         SetDisplayDpiOverride(dpi);
         qz::dialogs::SetConfigurationSource([configuration] { return configuration; });
@@ -267,7 +267,7 @@ class PreviewSettings {
         if (!language_.empty())
             qz::dialogs::SetLanguage(language_);
         SetDisplayDpiOverride(0);
-        CQZ_BeautyDialog::SetDpiScaling(scaling_, dpiX_, dpiY_);
+        CQZDpiState::Set(scaling_, dpiX_, dpiY_);
     }
     PreviewSettings(const PreviewSettings&) = delete;
     PreviewSettings& operator=(const PreviewSettings&) = delete;

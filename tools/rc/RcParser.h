@@ -2,7 +2,9 @@
 // (DIALOG, DIALOGEX and their controls), string tables, LANGUAGE, and the
 // preprocessor lines such scripts use (#include, #define, #if/#ifdef,
 // #pragma code_page). Text in, compiled resources out: the parser does no
-// I/O; included files come through a resolver the caller supplies.
+// I/O; included files come through a resolver the caller supplies. Its parts
+// are the lexer (RcLexer), the preprocessor (RcPreprocessor) and the grammar
+// (RcGrammar.cpp), which writes what it reads with ResourceEncoder.
 #pragma once
 
 #include "platform/RcDialogTemplate.h"

@@ -1,9 +1,9 @@
-#include "platform/FileNames.h"
-#include "platform/window/RenderTemplate.h"
+#include "render/RenderTemplate.h"
 
-#include "platform/RcParser.h"
+#include "platform/FileNames.h"
 #include "platform/window/Dialog.h"
 #include "platform/window/WindowQt.h"
+#include "rc/RcParser.h"
 
 #include <QApplication>
 #include <QPixmap>

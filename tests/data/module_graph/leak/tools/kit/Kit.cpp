@@ -1,0 +1,2 @@
+#include "kit/Kit.h"
+#include "low/Low.h"
