@@ -3,53 +3,39 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "config/IniDocument.h"
+#include "support/TempFolder.h"
 
 namespace qz::test {
 
-/// A fresh folder under the temporary folder, removed with its content.
-class ScratchDir {
+/// A fresh temporary folder for INI files.
+class ScratchDir : public TempFolder {
 public:
-    ScratchDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qzini-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
+    ScratchDir() : TempFolder("qzini") {}
 
     /// Full name of a file in the folder, as a wide string.
-    std::wstring File(const std::string& name) const { return (path_ / name).wstring(); }
-    std::string Narrow(const std::string& name) const { return (path_ / name).string(); }
+    std::wstring File(const std::string& name) const { return (path() / name).wstring(); }
+    std::string Narrow(const std::string& name) const { return (path() / name).string(); }
 
     /// Writes raw bytes to a file in the folder.
     void Write(const std::string& name, const std::string& bytes) const
     {
-        std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+        std::ofstream out(path() / name, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
     std::string Read(const std::string& name) const
     {
-        std::ifstream in(path_ / name, std::ios::binary);
+        std::ifstream in(path() / name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
+    const std::filesystem::path& Path() const { return path(); }
 };
 
 /// What a buffered lookup gave, as "count:text in the buffer".

@@ -2,6 +2,8 @@
 #include "osal/QzFileFind.h"
 #include "osal/QzFileSystemItem.h"
 
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -24,14 +26,6 @@ namespace {
 
 class QzFileTest : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "qz-file-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::wstring Path(const std::string& name) const { return (dir_ / name).wstring(); }
     void WriteFile(const std::string& name, const std::string& bytes) const
     {
@@ -43,7 +37,8 @@ class QzFileTest : public ::testing::Test {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    fs::path dir_;
+    qz::test::TempFolder folder_{"qz-file"};
+    const fs::path& dir_ = folder_.path();
 };
 
 TEST_F(QzFileTest, OpenModesAndTheirResults)

@@ -1,6 +1,7 @@
 #include "osal/QzPath.h"
 
 #include "support/ScopedEnvironment.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -222,9 +223,8 @@ TEST(QzPath, DrivesAndShellFolders) {
     for (const auto& [number, text] : drives)
         EXPECT_EQ(QzPath(QzPath::DriveNumber{number}).GetPath(), text) << number;
 
-    char pattern[] = "/tmp/qz-path-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string home = pattern;
+    const qz::test::TempFolder folder("qz-path");
+    const std::string home = folder.string();
     const std::wstring wideHome(home.begin(), home.end());
     qz::test::ScopedEnvironment env;
     env.Set("HOME", home);
@@ -261,9 +261,6 @@ TEST(QzPath, DrivesAndShellFolders) {
     EXPECT_FALSE(QzPath(wideHome + L"/tmp").IsSpecialFolder());
     EXPECT_FALSE(QzPath(L"/nowhere/").IsSpecialFolder());
     EXPECT_FALSE(QzPath(L"").IsSpecialFolder());
-
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
 }
 
 TEST(QzPath, HostileInputs) {

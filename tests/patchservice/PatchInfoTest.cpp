@@ -1,5 +1,7 @@
 #include "patchservice/PatchInfo.h"
 
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -120,9 +122,8 @@ TEST(PatchInfo, HugeDescriptionIsKeptWhole)
 
 TEST(PatchInfo, DescriptionPageIsUtf8BesideTheResultDocument)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "qz-patchinfo-test";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const qz::test::TempFolder folder("qz-patchinfo");
+    const std::filesystem::path& dir = folder.path();
     const std::filesystem::path result = dir / "result.xml";
     {
         std::ofstream(result) << "<r filesize=\"1\" version=\"1.2\" url=\"http://u/\"><patch>\xc3\xa9t\xc3\xa9 \xe2\x82\xac</patch></r>";
@@ -147,7 +148,6 @@ TEST(PatchInfo, DescriptionPageIsUtf8BesideTheResultDocument)
     CPatchInfo untouched;
     untouched.ParseResult(QzOSAL::QzPath((dir / "nope.xml").wstring()));
     EXPECT_EQ(untouched.GetFileSize(), 0);
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

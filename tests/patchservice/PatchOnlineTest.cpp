@@ -4,11 +4,14 @@
 #include "patchservice/PatchOnline.h"
 #include "patchservice/TavorHttpTransfer.h"
 
+#include "support/FileText.h"
 #include "support/FolderNames.h"
 #include "support/PeWriter.h"
 #include "support/RecordingHost.h"
+#include "support/ResultDocument.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SigningKitSuite.h"
+#include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -28,17 +31,11 @@ namespace {
 using qz::test::HttpAnswer;
 using qz::test::RecordingHost;
 using qz::test::TestHttpServer;
+using qz::test::Wide;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 namespace fs = std::filesystem;
-
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-std::string Read(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using qz::test::ReadText;
 
 TEST(PatchOnlineQuery, UrlFromTheHostsAnswersInKeyOrder)
 {
@@ -161,31 +158,21 @@ protected:
         SigningKitSuite::SetUp();
         if (HasFatalFailure())
             return;
-        dir_ = fs::temp_directory_path() / ("qz-patchonline-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         host_.patchServiceUrl = Wide(server_.Url("/query"));
         host_.texts["GetDownloadFolder"] = dir_.wstring();
         host_.texts["GetPatchFileName"] = L"Patch.exe";
-    }
-    void TearDown() override
-    {
-        fs::remove_all(dir_);
-        SigningKitSuite::TearDown();
     }
 
     void ServeDocument(const std::string& document) { server_.SetAnswer("/query", HttpAnswer::Ok(document)); }
     // A result document that offers `size` bytes at `url`.
     static std::string Document(const std::string& url, std::uint64_t size)
     {
-        return "<?xml version=\"1.0\"?><result filesize=\"" + std::to_string(size) +
-               "\" version=\"2.0.0.0\" url=\"" + url + "\"><patch>Notes</patch></result>";
+        return qz::test::ResultDocument{url, size}.Xml();
     }
     std::vector<std::string> Names() const { return qz::test::FolderNames(dir_); }
     std::string ValidDocument() const
     {
-        return "<?xml version=\"1.0\"?><result filesize=\"4\" version=\"2.1.0.7\" pug_installer=\"3\" url=\"" +
-               server_.Url("/patch.exe") + "\"><patch><![CDATA[<p>Better.</p>]]></patch></result>";
+        return qz::test::ResultDocument{server_.Url("/patch.exe"), 4, "2.1.0.7", "<![CDATA[<p>Better.</p>]]>", 3}.Xml();
     }
 
     // Serves `bytes` at `target` with its detached signature beside it.
@@ -227,7 +214,7 @@ TEST_F(PatchServiceTest, AvailablePatchIsReportedToTheHost)
                                 std::to_wstring(ValidDocument().size()) + L").");
     // The document stays where the host wanted downloads.
     EXPECT_EQ(online.GetLocalFile().GetPath(), (dir_ / "result.xml").wstring());
-    EXPECT_EQ(Read(dir_ / "result.xml"), ValidDocument());
+    EXPECT_EQ(ReadText(dir_ / "result.xml"), ValidDocument());
     // The request carried the query keys in order.
     const auto requests = server_.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -264,7 +251,7 @@ TEST_F(PatchServiceTest, UnusableAnswersGiveTwoAndReportNothing)
     server_.SetAnswer("/query", answer);
     EXPECT_EQ(online.IsAvailable(true), QzAutoUpdate::kResultFailed);
     EXPECT_EQ(host_.LogLines().back(), L"CPatchOnline::IsAvailable(): Content length is zero!");
-    EXPECT_EQ(Read(dir_ / "result.xml"), ValidDocument());
+    EXPECT_EQ(ReadText(dir_ / "result.xml"), ValidDocument());
 }
 
 TEST_F(PatchServiceTest, DownloadChecksFirstThenHandsTheFileOver)
@@ -274,7 +261,7 @@ TEST_F(PatchServiceTest, DownloadChecksFirstThenHandsTheFileOver)
     CPatchOnline online(&host_);
     EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultSuccess);
     const fs::path patch = dir_ / "Patch.exe";
-    EXPECT_EQ(Read(patch), "PK..");
+    EXPECT_EQ(ReadText(patch), "PK..");
     EXPECT_TRUE(fs::exists(dir_ / "Patch.exe.p7s"));
     const auto lines = host_.LogLines();
     ASSERT_GE(lines.size(), 5u);
@@ -321,7 +308,7 @@ TEST_F(PatchServiceTest, ASilentDownloadWhoseSignatureFailsIsNotHandedOver)
         EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
         EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
         EXPECT_FALSE(fs::exists(dir_ / "Patch.exe"));
-        EXPECT_EQ(Read(dir_ / "Patch.exe.part"), c.kept);
+        EXPECT_EQ(ReadText(dir_ / "Patch.exe.part"), c.kept);
         const auto lines = host_.LogLines();
         EXPECT_NE(std::find(lines.begin(), lines.end(), L"CPatchOnline::Download(): check was failed."), lines.end());
     }
@@ -430,6 +417,7 @@ TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
         const char* name;
         HttpAnswer answer;
         std::uint32_t result;
+        const char* arrived;  // the length the log line names, when it is sure
     };
     HttpAnswer cut = HttpAnswer::Ok(patch);
     cut.declaredLength = 1000;
@@ -437,11 +425,11 @@ TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
     endless.framing = HttpAnswer::Framing::Close;
     ServeSignedPatch(patch);
     const std::vector<Case> cases = {
-        {"a Content-Length shorter than the patch", cut, QzAutoUpdate::kResultTransferFailed},
-        {"an empty body", HttpAnswer::Ok(""), QzAutoUpdate::kResultTransferFailed},
-        {"a longer body", HttpAnswer::Ok(patch + "tail"), QzAutoUpdate::kResultTransferFailed},
-        {"a body without end", endless, QzAutoUpdate::kResultTransferFailed},
-        {"the patch", HttpAnswer::Ok(patch), QzAutoUpdate::kResultSuccess},
+        {"a Content-Length shorter than the patch", cut, QzAutoUpdate::kResultTransferFailed, "1000"},
+        {"an empty body", HttpAnswer::Ok(""), QzAutoUpdate::kResultTransferFailed, "0"},
+        {"a longer body", HttpAnswer::Ok(patch + "tail"), QzAutoUpdate::kResultTransferFailed, nullptr},
+        {"a body without end", endless, QzAutoUpdate::kResultTransferFailed, nullptr},
+        {"the patch", HttpAnswer::Ok(patch), QzAutoUpdate::kResultSuccess, nullptr},
     };
     server_.SetAnswer("/query", HttpAnswer::Ok(Document(server_.Url("/patch.exe"), patch.size())));
     for (const Case& c : cases) {
@@ -461,6 +449,13 @@ TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
         // Nothing beyond the announced length reaches the disk.
         if (fs::exists(dir_ / "Patch.exe.part")) {
             EXPECT_LE(fs::file_size(dir_ / "Patch.exe.part"), patch.size());
+        }
+        // A short body says so in the host's log.
+        if (c.arrived) {
+            const std::wstring line = L"CPatchOnline::Download(): " + Wide(c.arrived) +
+                                      L" bytes arrived where the service announced 103352.";
+            const auto lines = host_.LogLines();
+            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << lines.back();
         }
     }
 }
@@ -596,7 +591,7 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
     host_.ClearCalls();
     server_.ClearRequests();
     EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultSuccess);
-    EXPECT_EQ(Read(dir_ / "Patch.exe"), patch);
+    EXPECT_EQ(ReadText(dir_ / "Patch.exe"), patch);
     EXPECT_NE(rangeOfLastDownload(), "-");
     const auto lines = host_.LogLines();
     EXPECT_NE(std::find_if(lines.begin(), lines.end(),
@@ -657,7 +652,7 @@ TEST_F(PatchServiceTest, AResumedPeFileIsDigestedFromItsFirstByte)
     for (const auto& request : server_.Requests())
         ranged = ranged || (request.target == "/patch.exe" && request.Header("Range").has_value());
     EXPECT_TRUE(ranged);
-    EXPECT_EQ(Read(dir_ / "Patch.exe"), served.body);
+    EXPECT_EQ(ReadText(dir_ / "Patch.exe"), served.body);
 }
 
 TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart)
@@ -679,7 +674,7 @@ TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart
     CPatchOnline online(&host_);
     EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultSuccess);
     EXPECT_TRUE(online.WasDigestStreamed());
-    EXPECT_EQ(Read(dir_ / "Patch.exe"), served.body);
+    EXPECT_EQ(ReadText(dir_ / "Patch.exe"), served.body);
     int whole = 0;
     for (const auto& request : server_.Requests())
         whole += request.target == "/patch.exe" ? 1 : 0;

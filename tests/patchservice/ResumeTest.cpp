@@ -5,8 +5,10 @@
 #include "patchservice/ResumeRecord.h"
 #include "patchservice/TavorHttpTransfer.h"
 
+#include "support/FileText.h"
 #include "support/FolderNames.h"
 #include "support/RecordingHost.h"
+#include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -88,13 +90,6 @@ struct Download : ITransferBodyObserver {
 
 class ResumeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() / ("qz-resume-" + std::to_string(::getpid()));
-        Clean();
-        target_ = dir_ / "target.bin";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     void Clean()
     {
         fs::remove_all(dir_);
@@ -106,11 +101,7 @@ protected:
         const std::string url = server_.Url(path);
         return download.transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.wstring().c_str());
     }
-    static std::string Read(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
+    static std::string Read(const fs::path& path) { return qz::test::ReadText(path); }
     std::string Part() const { return Read(fs::path(target_.string() + ".part")); }
     fs::path PartName() const { return target_.string() + ".part"; }
     fs::path RecordName() const { return target_.string() + ".resume"; }
@@ -135,8 +126,9 @@ protected:
     }
 
     TestHttpServer server_;
-    fs::path dir_;
-    fs::path target_;
+    qz::test::TempFolder folder_{"qz-resume"};
+    const fs::path& dir_ = folder_.path();
+    const fs::path target_ = dir_ / "target.bin";
 };
 
 TEST_F(ResumeTest, AnInterruptedBodyContinuesWhereItStopped)
@@ -216,9 +208,11 @@ TEST_F(ResumeTest, APartialFileIsContinuedOnlyWhenTheServerVouchesForIt)
     newFile.etag = "\"v2\"";
     ServedFile ignoring = PatternFile("\"v1\"");
     ignoring.ignoreRange = true;
-    ServedFile fromZero = PatternFile("\"v1\"");
-    fromZero.contentRange = [](std::uint64_t, std::uint64_t total) {
-        return "bytes 0-" + std::to_string(total - 1) + "/" + std::to_string(total);
+    // True to itself, length and all, but a range from another offset.
+    ServedFile otherOffset = PatternFile("\"v1\"");
+    otherOffset.earlyBytes = 100;
+    otherOffset.contentRange = [](std::uint64_t first, std::uint64_t total) {
+        return "bytes " + std::to_string(first - 100) + "-" + std::to_string(total - 1) + "/" + std::to_string(total);
     };
     ServedFile longer = PatternFile("\"v1\"");
     longer.contentRange = [](std::uint64_t first, std::uint64_t total) {
@@ -253,7 +247,7 @@ TEST_F(ResumeTest, APartialFileIsContinuedOnlyWhenTheServerVouchesForIt)
     const std::vector<Case> cases = {
         {"the file changed on the server", PatternFile("\"v1\""), newFile, "/f", {"from"}, changed, false},
         {"a server that ignores Range", PatternFile("\"v1\""), ignoring, "/f", {"from"}, file, false},
-        {"Content-Range from another offset", PatternFile("\"v1\""), fromZero, "/f", {"from", "-"}, file, false},
+        {"Content-Range from another offset", PatternFile("\"v1\""), otherOffset, "/f", {"from", "-"}, file, false},
         {"Content-Range of another length", PatternFile("\"v1\""), longer, "/f", {"from", "-"}, file, false},
         {"no Content-Range", PatternFile("\"v1\""), missing, "/f", {"from", "-"}, file, false},
         {"416", PatternFile("\"v1\""), shorter, "/f", {"from", "-"}, shorter.body, false},

@@ -1,19 +1,19 @@
-// The transfer engine against a loopback server with scripted answers.
+// The transfer engine against a loopback server with scripted answers. How
+// requests and answers are framed on the wire, and whom TLS trusts, is the
+// internet layer's part and tested there.
 #include "patchservice/TavorHttpTransfer.h"
 
 #include "platform/UserQuestion.h"
+#include "support/FileText.h"
 #include "support/FolderNames.h"
 #include "support/RecordingHost.h"
-#include "support/ScopedEnvironment.h"
+#include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -46,22 +46,10 @@ const char* const kNoConnection = "Cannot connect to the server. Please check yo
 
 class TransferTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() / ("qz-transfer-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        target_ = (dir_ / "target.bin").wstring();
-    }
-    void TearDown() override
-    {
-        qz::platform::SetYesNoHandler({});
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { qz::platform::SetYesNoHandler({}); }
     std::string Target(const std::string& suffix = "") const
     {
-        std::ifstream in(fs::path(target_ + std::wstring(suffix.begin(), suffix.end())), std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        return qz::test::ReadText(fs::path(target_ + qz::test::Wide(suffix)));
     }
     std::vector<std::string> Names() const { return qz::test::FolderNames(dir_); }
     bool Fetch(CTavorHttpTransfer& transfer, const std::string& path)
@@ -82,8 +70,9 @@ protected:
     };
 
     TestHttpServer server_;
-    fs::path dir_;
-    std::wstring target_;
+    qz::test::TempFolder folder_{"qz-transfer"};
+    const fs::path& dir_ = folder_.path();
+    const std::wstring target_ = (dir_ / "target.bin").wstring();
 };
 
 TEST_F(TransferTest, DownloadsTheBodyWithProgressAndStatusTexts)
@@ -111,13 +100,11 @@ TEST_F(TransferTest, DownloadsTheBodyWithProgressAndStatusTexts)
     EXPECT_EQ(listener.expectedSize, 1234u);
     EXPECT_EQ(listener.progress.back(), 150000u);
 
-    // The request: decoded query, our agent, no cache, accept anything.
+    // The engine's own agent; it accepts anything.
     const auto requests = server_.Requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].requestLine, "GET /file?a=A HTTP/1.1");
     EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "TavorHttpClient");
     EXPECT_EQ(requests[0].Header("Accept").value_or(""), "*/*");
-    EXPECT_FALSE(requests[0].Header("Authorization").has_value());
 }
 
 TEST_F(TransferTest, ErrorStatusesAndTheSavedAnswer)
@@ -147,7 +134,7 @@ TEST_F(TransferTest, ErrorStatusesAndTheSavedAnswer)
     EXPECT_FALSE(fs::exists(fs::path(target_)));
 }
 
-TEST_F(TransferTest, LengthsChunksAndMissingFraming)
+TEST_F(TransferTest, WhatCountsAsContentAndLengthsPastThirtyOneBits)
 {
     HttpAnswer chunked = HttpAnswer::Ok(std::string(5000, 'c'));
     chunked.framing = HttpAnswer::Framing::Chunked;
@@ -160,21 +147,26 @@ TEST_F(TransferTest, LengthsChunksAndMissingFraming)
     huge.declaredLength = 3000000000ULL;
     server_.SetAnswer("/huge", huge);
 
-    Quiet a, b, c, d;
-    ASSERT_TRUE(Fetch(a.transfer, "/chunked"));
-    EXPECT_TRUE(a.transfer.IsChunked());
-    EXPECT_EQ(a.transfer.GetContentLength(), 0);
-    EXPECT_TRUE(a.transfer.HasContent());
-    EXPECT_EQ(Target().size(), 5000u);
-    ASSERT_TRUE(Fetch(b.transfer, "/close"));
-    EXPECT_FALSE(b.transfer.HasContent());  // written, yet without content as far as the engine knows
-    EXPECT_EQ(Target(), "until close");
-    ASSERT_TRUE(Fetch(c.transfer, "/empty"));
-    EXPECT_FALSE(c.transfer.HasContent());
-    EXPECT_EQ(Target(), "");
+    // Chunks are content; a body without length is written, yet without
+    // content as far as the engine knows.
+    const struct {
+        const char* path;
+        bool chunked, content;
+        const char* body;
+    } cases[] = {
+        {"/chunked", true, true, nullptr}, {"/close", false, false, "until close"}, {"/empty", false, false, ""}};
+    for (const auto& c : cases) {
+        Quiet q;
+        ASSERT_TRUE(Fetch(q.transfer, c.path)) << c.path;
+        EXPECT_EQ(q.transfer.IsChunked(), c.chunked) << c.path;
+        EXPECT_EQ(q.transfer.HasContent(), c.content) << c.path;
+        EXPECT_EQ(q.transfer.GetContentLength(), 0) << c.path;
+        EXPECT_EQ(Target(), c.body ? std::string(c.body) : std::string(5000, 'c')) << c.path;
+    }
 
     // A length beyond the signed 32-bit range does not survive the conversion.
     RecordingHost host;
+    Quiet d;
     d.transfer.SetProgressReceiver(&host);
     EXPECT_FALSE(Fetch(d.transfer, "/huge"));
     EXPECT_EQ(d.transfer.GetContentLength(), 2147483647);
@@ -192,14 +184,12 @@ TEST_F(TransferTest, MalformedStatusLineAndUnreachableServers)
     EXPECT_TRUE(q.transfer.IsAnswerSaved());  // an unparsable status is no 404
     ASSERT_FALSE(q.listener.errors.empty());
     EXPECT_EQ(q.listener.errors[0].rfind("Unable to parse ReturnCode from server, server answer was \"", 0), 0u);
+    Listener listener;
+    CTavorHttpTransfer unreachable;
+    unreachable.SetStatusListener(&listener);
     const std::wstring port = std::to_wstring(TestHttpServer::UnusedPort());
-    for (const std::wstring& url : {L"http://127.0.0.1:" + port + L"/x", std::wstring(L"http://no-such-host.invalid/x")}) {
-        Listener listener;
-        CTavorHttpTransfer transfer;
-        transfer.SetStatusListener(&listener);
-        EXPECT_FALSE(transfer.DownloadToFile(url, 0, target_.c_str()));
-        EXPECT_EQ(listener.errors, std::vector<std::string>{kNoConnection});
-    }
+    EXPECT_FALSE(unreachable.DownloadToFile(L"http://127.0.0.1:" + port + L"/x", 0, target_.c_str()));
+    EXPECT_EQ(listener.errors, std::vector<std::string>{kNoConnection});
     // A URL that cannot be split never reaches the network.
     fs::remove(fs::path(target_));
     CTavorHttpTransfer transfer;
@@ -207,25 +197,12 @@ TEST_F(TransferTest, MalformedStatusLineAndUnreachableServers)
     EXPECT_FALSE(fs::exists(fs::path(target_)));
 }
 
-TEST_F(TransferTest, HttpsTrustsOnlyTheConfiguredStore)
+TEST_F(TransferTest, PortsOfTheSchemeAndOfTheHostAndPathEntry)
 {
-    TestHttpServer server(TestHttpServer::Mode::Https);
-    server.SetAnswer("/secure", HttpAnswer::Ok("secret"));
-    const std::string url = server.Url("/secure");
-    {
-        // Without the test CA the certificate is refused.
-        const qz::test::ScopedEnvironment noStore("SSL_CERT_FILE", nullptr);
-        Listener listener;
-        CTavorHttpTransfer transfer;
-        transfer.SetStatusListener(&listener);
-        EXPECT_FALSE(transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.c_str()));
-        EXPECT_EQ(listener.errors, std::vector<std::string>{kNoConnection});
-    }
-    const qz::test::ScopedEnvironment store("SSL_CERT_FILE", TestHttpServer::CaFile().c_str());
-    CTavorHttpTransfer transfer;
-    EXPECT_TRUE(transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.c_str()));
-    EXPECT_EQ(Target(), "secret");
-    EXPECT_EQ(transfer.GetPort(), server.Port());
+    server_.SetAnswer("/x", HttpAnswer::Ok("x"));
+    Quiet q;
+    ASSERT_TRUE(Fetch(q.transfer, "/x"));
+    EXPECT_EQ(q.transfer.GetPort(), server_.Port());
     // Without a port the scheme's own is used; the host-and-path entry sets none (80).
     CTavorHttpTransfer defaults;
     defaults.DownloadToFile(L"https://127.0.0.1/x", 0, (dir_ / "x").wstring().c_str());

@@ -1,6 +1,8 @@
 #include "patchservice/xml/XMLReader.h"
 #include "patchservice/xml/XMLWriter.h"
 
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
 #include <libxml/xmlmemory.h>
 
@@ -23,15 +25,13 @@ const std::string kLoadFailed =
 
 // A file in a fresh temporary folder, removed with the object.
 struct TempFile {
-    TempFile(const std::string& name, const std::string& content)
-        : dir(mkdtemp((std::filesystem::temp_directory_path() / "qzxmlXXXXXX").string().data())),
-          file(dir + "/" + name)
+    TempFile(const std::string& name, const std::string& content) : file((folder / name).string())
     {
         std::ofstream(file, std::ios::binary) << content;
     }
-    ~TempFile() { std::filesystem::remove_all(dir); }
     const std::string& path() const { return file; }
-    const std::string dir, file;
+    const qz::test::TempFolder folder{"qzxml"};
+    const std::string file;
 };
 
 template <typename F>

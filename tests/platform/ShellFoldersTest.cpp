@@ -1,5 +1,7 @@
 #include "platform/ShellFolders.h"
 
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,11 +14,9 @@
 
 using namespace qz::platform;
 
-namespace {
+using qz::test::Wide;
 
-std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
+namespace {
 
 // Gives each test a home of its own with the XDG variables cleared, and puts
 // the environment back afterwards.
@@ -29,9 +29,6 @@ protected:
             saved_[name] = value ? std::optional<std::string>(value) : std::nullopt;
             unsetenv(name);
         }
-        char pattern[] = "/tmp/qz-folders-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        home_ = pattern;
         setenv("HOME", home_.c_str(), 1);
     }
 
@@ -43,8 +40,6 @@ protected:
                 unsetenv(name.c_str());
             }
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(home_, ignored);
     }
 
     void WriteUserDirs(const std::string& folder, const std::string& text) {
@@ -52,7 +47,8 @@ protected:
         std::ofstream(folder + "/user-dirs.dirs") << text;
     }
 
-    std::string home_;
+    qz::test::TempFolder folder_{"qz-folders"};
+    const std::string home_ = folder_.string();
     std::map<std::string, std::optional<std::string>> saved_;
 };
 

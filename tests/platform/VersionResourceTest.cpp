@@ -2,11 +2,11 @@
 #include "platform/pe/VersionInfo.h"
 
 #include "support/PeWriter.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <unistd.h>
 
 using namespace qz::platform;
 using qz::test::PeWriter;
@@ -16,13 +16,6 @@ namespace {
 
 class VersionResource : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() / ("qz-version-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     std::filesystem::path Write(const std::string& name, const VersionResourceContents* contents,
                                 bool is64 = true)
     {
@@ -35,7 +28,8 @@ class VersionResource : public ::testing::Test {
         return path;
     }
 
-    std::filesystem::path dir_;
+    qz::test::TempFolder folder_{"qz-version"};
+    const std::filesystem::path& dir_ = folder_.path();
 };
 
 std::wstring W(const std::filesystem::path& path)

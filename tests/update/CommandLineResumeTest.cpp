@@ -1,6 +1,8 @@
 // The command-line host killed in the middle of a download, as a crash or a
 // closed terminal would end it, and started again: the second run continues
 // the file and says where.
+#include "support/FileText.h"
+#include "support/ResultDocument.h"
 #include "support/SigningKitSuite.h"
 #include "support/TestHttpServer.h"
 
@@ -27,14 +29,9 @@ using qz::test::HttpAnswer;
 using qz::test::ServedFile;
 using qz::test::TestHttpServer;
 namespace fs = std::filesystem;
+using qz::test::ReadText;
 
 constexpr std::uint64_t kLength = 3 * 1024 * 1024;
-
-std::string Read(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class CommandLineResumeTest : public qz::test::SigningKitSuite {
 protected:
@@ -68,9 +65,7 @@ TEST_F(CommandLineResumeTest, AKilledDownloadIsContinuedByTheNextRun)
     std::string patch(kLength, '\0');
     for (std::uint64_t i = 0; i < kLength; ++i)
         patch[i] = TestHttpServer::PatternByte(i);
-    server_.SetAnswer("/q", HttpAnswer::Ok("<result filesize=\"" + std::to_string(kLength) +
-                                           "\" version=\"9.1\" url=\"" + server_.Url("/p.tar") +
-                                           "\"><patch>Notes</patch></result>"));
+    server_.SetAnswer("/q", HttpAnswer::Ok(qz::test::ResultDocument{server_.Url("/p.tar"), kLength}.Xml()));
     server_.SetAnswer("/p.tar.p7s", HttpAnswer::Ok(kit_->DetachedSignatureOf(patch)));
     ServedFile slow;
     slow.generatedLength = kLength;
@@ -107,13 +102,13 @@ TEST_F(CommandLineResumeTest, AKilledDownloadIsContinuedByTheNextRun)
     const pid_t second = Start(dir_ / "second.out");
     ASSERT_GT(second, 0);
     waitpid(second, &status, 0);
-    const std::string output = Read(dir_ / "second.out");
+    const std::string output = ReadText(dir_ / "second.out");
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
     const unsigned long long tenths = kept * 10 / (1024 * 1024);
     const std::string line =
         "resumed at " + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB of 3.0 MiB\n";
     EXPECT_NE(output.find(line), std::string::npos) << output;
-    EXPECT_TRUE(Read(dir_ / "Patch.tar") == patch);
+    EXPECT_TRUE(ReadText(dir_ / "Patch.tar") == patch);
     for (const auto& request : server_.Requests()) {
         if (request.target == "/p.tar") {
             EXPECT_EQ(request.Header("Range"), "bytes=" + std::to_string(kept) + "-");

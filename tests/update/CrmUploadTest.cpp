@@ -3,6 +3,7 @@
 #include "support/RawHttpServer.h"
 #include "support/RecordingHost.h"
 #include "support/ScopedEnvironment.h"
+#include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 
 #include <arpa/inet.h>
@@ -31,6 +32,7 @@ using qz::test::RawHttpServer;
 using qz::test::RecordedRequest;
 using qz::test::RecordingHost;
 using qz::test::TestHttpServer;
+using qz::test::Wide;
 
 const std::string kFirstLine = "-----------------------------119281817426312\n";
 
@@ -45,24 +47,15 @@ std::string HeaderPart(const std::string& length)
 
 const std::string kClosingPart = "\n\n-----------------------------119281817426312--\n";
 
-std::wstring Wide(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-
 class CrmUploadTest : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "qz-crm-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         host_.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
         uploadUrl_ = "http://127.0.0.1:" + std::to_string(server_.Port()) + "/crm/upload.php";
         server_.SetAnswer("/redirect", HttpAnswer::Ok(uploadUrl_));
         server_.SetAnswer("/crm/upload.php", HttpAnswer::Ok("thank you"));
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     QzOSAL::QzPath DataFile(const std::string& bytes)
     {
@@ -88,7 +81,8 @@ class CrmUploadTest : public ::testing::Test {
     TestHttpServer server_;
     RecordingHost host_;
     std::string uploadUrl_;
-    fs::path dir_;
+    qz::test::TempFolder folder_{"qz-crm"};
+    const fs::path& dir_ = folder_.path();
 };
 
 TEST_F(CrmUploadTest, TenByteFileGoesOutByteForByte)
@@ -116,7 +110,7 @@ TEST_F(CrmUploadTest, TenByteFileGoesOutByteForByte)
     EXPECT_FALSE(DataFileExists());
 }
 
-TEST_F(CrmUploadTest, EmptyAndLargerFilesKeepingTheFileAndAnErrorStatus)
+TEST_F(CrmUploadTest, EmptyFileKeptAndAnErrorStatusCountsAsSent)
 {
     EXPECT_TRUE(UploadCrmData(&host_, DataFile(""), false));
     auto post = Post();
@@ -124,18 +118,6 @@ TEST_F(CrmUploadTest, EmptyAndLargerFilesKeepingTheFileAndAnErrorStatus)
     EXPECT_EQ(post->body, HeaderPart("0") + kClosingPart);
     EXPECT_EQ(post->Header("Content-Length"), "217");
     EXPECT_TRUE(DataFileExists()) << "kept when not asked to delete";
-
-    // Many 1000-byte blocks and a short last one, every byte value included.
-    std::string content;
-    for (int i = 0; i < 250'123; ++i)
-        content.push_back(static_cast<char>((i * 7) % 256));
-    server_.ClearRequests();
-    EXPECT_TRUE(UploadCrmData(&host_, DataFile(content), true));
-    post = Post();
-    ASSERT_TRUE(post);
-    EXPECT_EQ(post->body, HeaderPart("250123") + content + kClosingPart);
-    EXPECT_EQ(post->Header("Content-Length"), std::to_string(post->body.size()));
-    EXPECT_FALSE(DataFileExists());
 
     // An error status still counts as sent.
     host_.ClearCalls();

@@ -1,8 +1,10 @@
 // The export as a host meets it: the library is loaded with dlopen and
 // DoAction looked up by its plain name.
 #include "support/RecordingHost.h"
+#include "support/ResultDocument.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SigningKit.h"
+#include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 
 #include <algorithm>
@@ -94,12 +96,10 @@ TEST_F(DoActionTest, SilentCheckAndDownloadAgainstAPatchService)
     namespace fs = std::filesystem;
     using qz::test::HttpAnswer;
     qz::test::TestHttpServer server;
-    const fs::path dir = fs::temp_directory_path() / ("qz-doaction-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const qz::test::TempFolder folder("qz-doaction");
+    const fs::path& dir = folder.path();
     auto makeHost = [&](RecordingHost& host) {
-        const std::string url = server.Url("/q");
-        host.patchServiceUrl.assign(url.begin(), url.end());
+        host.patchServiceUrl = qz::test::Wide(server.Url("/q"));
         host.texts["GetDownloadFolder"] = dir.wstring();
     };
 
@@ -112,8 +112,7 @@ TEST_F(DoActionTest, SilentCheckAndDownloadAgainstAPatchService)
     EXPECT_EQ(doAction_(&noPatch, kActionDownload), kResultNoDownloadUrl);
     EXPECT_FALSE(fs::exists(dir / "QzUpdate.exe"));
 
-    server.SetAnswer("/q", HttpAnswer::Ok("<result filesize=\"3\" version=\"9.1\" url=\"" + server.Url("/p") +
-                                          "\"><patch>Notes</patch></result>"));
+    server.SetAnswer("/q", HttpAnswer::Ok(qz::test::ResultDocument{server.Url("/p"), 3}.Xml()));
     server.SetAnswer("/p", HttpAnswer::Ok("abc"));
     const qz::test::SigningKit kit;
     ASSERT_TRUE(kit.Ok()) << kit.Error();
@@ -127,7 +126,6 @@ TEST_F(DoActionTest, SilentCheckAndDownloadAgainstAPatchService)
     EXPECT_EQ(doAction_(&withPatch, kActionDownload), kResultSuccess);
     EXPECT_EQ(withPatch.ArgumentsOf("AddFile"), std::vector<std::wstring>{(dir / "QzUpdate.exe").wstring() + L"|0"});
     EXPECT_TRUE(fs::exists(dir / "QzUpdate.exe"));
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 namespace {
 
@@ -40,27 +39,6 @@ TEST(HostDefaults, EveryDefaultOfTheInterface)
     EXPECT_EQ(c.GetParentWindow(), nullptr);
     EXPECT_TRUE(c.IsDontShowAgainVisible());
     EXPECT_EQ(c.GetPlatform(), 2);
-}
-
-TEST(HostDefaults, RecordingHostKeepsOrderAcrossThreads)
-{
-    qz::test::RecordingHost host;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&host, t] {
-            for (int i = 0; i < 250; ++i)
-                host.Log((std::to_wstring(t) + L":" + std::to_wstring(i)).c_str());
-        });
-    for (auto& thread : threads)
-        thread.join();
-    const auto lines = host.LogLines();
-    ASSERT_EQ(lines.size(), 1000u);
-    // Each thread's own lines arrive in the order it wrote them.
-    int next[4] = {0, 0, 0, 0};
-    for (const auto& line : lines) {
-        const int t = line[0] - L'0';
-        EXPECT_EQ(line.substr(2), std::to_wstring(next[t]++));
-    }
 }
 
 }  // namespace

@@ -3,17 +3,19 @@
 // user would (buttons clicked by their IDs, keys pressed), against the
 // loopback patch service and a patch signed at test time; every road with
 // and without worker threads.
-#include "WorkerTestDialog.h"
-
 #include "dialogs/res/resource.h"
 #include "platform/window/WindowQt.h"
+#include "platform/window/WindowSystem.h"
 #include "support/Keyboard.h"
 #include "support/PeWriter.h"
 #include "support/RecordingHost.h"
+#include "support/ResultDocument.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SigningKit.h"
+#include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 #include "update/Actions.h"
+#include "update/Updater.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -44,6 +46,7 @@ using namespace QzAutoUpdate;
 using namespace qz::platform;
 using qz::test::HttpAnswer;
 using qz::test::RecordingHost;
+using qz::test::Wide;
 
 enum class Dlg { None, Update, Progress, Install, CrmViewer };
 
@@ -227,10 +230,8 @@ protected:
     {
         ASSERT_TRUE(kit_->Ok()) << kit_->Error();
         ASSERT_FALSE(signed_.empty());
-        ASSERT_TRUE(qz::test::RequireOffscreenGui());
-        std::string pattern = (fs::temp_directory_path() / "qz-interactive-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        ASSERT_TRUE(EnsureGuiApplication());
         environment_.Set("SSL_CERT_FILE", kit_->RootCertificate().string());
         environment_.Unset("SSL_CERT_DIR");
         host_.patchServiceUrl = Wide(server_.Url("/query"));
@@ -238,18 +239,14 @@ protected:
         host_.texts["GetSkinFolder"] = Wide(QZ_SKIN_DIR);
         host_.bools["UseWorkerThreads"] = GetParam();
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    static std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
     // The service offers `patch`; its download answers `download` when given.
     void Offer(const std::string& patch, std::optional<HttpAnswer> download = std::nullopt,
                const std::string& attributes = "")
     {
-        server_.SetAnswer("/query", HttpAnswer::Ok("<?xml version=\"1.0\"?><result " + attributes + " filesize=\"" +
-                                                   std::to_string(patch.size()) +
-                                                   "\" version=\"2.1.0.7\" pug_installer=\"3\" url=\"" +
-                                                   server_.Url("/patch.exe") + "\"><patch>Better.</patch></result>"));
+        const qz::test::ResultDocument document{server_.Url("/patch.exe"), patch.size(), "2.1.0.7", "Better.", 3,
+                                                attributes};
+        server_.SetAnswer("/query", HttpAnswer::Ok(document.Xml()));
         server_.SetAnswer("/patch.exe", download ? *download : HttpAnswer::Ok(patch));
     }
 
@@ -323,7 +320,8 @@ protected:
     qz::test::ScopedEnvironment environment_;
     qz::test::TestHttpServer server_;
     Host host_;
-    fs::path dir_;
+    qz::test::TempFolder folder_{"qz-interactive"};
+    const fs::path& dir_ = folder_.path();
     std::wstring crmFile_;
 };
 
@@ -400,11 +398,15 @@ TEST_P(InteractiveUpdateTest, AcceptedPatchEndsWithTheInstallAnswer)
         EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe").size(), signed_.size());
     }
 
-    // A host that wants no install question gets "install now".
+    // A host that wants no install question gets "install now". The signed
+    // file's digest came with its bytes; it was not read again for the check.
     host_.bools["IsInstallDialogEnabled"] = false;
     User user;
     user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
-    EXPECT_EQ(Run(user), kResultInstallNow);
+    CUpdater updater(&host_);
+    EXPECT_EQ(updater.RunAction(kActionUpdate), kResultInstallNow);
+    EXPECT_TRUE(updater.WasDigestStreamed());
+    EXPECT_TRUE(user.Finished());
     EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
 }
 
@@ -644,19 +646,38 @@ TEST_P(InteractiveUpdateTest, DoActionReturnsAtOnceWhenTheUserStopsASilentOrTric
     EXPECT_LT(Clock::now() - stopped.load(), std::chrono::seconds(1));
 }
 
-TEST_P(InteractiveUpdateTest, CancelDuringTheCheckOfATarballStillHandsOverAValidFile)
+TEST_P(InteractiveUpdateTest, CancelDuringTheCheckStillHandsOverAValidFile)
 {
-    // As for a PE file: a Cancel while the check runs lets the check finish,
-    // and a valid file reaches the host.
+    // A Cancel as the check starts lets the check finish: a valid file
+    // reaches the host, and there is no install question. A file that is no
+    // PE file is checked by its signature, which may arrive slowly.
     ASSERT_FALSE(tarballSignature_.empty());
-    Offer(tarball_);
-    server_.SetAnswer("/patch.exe.p7s", HttpAnswer::Ok(tarballSignature_));
-    host_.onLog[kCheckStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
-    User user;
-    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
-    EXPECT_EQ(Run(user), kResultCancelledDuringDownload);
-    EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
-    EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), 1u);
+    HttpAnswer slow = HttpAnswer::Ok(tarballSignature_);
+    slow.slowBytes = 200;
+    slow.slowInterval = std::chrono::milliseconds(100);
+    const struct {
+        const char* name;
+        const std::string& patch;
+        HttpAnswer signature;
+    } cases[] = {
+        {"a PE file", signed_, HttpAnswer::Status(404, "Not Found", "")},
+        {"a tarball", tarball_, HttpAnswer::Ok(tarballSignature_)},
+        {"a tarball whose signature arrives in pieces", tarball_, slow},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host_.ClearCalls();
+        fs::remove(dir_ / "QzUpdate.exe");
+        Offer(c.patch);
+        server_.SetAnswer("/patch.exe.p7s", c.signature);
+        host_.onLog[kCheckStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
+        User user;
+        user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+        EXPECT_EQ(Run(user), kResultCancelledDuringDownload);
+        EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
+        EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
+        EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
+    }
 }
 
 TEST_P(InteractiveUpdateTest, CancelStopsASignatureFetchThatStalls)
@@ -693,45 +714,10 @@ TEST_P(InteractiveUpdateTest, CancelStopsASignatureFetchThatStalls)
     EXPECT_TRUE(fs::exists(dir_ / "QzUpdate.exe.part"));
 }
 
-TEST_P(InteractiveUpdateTest, CancelWhileASlowSignatureArrivesStillHandsOverAValidFile)
+TEST_P(InteractiveUpdateTest, CancelDuringTheCrmStepWaitsForTheUploadAndDownloadsNothing)
 {
-    // The signature arrives in pieces over about a second; Cancel comes at
-    // the start of the check. As for a PE file, the check completes and a
-    // valid file reaches the host.
-    ASSERT_FALSE(tarballSignature_.empty());
-    Offer(tarball_);
-    HttpAnswer slow = HttpAnswer::Ok(tarballSignature_);
-    slow.slowBytes = 200;
-    slow.slowInterval = std::chrono::milliseconds(100);
-    server_.SetAnswer("/patch.exe.p7s", slow);
-    host_.onLog[kCheckStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
-    User user;
-    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
-        .When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
-    const std::uint32_t result = qz::update::DispatchAction(&host_, kActionUpdate);
-    EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
-    EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), 1u);
-    EXPECT_EQ(result, kResultCancelledDuringDownload);
-}
-
-TEST_P(InteractiveUpdateTest, CancelDuringTheCheckOrTheCrmStep)
-{
-    // During the check: a valid file is still handed over, and there is no
-    // install question.
     Offer(signed_);
     const auto cancel = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
-    host_.onLog[kCheckStart] = cancel;
-    User user;
-    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
-    EXPECT_EQ(Run(user), kResultCancelledDuringDownload);
-    EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
-    EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
-    EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
-
-    // During the CRM step: the dialog waits for the upload's end before it
-    // closes, and nothing is downloaded.
-    host_.ClearCalls();
-    server_.ClearRequests();
     ProvideCrmData();
     const std::wstring crmEnd = L"CUpdater::ThreadCRMUpload(): finished uploading CRM data.";
     int finishedAt = 0;

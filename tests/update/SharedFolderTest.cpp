@@ -2,9 +2,12 @@
 // the user's own, planted links and files are replaced rather than written
 // through, and processes sharing one folder never read each other's
 // half-written files. Run as root, the planted files belong to another uid.
+#include "support/FileText.h"
 #include "support/RecordingHost.h"
+#include "support/ResultDocument.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SigningKitSuite.h"
+#include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 #include "update/Actions.h"
 
@@ -31,17 +34,11 @@ using namespace QzAutoUpdate;
 using qz::test::HttpAnswer;
 using qz::test::RecordingHost;
 using qz::test::TestHttpServer;
+using qz::test::Wide;
 namespace fs = std::filesystem;
+using qz::test::ReadText;
 
 constexpr uid_t kOtherUser = 65534;
-
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-std::string Read(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class SharedFolderTest : public qz::test::SigningKitSuite {
   protected:
@@ -50,25 +47,14 @@ class SharedFolderTest : public qz::test::SigningKitSuite {
         SigningKitSuite::SetUp();
         if (HasFatalFailure())
             return;
-        std::string pattern = (fs::temp_directory_path() / "qz-shared-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         // A folder every user may write into, as /tmp is.
-        shared_ = pattern;
         ASSERT_EQ(chmod(shared_.c_str(), 01777), 0);
-        server_.SetAnswer("/q", HttpAnswer::Ok("<result filesize=\"" + std::to_string(patch_.size()) +
-                                               "\" version=\"9.1\" url=\"" + server_.Url("/p") +
-                                               "\"><patch>Notes</patch></result>"));
+        server_.SetAnswer("/q", HttpAnswer::Ok(qz::test::ResultDocument{server_.Url("/p"), patch_.size()}.Xml()));
         server_.SetAnswer("/p", HttpAnswer::Ok(patch_));
         signature_ = kit_->DetachedSignatureOf(patch_);
         server_.SetAnswer("/p.p7s", HttpAnswer::Ok(signature_));
         host_.patchServiceUrl = Wide(server_.Url("/q"));
     }
-    void TearDown() override
-    {
-        fs::remove_all(shared_);
-        SigningKitSuite::TearDown();
-    }
-
     // A file of another user's, or of ours when the test cannot be root.
     void Plant(const fs::path& path, const std::string& bytes) const
     {
@@ -83,7 +69,8 @@ class SharedFolderTest : public qz::test::SigningKitSuite {
     std::string signature_;
     TestHttpServer server_;
     RecordingHost host_;
-    fs::path shared_;
+    qz::test::TempFolder folder_{"qz-shared"};
+    const fs::path& shared_ = folder_.path();
 };
 
 TEST_F(SharedFolderTest, TheDefaultFolderIsTheUsersOwnOrNone)
@@ -95,7 +82,7 @@ TEST_F(SharedFolderTest, TheDefaultFolderIsTheUsersOwnOrNone)
     ASSERT_EQ(lstat(own.c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(Read(own / "QzUpdate.exe"), patch_);
+    EXPECT_EQ(ReadText(own / "QzUpdate.exe"), patch_);
 
     // A folder others may write into, another user's, or a link: refused
     // with a log line, and nothing is fetched into it.
@@ -160,17 +147,17 @@ TEST_F(SharedFolderTest, PlantedLinksAndFilesAreReplacedNeverWrittenThrough)
     // The attacker's file and the link targets are untouched; the name the
     // host was given holds our file, which only we may write.
     for (const char* name : {"result.xml", "result.html", "QzUpdate.exe.p7s"})
-        EXPECT_EQ(Read(victims / name), "victim") << name;
+        EXPECT_EQ(ReadText(victims / name), "victim") << name;
     ASSERT_EQ(pwrite(attacker, "evil", 4, 0), 4);
     close(attacker);
-    EXPECT_EQ(Read(shared_ / "QzUpdate.exe"), patch_);
+    EXPECT_EQ(ReadText(shared_ / "QzUpdate.exe"), patch_);
     struct stat st {};
     ASSERT_EQ(lstat((shared_ / "QzUpdate.exe").c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(st.st_uid, geteuid());
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     // No staged file is left behind; the signature stays beside the patch.
-    EXPECT_EQ(Read(shared_ / "QzUpdate.exe.p7s"), signature_);
+    EXPECT_EQ(ReadText(shared_ / "QzUpdate.exe.p7s"), signature_);
     for (const auto& entry : fs::directory_iterator(shared_)) {
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(name == "QzUpdate.exe.p7s" || name.find("QzUpdate.exe.") == std::string::npos) << name;
@@ -196,8 +183,8 @@ TEST_F(SharedFolderTest, ProcessesSharingOneFolderNeverReadEachOthersHalfFiles)
     if (!fs::exists(qzupdate))
         GTEST_SKIP() << "qzupdate is not built";
     // A long document, so that a reader meeting a half-written one would notice.
-    server_.SetAnswer("/q", HttpAnswer::Ok("<result filesize=\"1\" version=\"9.1\" url=\"" + server_.Url("/p") +
-                                           "\"><patch>" + std::string(200000, 'n') + "</patch></result>"));
+    const qz::test::ResultDocument longNotes{server_.Url("/p"), 1, "9.1", std::string(200000, 'n')};
+    server_.SetAnswer("/q", HttpAnswer::Ok(longNotes.Xml()));
     const std::string url = server_.Url("/q");
     const std::string folder = shared_.string();
     std::vector<pid_t> children;

@@ -1,22 +1,21 @@
 // The updater without its dialogs: the check-only flow, action 2, the shared
-// state and the cancel flag, and the workers driven by a test window that
-// answers their messages as the progress dialog does.
-#include "WorkerTestDialog.h"
-
+// state and the cancel flag. The workers' roads through the dialogs are
+// driven by the interactive tests.
 #include "support/PeWriter.h"
 #include "support/RecordingHost.h"
+#include "support/ResultDocument.h"
+#include "support/ScopedEnvironment.h"
 #include "support/SigningKit.h"
+#include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 #include "update/Actions.h"
 #include "update/CurrentConfiguration.h"
 #include "update/States.h"
-#include "dialogs/UpdateSteps.h"
 #include "update/Updater.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -25,8 +24,6 @@
 #include <set>
 #include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 template <>
 struct SingletonTestApi<CStates> {
@@ -39,13 +36,8 @@ namespace fs = std::filesystem;
 using namespace QzAutoUpdate;
 using qz::test::HttpAnswer;
 using qz::test::RecordingHost;
-using qz::test::WorkerTestDialog;
+using qz::test::Wide;
 using States = SingletonTestApi<CStates>;
-
-std::wstring Wide(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
 
 // Records which threads logged, and whether the description page existed
 // when the host was told about it.
@@ -72,14 +64,6 @@ public:
 
 class UpdaterTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "qz-updater-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     void Configure(RecordingHost& host, bool threads)
     {
         host.patchServiceUrl = Wide(server_.Url("/query"));
@@ -88,10 +72,8 @@ protected:
     }
     void ServePatch(const std::string& body, const std::string& path = "/patch.exe")
     {
-        server_.SetAnswer("/query",
-                          HttpAnswer::Ok("<?xml version=\"1.0\"?><result filesize=\"" + std::to_string(body.size()) +
-                                         "\" version=\"2.1.0.7\" pug_installer=\"3\" url=\"" + server_.Url(path) +
-                                         "\"><patch>Better.</patch></result>"));
+        const qz::test::ResultDocument document{server_.Url(path), body.size(), "2.1.0.7"};
+        server_.SetAnswer("/query", HttpAnswer::Ok(document.Xml()));
         server_.SetAnswer(path, HttpAnswer::Ok(body));
     }
     bool Requested(const std::string& path) const
@@ -102,18 +84,10 @@ protected:
         }
         return false;
     }
-    // Runs the patch check from a window, as the update dialog does.
-    void QueryFromWindow(CUpdater& updater)
-    {
-        WorkerTestDialog dialog(updater);
-        dialog.onInit = [](WorkerTestDialog& d) { d.updater.StartPatchCheck(&d); };
-        ASSERT_EQ(dialog.Run(), 0);
-        ASSERT_EQ(dialog.messages.size(), 1u);
-        EXPECT_EQ(dialog.messages[0].message, WM_UPDATE_QUERY_DONE);
-    }
 
     qz::test::TestHttpServer server_;
-    fs::path dir_;
+    qz::test::TempFolder folder_{"qz-updater"};
+    const fs::path& dir_ = folder_.path();
 };
 
 TEST_F(UpdaterTest, CheckOnlyReportsFindingsWithAndWithoutWorkerThreads)
@@ -262,159 +236,48 @@ TEST_F(UpdaterTest, CancelFlagResultsAndInstallQuestion)
     updater->Cancel();
     EXPECT_EQ(updater->GetResult(), kResultProgressCancelled);
 
+    // Cancelled, a step does nothing: no upload, no check, no log line.
+    const fs::path data = dir_ / "crm.dat";
+    std::ofstream(data) << "crm data";
+    const std::wstring dataPath = data.wstring();
+    host.crmFiles[1] = dataPath.c_str();
+    host.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
+    server_.SetAnswer("/redirect", HttpAnswer::Ok(server_.Url("/crm/upload.php")));
+    host.ClearCalls();
+    for (const bool threads : {true, false}) {
+        host.bools["UseWorkerThreads"] = threads;
+        updater->StartCrmUpload(nullptr);
+        updater->StartFileCheck(nullptr);
+    }
+
     // The next call is not doomed by the last one's cancel.
     EXPECT_EQ(qz::update::GetCurrentConfiguration(), &host);
     updater.reset();
+    EXPECT_TRUE(server_.Requests().empty());
+    EXPECT_TRUE(host.LogLines().empty());
+    EXPECT_TRUE(fs::exists(data));
     EXPECT_EQ(qz::update::GetCurrentConfiguration(), nullptr);
     EXPECT_TRUE(CUpdater::IsCancelRequested());
     CUpdater next(&host);
     EXPECT_FALSE(CUpdater::IsCancelRequested());
 }
 
-class UpdaterWorkerTest : public UpdaterTest {
-protected:
-    static void SetUpTestSuite() { kit_ = new qz::test::SigningKit(); }
-    static void TearDownTestSuite()
-    {
-        delete kit_;
-        kit_ = nullptr;
-    }
-    void SetUp() override
-    {
-        UpdaterTest::SetUp();
-        ASSERT_TRUE(qz::test::RequireOffscreenGui());
-        ASSERT_TRUE(kit_->Ok()) << kit_->Error();
-        ::setenv("SSL_CERT_FILE", kit_->RootCertificate().c_str(), 1);
-        ::unsetenv("SSL_CERT_DIR");
-    }
-    void TearDown() override
-    {
-        ::unsetenv("SSL_CERT_FILE");
-        UpdaterTest::TearDown();
-    }
-
-    std::string PeFile(bool sign)
-    {
-        const fs::path plain = dir_ / "plain.exe";
-        qz::test::PeWriter().WriteTo(plain);
-        fs::path file = plain;
-        if (sign) {
-            file = dir_ / "signed.exe";
-            std::string output;
-            EXPECT_TRUE(kit_->Sign(plain, file, {}, &output)) << output;
-        }
-        const std::vector<std::uint8_t> bytes = qz::test::ReadFileBytes(file);
-        return std::string(bytes.begin(), bytes.end());
-    }
-
-    static qz::test::SigningKit* kit_;
-};
-
-qz::test::SigningKit* UpdaterWorkerTest::kit_ = nullptr;
-
-// What the host is told and which file stays are checked through the
-// dialogs by the interactive tests; here the workers' messages.
-TEST_F(UpdaterWorkerTest, DownloadAndCheckOfASignedAndAnUnsignedPatch)
+TEST(UpdaterVerify, ASignedFilePassesAndAnUnsignedOrMissingOneFails)
 {
-    for (const bool sign : {true, false}) {
-        for (const bool threads : {true, false}) {
-            SCOPED_TRACE(std::string(sign ? "signed" : "unsigned") + (threads ? ", threads" : ", inline"));
-            const std::string patch = PeFile(sign);
-            ServePatch(patch);
-            fs::remove(dir_ / "QzUpdate.exe");
-            RecordingHost host;
-            Configure(host, threads);
-            CUpdater updater(&host);
-            QueryFromWindow(updater);
-            WorkerTestDialog progress(updater);
-            progress.onInit = [](WorkerTestDialog& d) { d.updater.StartCrmUpload(&d); };
-            EXPECT_EQ(progress.Run(), 1);
-
-            std::vector<qz::platform::UINT> steps;
-            for (const auto& m : progress.messages) {
-                if (m.message != WM_UPDATE_PROGRESS)
-                    steps.push_back(m.message);
-            }
-            const std::vector<qz::platform::UINT> order{WM_UPDATE_CRM_DONE, WM_UPDATE_START_DOWNLOAD,
-                                                        WM_UPDATE_DOWNLOAD_DONE, WM_UPDATE_CHECK_DONE};
-            EXPECT_EQ(steps, order);
-            ASSERT_EQ(progress.Received(WM_UPDATE_CHECK_DONE).size(), 1u);
-            EXPECT_EQ(progress.Received(WM_UPDATE_DOWNLOAD_DONE)[0].lParam, 1);
-            EXPECT_EQ(progress.Received(WM_UPDATE_CHECK_DONE)[0].wParam, sign ? 1u : 0u);
-
-            const auto progressed = progress.Received(WM_UPDATE_PROGRESS);
-            ASSERT_FALSE(progressed.empty());
-            EXPECT_EQ(progressed.back().wParam, patch.size());
-            // The signed file's digest came with its bytes; it was not read again.
-            EXPECT_EQ(updater.WasDigestStreamed(), sign);
-        }
-    }
-}
-
-TEST_F(UpdaterWorkerTest, CommandLineVerifyAndTheCheckAlone)
-{
-    const fs::path signedFile = dir_ / "s.exe";
-    const fs::path unsignedFile = dir_ / "u.exe";
-    std::ofstream(signedFile, std::ios::binary) << PeFile(true);
-    qz::test::PeWriter().WriteTo(unsignedFile);
-    EXPECT_TRUE(CUpdater::VerifySignature(QzOSAL::QzFileSystemItem(QzOSAL::QzPath(signedFile.wstring()))));
-    EXPECT_FALSE(CUpdater::VerifySignature(QzOSAL::QzFileSystemItem(QzOSAL::QzPath(unsignedFile.wstring()))));
-    EXPECT_FALSE(CUpdater::VerifySignature(QzOSAL::QzFileSystemItem(QzOSAL::QzPath())));
-
-    const fs::path qzupdate = fs::path(QZ_LIBRARY_PATH).parent_path() / "qzupdate";
-    if (!fs::exists(qzupdate))
-        GTEST_SKIP() << "qzupdate is not built";
+    const qz::test::SigningKit kit;
+    ASSERT_TRUE(kit.Ok()) << kit.Error();
+    const qz::test::ScopedEnvironment trust("SSL_CERT_FILE", kit.RootCertificate().c_str());
+    const fs::path plain = kit.Directory() / "u.exe";
+    const fs::path signedFile = kit.Directory() / "s.exe";
+    qz::test::PeWriter().WriteTo(plain);
     std::string output;
-    EXPECT_EQ(qz::test::SigningKit::Run(qzupdate.string() + " verify '" + signedFile.string() + "'", &output), 0)
-        << output;
-    EXPECT_EQ(output.rfind("signature: valid: ", 0), 0u) << output;
-    EXPECT_NE(qz::test::SigningKit::Run(qzupdate.string() + " verify '" + unsignedFile.string() + "'", &output), 0);
-    EXPECT_EQ(output.rfind("signature: not valid: ", 0), 0u) << output;
-}
-
-// It sends nothing, checks nothing and hands nothing over. (Whether the CRM
-// step uploads is shown end to end by the interactive tests.)
-TEST_F(UpdaterWorkerTest, CancelledRunSkipsEveryStep)
-{
-    server_.SetAnswer("/redirect", HttpAnswer::Ok(server_.Url("/crm/upload.php")));
-    const std::wstring data = (dir_ / "crm.dat").wstring();
-    std::ofstream(dir_ / "crm.dat") << "crm data";
-    RecordingHost host;
-    Configure(host, false);
-    host.crmFiles[1] = data.c_str();
-    host.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
-    CUpdater updater(&host);
-    updater.Cancel();
-    WorkerTestDialog progress(updater);
-    progress.onInit = [](WorkerTestDialog& d) { d.updater.StartCrmUpload(&d); };
-    EXPECT_EQ(progress.Run(), 2);
-    EXPECT_EQ(updater.GetResult(), kResultProgressFailed);
-    EXPECT_TRUE(server_.Requests().empty());
-    WorkerTestDialog check(updater);
-    check.onInit = [](WorkerTestDialog& d) { d.updater.StartFileCheck(&d); };
-    EXPECT_EQ(check.Run(), 1);
-    ASSERT_EQ(check.messages.size(), 1u);
-    EXPECT_EQ(check.messages[0].wParam, 0u);
-    EXPECT_TRUE(host.LogLines().empty());
-}
-
-// A failed download is driven through its dialogs by the interactive tests.
-TEST_F(UpdaterWorkerTest, FailedQueryStopsItsStep)
-{
-    for (const bool threads : {true, false}) {
-        SCOPED_TRACE(threads ? "threads" : "inline");
-        server_.SetAnswer("/query", HttpAnswer::Status(404, "Not Found", "gone"));
-        RecordingHost host;
-        Configure(host, threads);
-        CUpdater updater(&host);
-        WorkerTestDialog query(updater);
-        query.onInit = [](WorkerTestDialog& d) { d.updater.StartPatchCheck(&d); };
-        EXPECT_EQ(query.Run(), 1);
-        ASSERT_EQ(query.messages.size(), 1u);
-        EXPECT_EQ(query.messages[0].wParam, 0u);
-        EXPECT_TRUE(host.ArgumentsOf("SetPatchDescriptionFile").empty());
-        EXPECT_TRUE(host.ArgumentsOf("SetPatchVersion").empty());
-    }
+    ASSERT_TRUE(kit.Sign(plain, signedFile, {}, &output)) << output;
+    const auto verify = [](const fs::path& file) {
+        return CUpdater::VerifySignature(QzOSAL::QzFileSystemItem(QzOSAL::QzPath(file.wstring())));
+    };
+    EXPECT_TRUE(verify(signedFile));
+    EXPECT_FALSE(verify(plain));
+    EXPECT_FALSE(CUpdater::VerifySignature(QzOSAL::QzFileSystemItem(QzOSAL::QzPath())));
 }
 
 }  // namespace
