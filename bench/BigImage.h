@@ -1,12 +1,17 @@
-// The headers of a large PE32+ image for the benchmarks: one initialised-data
-// section of `payload` bytes from 0x400, and a certificate table of
-// `tableSize` bytes right after it when tableSize is not 0.
+// Large PE32+ images for the benchmarks, and the keys to sign them with.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
+// The headers: one initialised-data section of `payload` bytes from 0x400,
+// and a certificate table of `tableSize` bytes right after it when
+// tableSize is not 0.
 inline std::vector<std::uint8_t> BigImageHeaders(std::uint64_t payload, std::uint32_t tableSize = 0)
 {
     const auto put32 = [](std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t v) {
@@ -44,4 +49,57 @@ inline std::vector<std::uint8_t> BigImageHeaders(std::uint64_t payload, std::uin
     put32(header, section + 20, 0x400);
     put32(header, section + 36, 0x40000040);
     return header;
+}
+
+// Runs `command` in `dir`, its output thrown away.
+inline bool ShellIn(const std::filesystem::path& dir, const std::string& command)
+{
+    return std::system(("cd '" + dir.string() + "' && " + command + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+// A PE32+ image with one initialised-data section of `payload` bytes (a
+// multiple of 1 MiB) of pseudo-random content.
+inline bool WriteBigImage(const std::filesystem::path& path, std::uint64_t payload)
+{
+    const std::vector<std::uint8_t> header = BigImageHeaders(payload);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    std::vector<std::uint64_t> block((1u << 20) / 8);
+    std::uint64_t state = 0x9e3779b97f4a7c15ull;
+    for (std::uint64_t written = 0; written < payload; written += block.size() * 8) {
+        for (auto& word : block) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            word = state;
+        }
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(block.size() * 8));
+    }
+    return static_cast<bool>(out);
+}
+
+// In `dir`: a root (root.pem, root.key) and a code signer it issued
+// (leaf.pem, leaf.key), both made now.
+inline bool MakeSigningKeys(const std::filesystem::path& dir)
+{
+    std::ofstream(dir / "leaf.ext") << "keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n";
+    return ShellIn(dir, "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout root.key "
+                        "-subj '/CN=Bench Root' -days 2 -addext basicConstraints=critical,CA:true "
+                        "-addext keyUsage=critical,keyCertSign -out root.pem") &&
+           ShellIn(dir, "openssl req -new -newkey rsa:2048 -nodes -keyout leaf.key -subj '/CN=Bench Signer' -out "
+                        "leaf.csr") &&
+           ShellIn(dir, "openssl x509 -req -in leaf.csr -CA root.pem -CAkey root.key -CAcreateserial -days 2 "
+                        "-extfile leaf.ext -out leaf.pem");
+}
+
+// `out` in `dir`: a signed image of `payload` bytes, by the keys of MakeSigningKeys.
+inline bool MakeSignedImage(const std::filesystem::path& dir, const std::string& out, std::uint64_t payload)
+{
+    const std::filesystem::path unsigned_ = dir / (out + ".unsigned");
+    const bool ok = WriteBigImage(unsigned_, payload) &&
+                    ShellIn(dir, "osslsigncode sign -certs leaf.pem -key leaf.key -h sha256 -in '" +
+                                     unsigned_.filename().string() + "' -out '" + out + "'");
+    std::filesystem::remove(unsigned_);
+    return ok;
 }

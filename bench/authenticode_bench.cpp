@@ -51,28 +51,7 @@ std::wstring Wide(const std::filesystem::path& path)
 
 bool Shell(const std::string& command)
 {
-    return std::system(("cd '" + g_dir.string() + "' && " + command + " > /dev/null 2>&1").c_str()) == 0;
-}
-
-// A PE32+ image with one initialised-data section of `payload` bytes.
-bool WriteBigImage(const std::filesystem::path& path, std::uint64_t payload)
-{
-    const std::vector<std::uint8_t> header = BigImageHeaders(payload);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-    std::vector<std::uint64_t> block((1u << 20) / 8);
-    std::uint64_t state = 0x9e3779b97f4a7c15ull;
-    for (std::uint64_t written = 0; written < payload; written += block.size() * 8) {
-        for (auto& word : block) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            word = state;
-        }
-        out.write(reinterpret_cast<const char*>(block.data()),
-                  static_cast<std::streamsize>(block.size() * 8));
-    }
-    return static_cast<bool>(out);
+    return ShellIn(g_dir, command);
 }
 
 bool SetUpFiles()
@@ -82,14 +61,7 @@ bool SetUpFiles()
         return false;
     }
     g_dir = pattern;
-    std::ofstream(g_dir / "leaf.ext") << "keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n";
-    return Shell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout root.key "
-                 "-subj '/CN=Bench Root' -days 2 -addext basicConstraints=critical,CA:true "
-                 "-addext keyUsage=critical,keyCertSign -out root.pem") &&
-           Shell("openssl req -new -newkey rsa:2048 -nodes -keyout leaf.key -subj '/CN=Bench Signer' -out "
-                 "leaf.csr") &&
-           Shell("openssl x509 -req -in leaf.csr -CA root.pem -CAkey root.key -CAcreateserial -days 2 "
-                 "-extfile leaf.ext -out leaf.pem") &&
+    return MakeSigningKeys(g_dir) &&
            WriteBigImage(g_dir / "big.exe", kPayloadSize) &&
            Shell(
                "osslsigncode sign -certs leaf.pem -key leaf.key -h sha256 -in big.exe -out big-signed.exe") &&
@@ -98,9 +70,7 @@ bool SetUpFiles()
            Shell("cp big.exe big.tar && printf PK | dd of=big.tar bs=1 count=2 conv=notrunc") &&
            Shell("openssl cms -sign -binary -in big.tar -signer leaf.pem -inkey leaf.key -md sha256 -outform DER "
                  "-out big.tar.p7s") &&
-           std::filesystem::remove(g_dir / "big.exe") && WriteBigImage(g_dir / "huge.exe", LastBytePayload()) &&
-           Shell("osslsigncode sign -certs leaf.pem -key leaf.key -h sha256 -in huge.exe -out huge-signed.exe") &&
-           std::filesystem::remove(g_dir / "huge.exe");
+           std::filesystem::remove(g_dir / "big.exe") && MakeSignedImage(g_dir, "huge-signed.exe", LastBytePayload());
 }
 
 // Our check of a patch, as the updater makes it.

@@ -111,7 +111,8 @@ run() {
 
 tools="qzupdate${before:+ before} curl curl+rm"
 echo "machine: $(uname -m), $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg); $(date -u +%Y-%m-%d)"
-printf '%-8s %6s %8s %8s %12s\n' tool MiB seconds MiB/s peak_RSS_KiB
+printf '%-8s %6s %8s %8s %12s %6s\n' tool MiB seconds MiB/s peak_RSS_KiB load
+load() { cut -d' ' -f1 /proc/loadavg; }
 # Each tool's figures are kept in files named after it: the time of its
 # 1 MiB run, its best rate and its best net rate.
 mkdir "$work/figures"
@@ -121,7 +122,7 @@ kept() { cat "$work/figures/$1.$2"; }
 # connection); the net rate leaves it out: (MiB - 1) / (time - time of 1 MiB).
 for tool in $tools; do
     set -- $(run "$tool" 1)
-    printf '%-8s %6s %8s %8s %12s\n' "$tool" 1 "$1" "$2" "$3"
+    printf '%-8s %6s %8s %8s %12s %6s\n' "$tool" 1 "$1" "$2" "$3" "$(load)"
     keep "$tool" small "$1"
     keep "$tool" best 0
     keep "$tool" net 0
@@ -133,7 +134,7 @@ rounds=${ROUNDS:-3}
 for round in $(seq "$rounds"); do
     for tool in $tools; do
         set -- $(run "$tool" "$mib")
-        printf '%-8s %6s %8s %8s %12s\n' "$tool" "$mib" "$1" "$2" "$3"
+        printf '%-8s %6s %8s %8s %12s %6s\n' "$tool" "$mib" "$1" "$2" "$3" "$(load)"
         echo "$1" >>"$work/figures/$tool.times"
         keep "$tool" best "$(best "$2" "$(kept "$tool" best)")"
         keep "$tool" net "$(best "$(net "$1" "$(kept "$tool" small)")" "$(kept "$tool" net)")"

@@ -4,10 +4,13 @@
 //
 //   download_bench [--benchmark_...]      (QZ_BENCH_DOWNLOAD_MIB sets the size, default 1024)
 //
-// The server streams a generated body from one small buffer, so neither side
-// is limited by disk or by the server's memory.
+// nginx serves a signed PE image made at start-up from a temporary folder,
+// as a process of its own with sendfile: the server costs next to nothing,
+// and what it costs is charged to neither client.
 #include "platform/internet/Internet.h"
 #include "platform/internet/InternetTestApi.h"
+#include "platform/pe/ByteSource.h"
+#include "platform/trust/Authenticode.h"
 #include "patchservice/PatchOnline.h"
 #include "patchservice/TavorHttpTransfer.h"
 
@@ -17,20 +20,21 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,101 +45,154 @@ using namespace qz::platform;
 
 namespace {
 
-std::uint64_t BodySize()
+// The image's section; the file adds its headers and the signature.
+std::uint64_t PayloadSize()
 {
     const char* mib = std::getenv("QZ_BENCH_DOWNLOAD_MIB");
-    return (mib != nullptr ? std::strtoull(mib, nullptr, 10) : 1024) * 1024 * 1024;
+    return (mib != nullptr ? std::strtoull(mib, nullptr, 10) : 1024) << 20;
 }
 
-// Answers every connection's first request with BodySize() bytes, except a
-// query ("/query"), which gets a result document naming "/body" as the patch.
+std::uint16_t FreePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(std::uint16_t port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return ok;
+}
+
+// nginx under a prefix of its own: "/body" is the signed image, "/query" a
+// result document naming it as the patch.
 class BodyServer {
   public:
     BodyServer()
     {
-        listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listenFd_, 16);
-        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { Run(); });
+        char pattern[] = "/tmp/qz-download-bench-nginx-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) {
+            Fail("no temporary folder");
+        }
+        dir_ = pattern;
+        // Run as root, nginx's worker reads the file as nobody.
+        chmod(pattern, 0755);
+        for (const char* sub : {"www", "logs", "tmp", "conf"}) {
+            std::filesystem::create_directory(dir_ / sub);
+        }
+        std::fprintf(stderr, "making a signed image of %llu MiB...\n",
+                     static_cast<unsigned long long>(PayloadSize() >> 20));
+        // The keys stay outside nginx's root.
+        if (!MakeSigningKeys(dir_) || !MakeSignedImage(dir_, "body.exe", PayloadSize())) {
+            Fail("making the signed image failed (openssl and osslsigncode are needed)");
+        }
+        std::filesystem::rename(dir_ / "body.exe", dir_ / "www" / "body");
+        chmod((dir_ / "www" / "body").c_str(), 0644);
+        size_ = std::filesystem::file_size(dir_ / "www" / "body");
+        for (int attempt = 0; attempt < 5 && pid_ <= 0; ++attempt) {
+            Start();
+        }
+        if (pid_ <= 0) {
+            Fail("nginx did not start; see " + (dir_ / "logs" / "error.log").string());
+        }
     }
 
     ~BodyServer()
     {
-        stop_ = true;
-        shutdown(listenFd_, SHUT_RDWR);
-        thread_.join();
-        close(listenFd_);
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        std::filesystem::remove_all(dir_);
     }
 
     std::string Url() const { return Base() + "/body"; }
     std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::uint64_t Size() const { return size_; }
+    std::filesystem::path RootCertificate() const { return dir_ / "root.pem"; }
 
   private:
-    void Run()
+    [[noreturn]] static void Fail(const std::string& why)
     {
-        std::vector<char> block(1 << 20);
-        for (std::size_t i = 0; i < block.size(); ++i) {
-            block[i] = static_cast<char>(i & 0xFF);
-        }
-        while (!stop_) {
-            const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) {
-                continue;
-            }
-            std::string head;
-            char buffer[4096];
-            while (head.find("\r\n\r\n") == std::string::npos) {
-                const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-                if (n <= 0) {
-                    break;
-                }
-                head.append(buffer, static_cast<std::size_t>(n));
-            }
-            if (head.rfind("GET /query", 0) == 0) {
-                const std::string document = "<result filesize=\"" + std::to_string(BodySize()) +
-                                             "\" version=\"2.0\" url=\"" + Url() + "\"><patch>bench</patch></result>";
-                const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(document.size()) +
-                                          "\r\nConnection: close\r\n\r\n" + document;
-                send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-                close(fd);
-                continue;
-            }
-            const std::uint64_t size = BodySize();
-            const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) +
-                                       "\r\nConnection: close\r\n\r\n";
-            bool ok =
-                send(fd, answer.data(), answer.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(answer.size());
-            // The body is a PE image whose last 8 bytes stand for the
-            // certificate table, so a client's digest hashes all the rest.
-            const std::vector<std::uint8_t> headers = BigImageHeaders(size - 0x408, 8);
-            ok = ok && send(fd, headers.data(), headers.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(headers.size());
-            for (std::uint64_t sent = headers.size(); ok && sent < size;) {
-                const std::size_t n =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), size - sent));
-                const ssize_t written = send(fd, block.data(), n, MSG_NOSIGNAL);
-                ok = written > 0;
-                sent += ok ? static_cast<std::uint64_t>(written) : 0;
-            }
-            close(fd);
-        }
+        std::fprintf(stderr, "download_bench: %s\n", why.c_str());
+        std::exit(1);
     }
 
-    int listenFd_ = -1;
+    void Start()
+    {
+        port_ = FreePort();
+        std::ofstream(dir_ / "conf" / "nginx.conf")
+            << "pid logs/nginx.pid;\nerror_log logs/error.log warn;\nworker_processes 1;\n"
+               "events { worker_connections 16; }\n"
+               "http {\n  access_log off;\n  client_body_temp_path tmp/body;\n  proxy_temp_path tmp/proxy;\n"
+               "  fastcgi_temp_path tmp/fastcgi;\n  uwsgi_temp_path tmp/uwsgi;\n  scgi_temp_path tmp/scgi;\n"
+               "  default_type application/octet-stream;\n  sendfile on;\n"
+               "  server {\n    listen 127.0.0.1:"
+            << port_ << ";\n    root www;\n    location = /body { }\n"
+            << "    location = /query {\n      default_type text/xml;\n      return 200 '<result filesize=\"" << size_
+            << "\" version=\"2.0\" url=\"" << Url() << "\"><patch>bench</patch></result>';\n    }\n"
+            << "    location / { return 404; }\n  }\n}\n";
+        const std::string prefix = dir_.string() + "/";
+        std::vector<std::string> args = {"nginx", "-p", prefix, "-c", "conf/nginx.conf", "-g", "daemon off;"};
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        const char* nginx = access("/usr/sbin/nginx", X_OK) == 0 ? "/usr/sbin/nginx" : "nginx";
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, nginx, nullptr, nullptr, argv.data(), environ) != 0) {
+            Fail("nginx is not installed (tools/deps.sh installs nginx-light)");
+        }
+        for (int i = 0; i < 100; ++i) {
+            if (Accepts(port_)) {
+                pid_ = pid;
+                return;
+            }
+            if (waitpid(pid, nullptr, WNOHANG) == pid) {
+                return; // the port was taken after all: another one
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+
+    std::filesystem::path dir_;
+    std::uint64_t size_ = 0;
     std::uint16_t port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
+    pid_t pid_ = -1;
 };
+
+BodyServer* server = nullptr;
 
 BodyServer& Server()
 {
-    static BodyServer server;
-    return server;
+    return *server;
+}
+
+std::uint64_t BodySize()
+{
+    return Server().Size();
+}
+
+double CpuSeconds(const rusage& usage)
+{
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Runs programs for the benchmarks and reports each one's own peak RSS. It is
@@ -147,6 +204,7 @@ class Launcher {
     struct Result {
         int status = -1;
         long peakRssKiB = 0;
+        double cpuSeconds = 0; ///< user and system
     };
 
     Launcher()
@@ -217,6 +275,7 @@ class Launcher {
                 wait4(pid, &status, 0, &usage);
                 result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
                 result.peakRssKiB = usage.ru_maxrss;
+                result.cpuSeconds = CpuSeconds(usage);
             }
             if (write(results, &result, sizeof result) != sizeof result) {
                 return;
@@ -293,7 +352,7 @@ void RunClient(benchmark::State& state, const std::vector<std::string>& argv, do
 
 void BM_InternetLayerProcess(benchmark::State& state)
 {
-    RunClient(state, {selfPath, "--client", Server().Url()}, layerSeconds);
+    RunClient(state, {selfPath, "--client", Server().Url(), std::to_string(BodySize())}, layerSeconds);
 }
 
 void BM_CurlCommandLine(benchmark::State& state)
@@ -314,9 +373,11 @@ std::filesystem::path DownloadFolder()
 void BM_DoActionDownload(benchmark::State& state)
 {
     const std::string qzupdate = std::filesystem::path(selfPath).parent_path() / "qzupdate";
+    // The patch's signature is checked against the root that made it.
     RunClient(state,
-              {qzupdate, "download", "--quiet", "--service-url", Server().Base() + "/query", "--download-folder",
-               DownloadFolder().string(), "--patch-file", "patch.bin"},
+              {"env", "SSL_CERT_FILE=" + Server().RootCertificate().string(), qzupdate, "download", "--quiet",
+               "--service-url", Server().Base() + "/query", "--download-folder", DownloadFolder().string(),
+               "--patch-file", "patch.bin"},
               actionSeconds);
     std::filesystem::remove(DownloadFolder() / "patch.bin");
 }
@@ -333,6 +394,7 @@ void BM_CurlToFile(benchmark::State& state)
 // against curl writing the same body into the same folder.
 double digestSeconds = 0;
 double inlineDigestSeconds = 0;
+double copyDigestSeconds = 0;
 double noDigestSeconds = 0;
 double curlDigestPeerSeconds = 0;
 
@@ -342,58 +404,99 @@ class InlineDigest final : public ITransferBodyObserver {
   public:
     void OnBodyStart() override { stream_.Restart(); }
     void OnBodyBytes(const std::uint8_t* data, std::size_t length) override { stream_.Update({data, length}); }
-    const ImageDigestStream& Finish() const { return stream_; }
+    const ImageDigestStream& Finish() { return stream_; }
 
   private:
     ImageDigestStream stream_;
 };
 
-enum DigestWay { kNoDigest = 0, kDigestThread = 1, kDigestInline = 2 };
+// The digest's thread fed copies of the transfer's block, as before the
+// transfer received into the digest's chunks.
+class CopyingDigest final : public ITransferBodyObserver {
+  public:
+    void OnBodyStart() override { worker_.Restart(); }
+    void OnBodyBytes(const std::uint8_t* data, std::size_t length) override { worker_.Update({data, length}); }
+    const ImageDigestStream& Finish() { return worker_.Finish(); }
 
-bool DigestOk(const ImageDigestStream& stream)
+  private:
+    ImageDigestWorker worker_;
+};
+
+enum DigestWay { kNoDigest = 0, kDigestThread = 1, kDigestInline = 2, kDigestThreadCopy = 3 };
+
+// Once per run, outside the timing: the streamed digest is the signed
+// image's, and the signature check takes it.
+bool DigestVerifies(const ImageDigestStream& stream, const std::filesystem::path& file)
 {
-    return stream.GetState() == ImageDigestStream::State::Hashing && stream.Fed() == BodySize();
+    static bool checked = false;
+    if (checked) {
+        return stream.GetState() == ImageDigestStream::State::Hashing && stream.Fed() == BodySize();
+    }
+    checked = true;
+    ::setenv("SSL_CERT_FILE", Server().RootCertificate().c_str(), 1);
+    const auto source = FileByteSource::Open(file);
+    const AuthenticodeVerdict verdict = source ? CheckAuthenticode(*source, &stream) : AuthenticodeVerdict{};
+    if (!verdict.valid || !verdict.streamedDigest) {
+        std::fprintf(stderr, "the streamed digest does not verify: %s\n", verdict.reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+// One download by the transfer engine into DigestTarget(); its time, or a
+// negative one when it or its digest failed. The time of a digest includes waiting for its last
+// chunks' hash, as the check does.
+std::filesystem::path DigestTarget()
+{
+    return DownloadFolder() / "digest.bin";
+}
+
+double DownloadWithDigest(DigestWay way, double* finishWaitMs = nullptr)
+{
+    const std::string url = Server().Url();
+    const std::filesystem::path target = DigestTarget();
+    const auto start = std::chrono::steady_clock::now();
+    CPatchDigest digest;
+    InlineDigest inlineDigest;
+    CopyingDigest copyingDigest;
+    ITransferBodyObserver* const observers[] = {nullptr, &digest, &inlineDigest, &copyingDigest};
+    CTavorHttpTransfer transfer;
+    transfer.SetAskBeforeOverwriting(false);
+    transfer.SetBodyObserver(observers[way]);
+    bool ok = transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target.wstring().c_str());
+    const auto lastByte = std::chrono::steady_clock::now();
+    const ImageDigestStream* stream = !ok                      ? nullptr
+                                      : way == kDigestThread   ? &digest.Finish()
+                                      : way == kDigestInline   ? &inlineDigest.Finish()
+                                      : way == kDigestThreadCopy ? &copyingDigest.Finish()
+                                                               : nullptr;
+    const auto end = std::chrono::steady_clock::now();
+    if (finishWaitMs != nullptr) {
+        *finishWaitMs = std::max(*finishWaitMs, std::chrono::duration<double, std::milli>(end - lastByte).count());
+    }
+    ok = ok && (way == kNoDigest || DigestVerifies(*stream, target));
+    return ok ? std::chrono::duration<double>(end - start).count() : -1;
 }
 
 // Argument: a DigestWay. What the hashing costs, and what its thread saves.
 void BM_TransferWithDigest(benchmark::State& state)
 {
     const auto way = static_cast<DigestWay>(state.range(0));
-    const std::string url = Server().Url();
-    const std::wstring target = (DownloadFolder() / "digest.bin").wstring();
+    double* const sum[] = {&noDigestSeconds, &digestSeconds, &inlineDigestSeconds, &copyDigestSeconds};
     std::uint64_t total = 0;
     double finishWait = 0;
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        CPatchDigest digest;
-        InlineDigest inlineDigest;
-        CTavorHttpTransfer transfer;
-        transfer.SetAskBeforeOverwriting(false);
-        if (way == kDigestThread)
-            transfer.SetBodyObserver(&digest);
-        else if (way == kDigestInline)
-            transfer.SetBodyObserver(&inlineDigest);
-        bool ok = transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target.c_str());
-        // The time includes waiting for the last chunks' hash, as the check does.
-        if (way == kDigestThread) {
-            const auto lastByte = std::chrono::steady_clock::now();
-            ok = ok && DigestOk(digest.Finish());
-            finishWait = std::max(
-                finishWait, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - lastByte).count());
-        } else if (way == kDigestInline)
-            ok = ok && DigestOk(inlineDigest.Finish());
-        if (!ok) {
+        const double seconds = DownloadWithDigest(way, &finishWait);
+        std::filesystem::remove(DigestTarget());
+        if (seconds < 0) {
             state.SkipWithError("the download or its digest failed");
             break;
         }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        (way == kDigestThread ? digestSeconds : way == kDigestInline ? inlineDigestSeconds : noDigestSeconds) +=
-            seconds;
+        *sum[way] += seconds;
         total += BodySize();
     }
-    std::filesystem::remove(DownloadFolder() / "digest.bin");
     state.SetBytesProcessed(static_cast<std::int64_t>(total));
-    if (way == kDigestThread)
+    if (way != kNoDigest)
         state.counters["last_byte_to_digest_ms"] = finishWait;
 }
 
@@ -404,9 +507,64 @@ void BM_CurlToFilePeer(benchmark::State& state)
     std::filesystem::remove(DownloadFolder() / "curl.bin");
 }
 
+// Rounds of one download with the digest in its thread and one by curl into
+// a file, back to back, so that both meet the same load; each round's ratio
+// is kept (QZ_BENCH_ROUNDS rounds, default 5).
+std::vector<double> pairedRatios;
+std::vector<double> pairedLoads;
+
+double LoadAverage()
+{
+    double load = -1;
+    if (std::FILE* file = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(file, "%lf", &load) != 1)
+            load = -1;
+        std::fclose(file);
+    }
+    return load;
+}
+
+void BM_TransferWithDigestAgainstCurl(benchmark::State& state)
+{
+    for (auto _ : state) {
+        rusage before{};
+        rusage after{};
+        getrusage(RUSAGE_SELF, &before);
+        const double ours = DownloadWithDigest(kDigestThread);
+        getrusage(RUSAGE_SELF, &after);
+        // The deletion of either client's file is counted for neither.
+        std::filesystem::remove(DigestTarget());
+        const auto start = std::chrono::steady_clock::now();
+        const Launcher::Result curl =
+            launcher->Run({"curl", "-s", "-o", (DownloadFolder() / "curl.bin").string(), Server().Url()});
+        const double theirs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::filesystem::remove(DownloadFolder() / "curl.bin");
+        if (ours < 0 || curl.status != 0) {
+            state.SkipWithError("a download failed");
+            break;
+        }
+        pairedRatios.push_back(theirs / ours);
+        pairedLoads.push_back(LoadAverage());
+        // CPU time does not depend on the load as much as the time does.
+        std::fprintf(stderr,
+                     "round %zu: ours %.0f MB/s (CPU %.2f s), curl %.0f MB/s (CPU %.2f s), ratio %.2f, load %.2f\n",
+                     pairedRatios.size(), static_cast<double>(BodySize()) / ours / 1e6,
+                     CpuSeconds(after) - CpuSeconds(before), static_cast<double>(BodySize()) / theirs / 1e6,
+                     curl.cpuSeconds, pairedRatios.back(), pairedLoads.back());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(2 * state.iterations() * BodySize()));
+}
+
+std::int64_t Rounds()
+{
+    const char* rounds = std::getenv("QZ_BENCH_ROUNDS");
+    return rounds != nullptr ? std::max<std::int64_t>(1, std::strtoll(rounds, nullptr, 10)) : 5;
+}
+
 // Alternated, so that a burst of load on the shared machine hits both.
-BENCHMARK(BM_TransferWithDigest)->Arg(kDigestInline)->Arg(kDigestThread)->Arg(kNoDigest)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TransferWithDigest)->Arg(kDigestInline)->Arg(kDigestThreadCopy)->Arg(kDigestThread)->Arg(kNoDigest)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlToFilePeer)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TransferWithDigestAgainstCurl)->Iterations(Rounds())->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DoActionDownload)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlToFile)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InternetLayerInProcess)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -417,9 +575,9 @@ BENCHMARK(BM_CurlCommandLine)->Iterations(3)->Unit(benchmark::kMillisecond)->Use
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--client") == 0) {
+    if (argc == 4 && std::strcmp(argv[1], "--client") == 0) {
         std::size_t highWater = 0;
-        return DownloadWithInternetLayer(argv[2], highWater) == BodySize() ? 0 : 1;
+        return DownloadWithInternetLayer(argv[2], highWater) == std::strtoull(argv[3], nullptr, 10) ? 0 : 1;
     }
     Launcher processes;
     launcher = &processes;
@@ -428,6 +586,8 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
+    BodyServer body;
+    server = &body;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (layerSeconds > 0 && curlSeconds > 0) {
@@ -443,9 +603,22 @@ int main(int argc, char** argv)
             std::printf("throughput ratio, transfer engine hashing in the receiving thread / curl into a file: "
                         "%.2f\n",
                         curlDigestPeerSeconds / inlineDigestSeconds);
+        if (copyDigestSeconds > 0)
+            std::printf("throughput ratio, transfer engine with the digest in its thread, fed copies / curl into a "
+                        "file: %.2f\n",
+                        curlDigestPeerSeconds / copyDigestSeconds);
         if (noDigestSeconds > 0)
             std::printf("throughput ratio, transfer engine without the digest / curl into a file: %.2f\n",
                         curlDigestPeerSeconds / noDigestSeconds);
+    }
+    if (!pairedRatios.empty()) {
+        std::vector<double> sorted = pairedRatios;
+        std::sort(sorted.begin(), sorted.end());
+        std::printf("rounds of the digest in its thread against curl into a file, same load: %zu; ratio best %.2f, "
+                    "median %.2f, worst %.2f; load average %.2f to %.2f\n",
+                    sorted.size(), sorted.back(), sorted[sorted.size() / 2], sorted.front(),
+                    *std::min_element(pairedLoads.begin(), pairedLoads.end()),
+                    *std::max_element(pairedLoads.begin(), pairedLoads.end()));
     }
     if (actionSeconds > 0 && curlFileSeconds > 0) {
         std::printf("throughput ratio, DoAction action 4 / curl into a file: %.2f\n",

@@ -22,6 +22,7 @@ class CPatchDigest final : public ITransferBodyObserver {
 public:
     void OnBodyStart() override { worker_.Restart(); }
     void OnBodyBytes(const std::uint8_t* data, std::size_t length) override { worker_.Update({data, length}); }
+    std::span<std::uint8_t> BodyRoom(std::size_t wanted) override { return worker_.Room(wanted); }
     /// Waits until every byte seen is hashed; what the check takes.
     const qz::platform::ImageDigestStream& Finish() { return worker_.Finish(); }
     /// A transfer that failed: nothing of its bytes is wanted.

@@ -681,7 +681,10 @@ bool CTavorHttpTransfer::ReceiveToFile()
         readFailed_ = false;
         for (;;) {
             std::size_t read = 0;
-            if (!InternetReadFile(request_, block.get(), blockSize_, &read)) {
+            const std::span<std::uint8_t> room = bodyObserver_ ? bodyObserver_->BodyRoom(blockSize_)
+                                                               : std::span<std::uint8_t>();
+            char* const into = room.empty() ? block.get() : reinterpret_cast<char*>(room.data());
+            if (!InternetReadFile(request_, into, room.empty() ? blockSize_ : room.size(), &read)) {
                 readFailed_ = true;
                 break;
             }
@@ -689,7 +692,7 @@ bool CTavorHttpTransfer::ReceiveToFile()
                 result = true;
                 break;
             }
-            if (!OnData(block.get(), static_cast<std::uint32_t>(read)))
+            if (!OnData(into, static_cast<std::uint32_t>(read)))
                 break;
             if (listener_ && listener_->ContinueTransfer() == 0) {
                 stopped_ = true;

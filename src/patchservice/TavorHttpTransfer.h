@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ public:
     virtual void OnBodyStart() = 0;
     /// The next bytes of the file, once they are written.
     virtual void OnBodyBytes(const std::uint8_t* data, std::size_t length) = 0;
+    /// Where the transfer may receive up to `wanted` next bytes, before it
+    /// writes them and shows them to OnBodyBytes; spares the observer a copy
+    /// of each. Empty: the transfer receives into a buffer of its own.
+    virtual std::span<std::uint8_t> BodyRoom(std::size_t /*wanted*/) { return {}; }
 
 protected:
     ~ITransferBodyObserver() = default;

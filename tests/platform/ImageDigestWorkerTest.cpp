@@ -134,3 +134,54 @@ TEST_F(ImageDigestWorkerTest, ARestartOrCancelMidBodyForgetsWhatWaits)
         abandoned.reset();
     }
 }
+
+TEST_F(ImageDigestWorkerTest, BytesReadIntoTheRoomAreHashedInPlace)
+{
+    // Reads of the transfer's size, short reads that leave a room too small
+    // for the next one, reads that fail (a room asked for and never used),
+    // and copied blocks in between: the digest is the file's all the same.
+    ImageDigestWorker worker;
+    std::size_t at = 0;
+    std::size_t uncopied = 0;
+    for (std::size_t round = 0; at < bytes_.size(); ++round) {
+        const std::size_t want = round % 7 == 3 ? 5000 : 65536;
+        const std::span<std::uint8_t> room = worker.Room(want);
+        ASSERT_EQ(room.size(), want);
+        if (round % 11 == 5) {
+            continue; // the read failed: nothing handed over
+        }
+        const std::size_t n = std::min({round % 5 == 1 ? std::size_t{40000} : want, room.size(), bytes_.size() - at});
+        if (round % 13 == 7) {
+            worker.Update(std::span(bytes_).subspan(at, n));
+        } else {
+            std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at), n, room.begin());
+            worker.Update(room.first(n));
+            uncopied += n;
+        }
+        at += n;
+    }
+    EXPECT_GT(uncopied, bytes_.size() / 2);
+    ExpectWhole(worker.Finish());
+    EXPECT_LE(worker.PeakChunks(), ImageDigestWorker::kQueueDepth + 1);
+
+    // A room filled with another file's bytes and then restarted over is
+    // forgotten; a room is never larger than a chunk.
+    ImageDigestWorker restarted;
+    std::vector<std::uint8_t> other = bytes_;
+    std::reverse(other.begin() + 4096, other.end());
+    for (std::size_t done = 0; done < (1u << 20); done += 65536) {
+        const std::span<std::uint8_t> room = restarted.Room(65536);
+        std::copy_n(other.begin() + static_cast<std::ptrdiff_t>(done), room.size(), room.begin());
+        restarted.Update(room);
+    }
+    restarted.Restart();
+    EXPECT_EQ(restarted.Room(10u << 20).size(), ImageDigestWorker::kChunkSize);
+    for (std::size_t done = 0; done < bytes_.size();) {
+        const std::span<std::uint8_t> room = restarted.Room(65536);
+        const std::size_t n = std::min(room.size(), bytes_.size() - done);
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(done), n, room.begin());
+        restarted.Update(room.first(n));
+        done += n;
+    }
+    ExpectWhole(restarted.Finish());
+}

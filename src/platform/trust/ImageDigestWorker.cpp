@@ -1,6 +1,7 @@
 #include "platform/trust/ImageDigestWorker.h"
 
 #include <algorithm>
+#include <cstring>
 #include <system_error>
 #include <utility>
 
@@ -10,7 +11,7 @@ ImageDigestWorker::~ImageDigestWorker() { Cancel(); }
 
 void ImageDigestWorker::Restart()
 {
-    filling_.clear();
+    filled_ = 0;
     if (!thread_.joinable()) {
         stream_.Restart();
         return;
@@ -25,7 +26,39 @@ void ImageDigestWorker::Restart()
         }
         queue_.clear();
     }
-    Submit({true, {}});
+    Submit({true, {}, 0});
+}
+
+ImageDigestWorker::Buffer ImageDigestWorker::TakeBuffer()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (!spare_.empty()) {
+            Buffer buffer = std::move(spare_.back());
+            spare_.pop_back();
+            return buffer;
+        }
+    }
+    return std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
+}
+
+std::span<std::uint8_t> ImageDigestWorker::Room(std::size_t wanted)
+{
+    wanted = std::min(wanted, kChunkSize);
+    if (inline_ || wanted == 0) {
+        return {};
+    }
+    // A read is not split over two chunks: a short room goes out as it is.
+    if (filling_ && kChunkSize - filled_ < wanted) {
+        Flush();
+        if (inline_) {
+            return {};
+        }
+    }
+    if (!filling_) {
+        filling_ = TakeBuffer();
+    }
+    return {filling_.get() + filled_, wanted};
 }
 
 void ImageDigestWorker::Update(std::span<const std::uint8_t> bytes)
@@ -34,14 +67,23 @@ void ImageDigestWorker::Update(std::span<const std::uint8_t> bytes)
         stream_.Update(bytes);
         return;
     }
-    while (!bytes.empty()) {
-        if (filling_.capacity() < kChunkSize) {
-            filling_.reserve(kChunkSize);
+    if (filling_ && bytes.data() == filling_.get() + filled_ && bytes.size() <= kChunkSize - filled_) {
+        // Read into the room: the bytes are in place already.
+        filled_ += bytes.size();
+        if (filled_ == kChunkSize) {
+            Flush();
         }
-        const std::size_t take = std::min(kChunkSize - filling_.size(), bytes.size());
-        filling_.insert(filling_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+        return;
+    }
+    while (!bytes.empty()) {
+        if (!filling_) {
+            filling_ = TakeBuffer();
+        }
+        const std::size_t take = std::min(kChunkSize - filled_, bytes.size());
+        std::memcpy(filling_.get() + filled_, bytes.data(), take);
+        filled_ += take;
         bytes = bytes.subspan(take);
-        if (filling_.size() == kChunkSize) {
+        if (filled_ == kChunkSize) {
             Flush();
         }
     }
@@ -49,8 +91,8 @@ void ImageDigestWorker::Update(std::span<const std::uint8_t> bytes)
 
 void ImageDigestWorker::Flush()
 {
-    if (!filling_.empty()) {
-        Submit({false, std::exchange(filling_, {})});
+    if (filled_ != 0) {
+        Submit({false, std::move(filling_), std::exchange(filled_, 0)});
     }
 }
 
@@ -69,20 +111,18 @@ void ImageDigestWorker::Submit(Chunk chunk)
         if (chunk.restart) {
             stream_.Restart();
         } else {
-            stream_.Update(chunk.bytes);
+            stream_.Update({chunk.bytes.get(), chunk.size});
         }
-        filling_ = std::move(chunk.bytes);
-        filling_.clear();
+        filling_ = {};
         return;
     }
     std::unique_lock lock(mutex_);
     room_.wait(lock, [this] { return queue_.size() < kQueueDepth; });
     queue_.push_back(std::move(chunk));
     peakChunks_ = std::max(peakChunks_, queue_.size() + (busy_ ? 1 : 0));
-    if (filling_.capacity() == 0 && !spare_.empty()) {
+    if (!filling_ && !spare_.empty()) {
         filling_ = std::move(spare_.back());
         spare_.pop_back();
-        filling_.clear();
     }
     lock.unlock();
     work_.notify_one();
@@ -104,12 +144,11 @@ void ImageDigestWorker::Run()
         if (chunk.restart) {
             stream_.Restart();
         } else {
-            stream_.Update(chunk.bytes);
+            stream_.Update({chunk.bytes.get(), chunk.size});
         }
         lock.lock();
         busy_ = false;
-        if (!chunk.restart) {
-            chunk.bytes.clear();
+        if (chunk.bytes) {
             spare_.push_back(std::move(chunk.bytes));
         }
     }
@@ -130,7 +169,7 @@ void ImageDigestWorker::Stop(bool drain)
         thread_.join();
     }
     // Between downloads the buffers are not kept.
-    spare_ = {};
+    std::vector<Buffer>().swap(spare_);
     queue_.clear();
 }
 
@@ -138,12 +177,15 @@ const ImageDigestStream& ImageDigestWorker::Finish()
 {
     if (!thread_.joinable()) {
         // A small file never needs the thread.
-        stream_.Update(filling_);
+        if (filled_ != 0) {
+            stream_.Update({filling_.get(), filled_});
+        }
     } else {
         Flush();
         Stop(true);
     }
     filling_ = {};
+    filled_ = 0;
     return stream_;
 }
 
@@ -151,6 +193,7 @@ void ImageDigestWorker::Cancel()
 {
     Stop(false);
     filling_ = {};
+    filled_ = 0;
     stream_.Restart();
 }
 

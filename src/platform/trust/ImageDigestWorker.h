@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -19,7 +20,8 @@ namespace qz::platform {
 /// kQueueDepth chunks wait; past that the caller waits, so memory stays at a
 /// few chunks whatever the file size and however slow the hashing. The
 /// thread runs only between the first bytes and Finish, Cancel or the end of
-/// the object.
+/// the object. A caller that reads the bytes itself may read them straight
+/// into the chunk being filled (Room), which spares copying them.
 class ImageDigestWorker {
   public:
     static constexpr std::size_t kChunkSize = 128u << 10;
@@ -32,8 +34,14 @@ class ImageDigestWorker {
 
     /// The file starts over from offset 0: bytes not yet hashed are dropped.
     void Restart();
-    /// The next bytes of the file; copied, so the caller may reuse its buffer.
+    /// The next bytes of the file; copied, so the caller may reuse its buffer,
+    /// unless they are the start of the last Room, which they then take up.
     void Update(std::span<const std::uint8_t> bytes);
+    /// Where the next bytes may be read to, up to `wanted` of them (at most
+    /// kChunkSize); Update with a prefix of it hands them over uncopied. Valid
+    /// until the next call on the worker. Empty when the worker hashes in the
+    /// caller's thread: then the caller's own buffer serves as well.
+    std::span<std::uint8_t> Room(std::size_t wanted);
     /// Waits until every byte given is hashed and ends the thread; the stream
     /// then describes all of them. Further bytes start the thread again.
     const ImageDigestStream& Finish();
@@ -45,11 +53,14 @@ class ImageDigestWorker {
     std::size_t PeakChunks() const { return peakChunks_; }
 
   private:
+    using Buffer = std::unique_ptr<std::uint8_t[]>;
     struct Chunk {
         bool restart = false;
-        std::vector<std::uint8_t> bytes;
+        Buffer bytes;
+        std::size_t size = 0;
     };
 
+    Buffer TakeBuffer();
     void Submit(Chunk chunk);
     void Flush();
     void Run();
@@ -57,7 +68,8 @@ class ImageDigestWorker {
 
     ImageDigestStream stream_;
     // The caller's side alone.
-    std::vector<std::uint8_t> filling_;
+    Buffer filling_;
+    std::size_t filled_ = 0;
     bool inline_ = false;
     std::size_t peakChunks_ = 0;
     // Shared with the thread, under mutex_.
@@ -65,7 +77,7 @@ class ImageDigestWorker {
     std::condition_variable work_;
     std::condition_variable room_;
     std::deque<Chunk> queue_;
-    std::vector<std::vector<std::uint8_t>> spare_;
+    std::vector<Buffer> spare_;
     bool busy_ = false;
     bool stop_ = false;
     std::thread thread_;
