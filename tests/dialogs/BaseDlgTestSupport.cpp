@@ -87,11 +87,3 @@ std::wstring WriteTempFile(const std::string& name, const std::string& bytes)
 }
 
 } // namespace qz::test
-
-// The application lives until the process ends, so fontconfig's caches are
-// never released; they are not leaks of ours. Weak, so that another test
-// file of this program may bring the same list.
-extern "C" __attribute__((weak, visibility("default"), used)) const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}

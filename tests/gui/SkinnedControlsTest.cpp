@@ -455,10 +455,3 @@ TEST_F(SkinnedControlsTest, ImageLoaderReadsEveryFormatAndReportsBadFilesOnce)
 }
 
 } // namespace
-
-// The application lives until the process ends, so fontconfig's caches are
-// never released; they are not leaks of ours.
-extern "C" __attribute__((weak, visibility("default"), used)) const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}

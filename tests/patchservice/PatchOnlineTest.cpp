@@ -583,10 +583,13 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
     EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe.p7s", "result.xml"}));
 
-    // The next try starts from zero and gets the good patch.
+    // The next try starts from zero and gets the good patch. The progress of
+    // the last download must not cancel this one before its bytes arrive.
+    host_.ClearCalls();
     serve(patch);
     cancelFrom(100000);
     EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
+    EXPECT_GE(fs::file_size(dir_ / "Patch.exe.part"), 100000u);
     host_.cancelled = nullptr;
     host_.ClearCalls();
     server_.ClearRequests();
