@@ -57,10 +57,3 @@ void RecordingDialog::OnClose()
 }
 
 } // namespace qz::platform::test
-
-// The application lives until the process ends, so fontconfig's caches are
-// never released; they are not leaks of ours.
-extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
