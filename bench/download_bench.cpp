@@ -15,6 +15,7 @@
 #include "patchservice/TavorHttpTransfer.h"
 
 #include "BigImage.h"
+#include "support/LoopbackPort.h"
 
 #include <benchmark/benchmark.h>
 
@@ -52,26 +53,10 @@ std::uint64_t PayloadSize()
     return (mib != nullptr ? std::strtoull(mib, nullptr, 10) : 1024) << 20;
 }
 
-std::uint16_t FreePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 bool Accepts(std::uint16_t port)
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
+    sockaddr_in address = qz::test::LoopbackAddress(port);
     const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     close(fd);
     return ok;
@@ -133,7 +118,7 @@ class BodyServer {
 
     void Start()
     {
-        port_ = FreePort();
+        port_ = qz::test::UnusedLoopbackPort();
         std::ofstream(dir_ / "conf" / "nginx.conf")
             << "pid logs/nginx.pid;\nerror_log logs/error.log warn;\nworker_processes 1;\n"
                "events { worker_connections 16; }\n"

@@ -1,5 +1,7 @@
 #include "support/RawHttpServer.h"
 
+#include "support/LoopbackPort.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -14,9 +16,7 @@ namespace qz::test {
 RawHttpServer::RawHttpServer(RawHttpScript script) : script_(std::move(script))
 {
     listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = qz::test::LoopbackAddress(0);
     bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof address);
     listen(listen_, 1);
     socklen_t size = sizeof address;

@@ -1,5 +1,7 @@
 #include "support/TestHttpServer.h"
 
+#include "support/LoopbackPort.h"
+
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -409,9 +411,7 @@ TestHttpServer::TestHttpServer(Mode mode) : mode_(mode)
     listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int yes = 1;
     setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = qz::test::LoopbackAddress(0);
     socklen_t length = sizeof address;
     if (bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listenFd_, 64) != 0 ||
@@ -570,18 +570,7 @@ std::string TestHttpServer::CaFile()
     return Pki().CaFile();
 }
 
-std::uint16_t TestHttpServer::UnusedPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
+std::uint16_t TestHttpServer::UnusedPort() { return qz::test::UnusedLoopbackPort(); }
 
 // Waits for events on fd or for timeoutMs; true only when fd became ready,
 // false on time-out, error or shutdown.
