@@ -524,8 +524,8 @@ void Grammar::Control(DialogTemplate& dlg, const std::string& kw, bool extended)
 RcParseResult Grammar::Run(std::string_view text, const std::string& fileName)
 {
     RcParseResult result;
-    pp_.Open(text, fileName);
     try {
+        pp_.Open(text, fileName);
         while (Peek().kind != Tok::End) {
             Statement();
         }

@@ -26,6 +26,9 @@ bool IsIdentChar(char c)
 
 namespace {
 
+// A string table counts lengths in 16 bits; stopping here spares decoding a huge literal.
+constexpr std::size_t kMaxStringLength = 0xFFFF;
+
 bool IsIdentStart(char c)
 {
     return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
@@ -40,6 +43,10 @@ std::wstring LexString(Source& src, bool wide)
     for (;;) {
         if (src.pos >= s.size() || s[src.pos] == '\n') {
             throw ParseFailure{RcError{src.file, src.line, "unterminated string"}};
+        }
+        if (out.size() > kMaxStringLength) {
+            throw ParseFailure{RcError{src.file, src.line,
+                                       "string longer than " + std::to_string(kMaxStringLength) + " characters"}};
         }
         char c = s[src.pos];
         if (c == '"') {

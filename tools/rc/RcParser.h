@@ -10,6 +10,7 @@
 #include "platform/RcDialogTemplate.h"
 #include "platform/RcResourceTable.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,6 +19,10 @@
 #include <vector>
 
 namespace qz::platform {
+
+/// A script or included file larger than this is refused, so a caller need
+/// read no more than one byte past it.
+constexpr std::size_t kMaxRcScriptBytes = std::size_t{16} << 20;
 
 /// One compiled resource, owning its bytes (dialog templates in the
 /// DLGTEMPLATEEX layout, string tables as blocks of 16 entries).

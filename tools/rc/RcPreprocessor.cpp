@@ -16,6 +16,17 @@ constexpr int kMaxIncludeDepth = 16;
 constexpr int kMaxExpressionDepth = 64;
 constexpr int kMaxMacroDepth = 32;
 constexpr std::size_t kMaxExpandedTokens = 1u << 20;
+// Depth alone does not bound a header that includes the next one many times.
+constexpr std::size_t kMaxIncludes = 10000;
+// Few tokens can stand for large strings, so characters are bounded too.
+constexpr std::size_t kMaxExpandedChars = std::size_t{16} << 20;
+// All files of one parse together, however often each is included.
+constexpr std::size_t kMaxBytesRead = std::size_t{64} << 20;
+
+std::string Mebibytes(std::size_t bytes)
+{
+    return std::to_string(bytes >> 20) + " MiB";
+}
 
 // Values the system headers of a resource script would define.
 const std::map<std::string, std::uint32_t>& BuiltinSymbols()
@@ -428,6 +439,10 @@ std::uint32_t Expr(TokenSource& ts, int depth)
 
 void Preprocessor::Open(std::string_view text, const std::string& fileName)
 {
+    if (text.size() > kMaxRcScriptBytes) {
+        throw ParseFailure{RcError{fileName, 1, "file larger than " + Mebibytes(kMaxRcScriptBytes)}};
+    }
+    bytesRead_ = text.size();
     auto src = std::make_unique<Source>();
     src->file = fileName;
     src->text.assign(text.begin(), text.end());
@@ -621,6 +636,9 @@ void Preprocessor::Directive(Source& src)
         if (!LexRestOfLine(src).empty()) {
             fail("unexpected text after #include");
         }
+        if (++includes_ > kMaxIncludes) {
+            fail("more than " + std::to_string(kMaxIncludes) + " #include directives in one script");
+        }
         std::string resolved = file;
         std::optional<std::string> text;
         if (resolver_) {
@@ -631,6 +649,13 @@ void Preprocessor::Directive(Source& src)
                 return; // its constants are predefined
             }
             fail("cannot open include file '" + file + "'");
+        }
+        if (text->size() > kMaxRcScriptBytes) {
+            fail("include file '" + file + "' is larger than " + Mebibytes(kMaxRcScriptBytes));
+        }
+        bytesRead_ += text->size();
+        if (bytesRead_ > kMaxBytesRead) {
+            fail("the script and its includes exceed " + Mebibytes(kMaxBytesRead) + " in all");
         }
         if (onceFiles_.count(resolved)) {
             return;
@@ -737,7 +762,8 @@ void Preprocessor::ExpandInto(const Token& t, std::vector<Token>& out, int depth
         throw ParseFailure{RcError{t.file, t.line, "macro '" + t.text + "' expands recursively"}};
     }
     for (const Token& r : m->second) {
-        if (++expanded_ > kMaxExpandedTokens) {
+        expandedChars_ += r.text.size() + r.str.size();
+        if (++expanded_ > kMaxExpandedTokens || expandedChars_ > kMaxExpandedChars) {
             throw ParseFailure{RcError{t.file, t.line, "macro expansion too large"}};
         }
         Token copy = r;

@@ -99,6 +99,9 @@ class Preprocessor final : public TokenSource {
     std::set<std::string> onceFiles_;
     std::deque<Token> pending_;
     std::size_t expanded_ = 0;
+    std::size_t expandedChars_ = 0;
+    std::size_t includes_ = 0;
+    std::size_t bytesRead_ = 0;
     std::string lastFile_;
     int lastLine_ = 0;
     std::vector<std::string> included_;

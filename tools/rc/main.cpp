@@ -53,6 +53,29 @@ std::string Describe(const ResName& n)
     return std::string(n.name.begin(), n.name.end());
 }
 
+// Reads a script: a regular file, and at most one byte more than the parser
+// takes, so that a device or a huge file is not read to its end.
+std::optional<std::string> ReadScript(const fs::path& path, std::string& why)
+{
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) {
+        why = fs::exists(path, error) ? "not a regular file" : "cannot read file";
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string text;
+    char chunk[65536];
+    while (in && text.size() <= kMaxRcScriptBytes) {
+        in.read(chunk, sizeof chunk);
+        text.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad() || (!in && !in.eof())) {
+        why = "cannot read file";
+        return std::nullopt;
+    }
+    return text;
+}
+
 int Usage()
 {
     std::cerr << "usage: qz_rc -o OUT.cpp --symbol NAME [--depfile OUT.d] [-I DIR]... FILE.rc...\n";
@@ -93,13 +116,21 @@ int main(int argc, char** argv)
     if (output.empty() || symbol.empty() || inputs.empty()) {
         return Usage();
     }
+    for (const std::string& path : {output, depfile}) {
+        std::error_code error;
+        if (!path.empty() && fs::is_directory(path, error)) {
+            std::cerr << path << ": error: is a directory\n";
+            return 1;
+        }
+    }
 
     std::vector<RcResource> all;
     std::set<std::string> deps;
     for (const fs::path& input : inputs) {
-        std::optional<std::string> text = ReadWholeFile(input.string());
+        std::string why;
+        std::optional<std::string> text = ReadScript(input, why);
         if (!text) {
-            std::cerr << input.string() << ": error: cannot read file\n";
+            std::cerr << input.string() << ": error: " << why << "\n";
             return 1;
         }
         deps.insert(fs::absolute(input).lexically_normal().string());
@@ -112,7 +143,8 @@ int main(int argc, char** argv)
             dirs.insert(dirs.end(), includeDirs.begin(), includeDirs.end());
             for (const fs::path& dir : dirs) {
                 fs::path candidate = dir / name;
-                if (auto content = ReadWholeFile(candidate.string())) {
+                std::string ignored;
+                if (auto content = ReadScript(candidate, ignored)) {
                     resolved = candidate.lexically_normal().string();
                     return content;
                 }
@@ -195,6 +227,10 @@ int main(int argc, char** argv)
             d << " \\\n  " << escape(dep);
         }
         d << "\n";
+        if (!d) {
+            std::cerr << depfile << ": error: cannot write file\n";
+            return 1;
+        }
     }
     return 0;
 }
