@@ -6,6 +6,7 @@
 //
 // usage: qzdemoservice FOLDER [--port N] [--port-file FILE]
 #include <arpa/inet.h>
+#include <atomic>
 #include <csignal>
 #include <signal.h>
 #include <cstdio>
@@ -16,11 +17,21 @@
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+
+// A client that sends nothing is dropped after this long.
+constexpr int kClientTimeoutSeconds = 5;
+// Connections served at once; more are closed unanswered.
+constexpr int kMaxClients = 64;
+std::atomic<int> g_clients{0};
 
 void OnSignal(int) { g_stop = 1; }
 
@@ -69,12 +80,19 @@ void Serve(int client, const std::string& folder, const std::string& base)
         SendAll(client, Answer(404, "Not Found", "text/plain", "not found\n"));
         return;
     }
-    std::ifstream file(folder + path, std::ios::binary);
-    if (!file) {
+    // A folder opens as a stream but fails its first read.
+    struct stat info {};
+    std::ifstream file;
+    if (stat((folder + path).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        file.open(folder + path, std::ios::binary);
+    if (!file.is_open()) {
         SendAll(client, Answer(404, "Not Found", "text/plain", "not found\n"));
         return;
     }
-    std::string body((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string body;
+    char chunk[65536];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0)
+        body.append(chunk, static_cast<std::size_t>(file.gcount()));
     std::string type = "application/octet-stream";
     if (path.size() > 4 && path.compare(path.size() - 4, 4, ".xml") == 0) {
         type = "text/xml; charset=utf-8";
@@ -130,8 +148,32 @@ int main(int argc, char** argv)
         const int client = accept(listener, nullptr, nullptr);
         if (client < 0)
             continue;
-        Serve(client, folder, base);
-        close(client);
+        if (g_clients.load() >= kMaxClients) {
+            close(client);
+            continue;
+        }
+        const timeval timeout{kClientTimeoutSeconds, 0};
+        setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+        ++g_clients;
+        // One thread each, so that a slow client holds up no other. The
+        // threads block the stop signals, so that they interrupt accept().
+        sigset_t stopSignals, previous;
+        sigemptyset(&stopSignals);
+        sigaddset(&stopSignals, SIGTERM);
+        sigaddset(&stopSignals, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
+        try {
+            std::thread([client, folder, base] {
+                Serve(client, folder, base);
+                close(client);
+                --g_clients;
+            }).detach();
+        } catch (const std::system_error&) {
+            close(client);
+            --g_clients;
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
     close(listener);
     return 0;
