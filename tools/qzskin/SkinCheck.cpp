@@ -624,6 +624,30 @@ void CQzSkinCheck::CheckTemplateFile(const std::shared_ptr<CQZControlTemplateFil
     }
 }
 
+void CQzSkinCheck::CheckBaseCycle(const CQZControlTemplateFile& file, const CQZControlTemplate& start,
+                                  const std::wstring& shown, const std::wstring& key)
+{
+    // The designer gives up on a template whose bases lead back to it. A
+    // cycle is named once, at the template of it that comes first in the file.
+    const std::ptrdiff_t first = file.FindTemplate(start.GetName());
+    std::wstring chain = start.GetName();
+    std::vector<std::ptrdiff_t> seen{first};
+    for (const CQZControlTemplate* at = &start; !at->GetBaseName().empty();) {
+        const std::ptrdiff_t base = file.FindTemplate(at->GetBaseName());
+        if (base < 0 || base < first)
+            return;
+        chain += L" -> " + file.GetTemplate(base)->GetName();
+        if (base == first) {
+            Add(shown, start.GetName(), key, L"base templates form a cycle: " + chain);
+            return;
+        }
+        if (std::find(seen.begin(), seen.end(), base) != seen.end())
+            return; // a cycle that this template only leads into
+        seen.push_back(base);
+        at = file.GetTemplate(base);
+    }
+}
+
 void CQzSkinCheck::CheckTemplate(const CQZControlTemplateFile& file, CQZIniFileReader& reader,
                                  const std::wstring& section, const std::wstring& shown)
 {
@@ -646,6 +670,8 @@ void CQzSkinCheck::CheckTemplate(const CQZControlTemplateFile& file, CQZIniFileR
         if (QzEqualsNoCase(key, L"baseTemplate")) {
             if (!Trimmed(value).empty() && file.FindTemplate(Trimmed(value)) < 0)
                 Add(shown, section, key, L"base template " + Trimmed(value) + L" does not exist");
+            else
+                CheckBaseCycle(file, *parsed, shown, key);
             continue;
         }
         if (QzEqualsNoCase(key, L"options") || QzEqualsNoCase(key, L"optionsToAdd") ||

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class CQZControlTemplate;
 class CQZControlTemplateFile;
 class CQZDialogDefinition;
 class CQZIniFileReader;
@@ -53,6 +54,8 @@ class CQzSkinCheck {
     void CheckTemplateFile(const std::shared_ptr<CQZControlTemplateFile>& file);
     void CheckTemplate(const CQZControlTemplateFile& file, CQZIniFileReader& reader,
                        const std::wstring& section, const std::wstring& shown);
+    void CheckBaseCycle(const CQZControlTemplateFile& file, const CQZControlTemplate& start,
+                        const std::wstring& shown, const std::wstring& key);
     void CheckImage(const CQZControlTemplateFile& file, const std::wstring& name, const std::wstring& shown,
                     const std::wstring& section, const std::wstring& key);
     void CheckFlagText(const std::wstring& text, const std::wstring& shown, const std::wstring& section,
