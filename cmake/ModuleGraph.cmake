@@ -1,4 +1,4 @@
-# The module graph: every module of the product and of its tools, its folder,
+# The module graph: every module of the product and of the tools built on it,
 # and the modules it uses. A module may include the headers of the modules it
 # uses and of nothing else; its archive links exactly those. The build links
 # by this table and the include check (tests/tools/module_graph.cmake) holds
