@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/IniDocument.h"
+#include "config/QZIniFileReader.h"
 #include "support/TempFolder.h"
 
 namespace qz::test {
@@ -42,6 +43,15 @@ public:
 inline std::wstring Got(std::uint32_t count, const wchar_t* buffer)
 {
     return std::to_wstring(count) + L":" + buffer;
+}
+
+/// A value, or a list when key or section is null, as GetString gives it.
+inline std::wstring Value(CQZIniFileReader& reader, const wchar_t* section, const wchar_t* key,
+                          const wchar_t* defaultValue = L"<none>")
+{
+    std::wstring out;
+    reader.GetString(section, key, defaultValue, out);
+    return out;
 }
 
 /// Latin-1 text as UTF-16 bytes with a byte-order mark.
