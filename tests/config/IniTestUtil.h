@@ -10,6 +10,7 @@
 
 #include "config/IniDocument.h"
 #include "config/QZIniFileReader.h"
+#include "support/FileText.h"
 #include "support/TempFolder.h"
 
 namespace qz::test {
@@ -30,11 +31,7 @@ public:
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
-    std::string Read(const std::string& name) const
-    {
-        std::ifstream in(path() / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string Read(const std::string& name) const { return ReadText(path() / name); }
 
     const std::filesystem::path& Path() const { return path(); }
 };

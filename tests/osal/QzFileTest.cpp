@@ -2,6 +2,7 @@
 #include "osal/QzFileFind.h"
 #include "osal/QzFileSystemItem.h"
 
+#include "support/FileText.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +31,7 @@ class QzFileTest : public ::testing::Test {
     {
         std::ofstream(dir_ / name, std::ios::binary) << bytes;
     }
-    std::string ReadFile(const std::string& name) const
-    {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string ReadFile(const std::string& name) const { return qz::test::ReadText(dir_ / name); }
 
     qz::test::TempFolder folder_{"qz-file"};
     const fs::path& dir_ = folder_.path();

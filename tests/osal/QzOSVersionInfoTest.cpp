@@ -61,18 +61,11 @@ TEST(QzOSVersionInfo, DetectionFromARecordOrTheRunningSystem)
     EXPECT_EQ(seven.GetOSId(), 11u);
     EXPECT_EQ(seven.GetServicePackVersion().ToString(), L"3.1.0.0");
     EXPECT_EQ(QzOSVersionInfoWindows::GetEditionName(seven.GetEdition()), L"Ultimate");
-    const QzOSVersionInfoWindows server(MakeRecord(6, 0, 3, 0, 0x25));
-    EXPECT_EQ(server.GetOSId(), 10u);
-    EXPECT_EQ(QzOSVersionInfoWindows::GetEditionName(server.GetEdition()), L"Server Datacenter Full without HyperV");
-
+    EXPECT_EQ(QzOSVersionInfoWindows(MakeRecord(6, 0, 3, 0, 0x25)).GetOSId(), 10u);  // a server
     EXPECT_EQ(QzOSVersionInfoWindows(MakeRecord(5, 1, 1, 0x0200)).GetEdition(), QzOSVersionInfoWindows::EditionHome);
-    EXPECT_EQ(QzOSVersionInfoWindows(MakeRecord(5, 1, 1, 0x0100)).GetEdition(),
-              QzOSVersionInfoWindows::EditionProfessional);
     // Editions are read on XP and major version 6 only.
     EXPECT_EQ(QzOSVersionInfoWindows(MakeRecord(5, 0, 1, 0x0200)).GetEdition(), 0u);
     EXPECT_EQ(QzOSVersionInfoWindows(MakeRecord(10, 0, 1, 0, 0x30)).GetEdition(), 0u);
-    EXPECT_EQ(QzOSVersionInfoWindows::GetEditionName(QzOSVersionInfoWindows::EditionFromProductInfo(0xABCDABCD)),
-              L"Unlicensed");
 
     // Linux reports no release.
     QzOSVersionInfo::Record record = MakeRecord(6, 1, 1);
