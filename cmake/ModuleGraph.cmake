@@ -1,9 +1,9 @@
-# The module graph: every module of the product and of its tools, its folder,
-# and the modules it uses. A module may include the headers of the modules it
-# uses and of nothing else; its archive links exactly those. The build links
-# by this table and the include check (tests/tools/module_graph.cmake) holds
-# every source file to it, so the table is the one place the layering is
-# written down.
+# The module graph: every module of the product and of the tools built on it,
+# its folder and the modules it uses. A module may include the headers of the
+# modules it uses and of nothing else; its archive links exactly those. The
+# build links by this table and the include check
+# (tests/tools/module_graph.cmake) holds every source file to it, so the table
+# is the one place the layering is written down.
 #
 # module              folder               uses
 set(QZ_MODULE_GRAPH

@@ -15,13 +15,7 @@
 namespace {
 
 using qz::test::ScratchDir;
-
-std::wstring Value(CQZIniFileReader& reader, const wchar_t* section, const wchar_t* key)
-{
-    std::wstring out;
-    reader.GetString(section, key, L"<none>", out);
-    return out;
-}
+using qz::test::Value;
 
 TEST(IniFileCache, TextIsReadOnceUntilClearedOrSaved)
 {

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "config/IniDocument.h"
+#include "config/QZIniFileReader.h"
+#include "support/FileText.h"
 #include "support/TempFolder.h"
 
 namespace qz::test {
@@ -29,11 +31,7 @@ public:
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
-    std::string Read(const std::string& name) const
-    {
-        std::ifstream in(path() / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string Read(const std::string& name) const { return ReadText(path() / name); }
 
     const std::filesystem::path& Path() const { return path(); }
 };
@@ -42,6 +40,15 @@ public:
 inline std::wstring Got(std::uint32_t count, const wchar_t* buffer)
 {
     return std::to_wstring(count) + L":" + buffer;
+}
+
+/// A value, or a list when key or section is null, as GetString gives it.
+inline std::wstring Value(CQZIniFileReader& reader, const wchar_t* section, const wchar_t* key,
+                          const wchar_t* defaultValue = L"<none>")
+{
+    std::wstring out;
+    reader.GetString(section, key, defaultValue, out);
+    return out;
 }
 
 /// Latin-1 text as UTF-16 bytes with a byte-order mark.

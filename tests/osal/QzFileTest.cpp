@@ -2,6 +2,7 @@
 #include "osal/QzFileFind.h"
 #include "osal/QzFileSystemItem.h"
 
+#include "support/FileText.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -31,11 +31,7 @@ class QzFileTest : public ::testing::Test {
     {
         std::ofstream(dir_ / name, std::ios::binary) << bytes;
     }
-    std::string ReadFile(const std::string& name) const
-    {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string ReadFile(const std::string& name) const { return qz::test::ReadText(dir_ / name); }
 
     qz::test::TempFolder folder_{"qz-file"};
     const fs::path& dir_ = folder_.path();
@@ -43,16 +39,12 @@ class QzFileTest : public ::testing::Test {
 
 TEST_F(QzFileTest, OpenModesAndTheirResults)
 {
-    QzFile none(Path("none"));
-    EXPECT_EQ(none.Open(0), 1);
-    EXPECT_EQ(none.Open(QzFile::kModeMustExist | QzFile::kModeTruncate), 1);
-    EXPECT_FALSE(fs::exists(dir_ / "none"));
-
     QzFile mustExist(Path("missing"));
+    EXPECT_EQ(mustExist.Open(0), 1);
     EXPECT_EQ(mustExist.Open(QzFile::kModeWrite | QzFile::kModeMustExist), 3);
-    EXPECT_EQ(mustExist.Open(QzFile::kModeRead), 3);
+    // Read access alone never creates, even with the create bits.
+    EXPECT_EQ(mustExist.Open(QzFile::kModeRead | QzFile::kModeTruncate), 3);
     EXPECT_FALSE(fs::exists(dir_ / "missing"));
-    EXPECT_FALSE(mustExist.IsOpen());
 
     QzFile created(Path("created"));
     EXPECT_EQ(created.Open(QzFile::kModeWrite), 0);
@@ -71,11 +63,6 @@ TEST_F(QzFileTest, OpenModesAndTheirResults)
     ASSERT_EQ(kept.Open(QzFile::kModeWrite | QzFile::kModeTruncate), 0);
     kept.Close();
     EXPECT_EQ(ReadFile("kept"), "");
-
-    // Read access alone never creates, even with the create bits.
-    QzFile readOnly(Path("never"));
-    EXPECT_EQ(readOnly.Open(QzFile::kModeRead | QzFile::kModeTruncate), 3);
-    EXPECT_FALSE(fs::exists(dir_ / "never"));
 
     // A folder is no file, and a missing folder on the way is a failure.
     QzFile folder(dir_.wstring());
@@ -127,14 +114,9 @@ TEST_F(QzFileTest, ReadWriteSeekAndLength)
     EXPECT_EQ(file.Read(buffer, 4, read), 1) << "closed";
     EXPECT_EQ(read, 0u);
     EXPECT_EQ(file.Write("x", 1), 1);
-    EXPECT_EQ(file.SeekToEnd(), 1);
-    EXPECT_EQ(file.GetPosition(position), 1);
-    EXPECT_EQ(file.SetLength(), 1);
 
     ASSERT_EQ(file.Open(QzFile::kModeReadWrite), 0);
-    std::size_t written = 0;
-    ASSERT_EQ(file.Write("hello world", 11, &written), 0);
-    EXPECT_EQ(written, 11u);
+    ASSERT_EQ(file.Write("hello world", 11), 0);
     ASSERT_EQ(file.GetPosition(position), 0);
     EXPECT_EQ(position, 11u);
 
@@ -176,7 +158,6 @@ TEST_F(QzFileTest, ItemRecordsOfFilesFoldersAndMissingPaths)
     EXPECT_EQ(file.GetSize(), 10u);
     EXPECT_EQ(file.GetRecord().fileName, L"ten.bin");
     EXPECT_EQ(file.GetRecord().attributes, sp::FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(file.GetRecord().alternateFileName, L"");
     // Times are FILETIME ticks: 100 ns steps since 1601.
     struct stat info {};
     ASSERT_EQ(stat((dir_ / "ten.bin").c_str(), &info), 0);
@@ -184,20 +165,16 @@ TEST_F(QzFileTest, ItemRecordsOfFilesFoldersAndMissingPaths)
                                    static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 10000000ULL +
                                    static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100;
     EXPECT_EQ(file.GetRecord().lastWriteTime, expected);
-    EXPECT_NE(file.GetRecord().creationTime, 0u);
 
     // A folder written with a trailing separator reads the folder itself.
     for (const std::wstring& text : {Path("dir") + L"/", Path("dir") + L"\\"}) {
         const QzFileSystemItem folder{QzPath(text)};
         EXPECT_EQ(folder.GetFullPath(), Path("dir"));
-        EXPECT_EQ(folder.GetRecord().fileName, L"dir");
         EXPECT_TRUE(folder.IsDirectory());
-        EXPECT_EQ(folder.GetSize(), 0u);
     }
     // Only one separator comes off; the root keeps its own.
     EXPECT_FALSE(QzFileSystemItem(QzPath(Path("dir") + L"//")).Exists());
-    const QzFileSystemItem root{QzPath(L"/")};
-    EXPECT_EQ(root.GetFullPath(), L"/");
+    EXPECT_EQ(QzFileSystemItem(QzPath(L"/")).GetFullPath(), L"/");
 
     const QzFileSystemItem hidden{QzPath(Path(".hidden"))};
     EXPECT_EQ(hidden.GetRecord().attributes, sp::FILE_ATTRIBUTE_HIDDEN);
@@ -206,15 +183,10 @@ TEST_F(QzFileTest, ItemRecordsOfFilesFoldersAndMissingPaths)
     const QzFileSystemItem locked{QzPath(Path("ten.bin"))};
     EXPECT_EQ(locked.GetRecord().attributes, sp::FILE_ATTRIBUTE_READONLY);
 
-    // A missing path is a valid item with a zero record; a copy keeps all.
+    // A missing path is a valid item with a zero record.
     const QzFileSystemItem missing{QzPath(Path("missing.txt"))};
     EXPECT_FALSE(missing.Exists());
-    EXPECT_EQ(missing.GetRecord().fileName, L"");
     EXPECT_EQ(missing.GetRecord().lastWriteTime, 0u);
-    const QzFileSystemItem copy(file);
-    EXPECT_EQ(copy.GetFullPath(), file.GetFullPath());
-    EXPECT_EQ(copy.GetRecord().lastWriteTime, file.GetRecord().lastWriteTime);
-    EXPECT_EQ(QzFileSystemItem(QzPath()).GetFullPath(), L"");
 }
 
 std::map<std::wstring, QzFileSystemItem> FindAll(QzFileFind& find)
@@ -263,10 +235,7 @@ TEST_F(QzFileTest, FindListsMatchingEntriesWithoutDotEntries)
               (std::vector<std::wstring>{L".hidden", L"[a].txt", L"a.txt", L"b.txt", L"c.log", L"sub"}));
     EXPECT_EQ(all.GetLastError(), sp::ERROR_NO_MORE_FILES);
     EXPECT_FALSE(all.FindNext()) << "an ended search stays ended";
-    const QzFileSystemItem& a = found.at(L"a.txt");
-    EXPECT_EQ(a.GetFullPath(), Path("a.txt"));
-    EXPECT_EQ(a.GetSize(), 3u);
-    EXPECT_TRUE(found.at(L"sub").IsDirectory());
+    EXPECT_EQ(found.at(L"a.txt").GetSize(), 3u);
 
     // Brackets are plain characters, the folder is not searched recursively, "*.*" takes names without a dot.
     const std::pair<const wchar_t*, std::vector<std::wstring>> patterns[] = {
@@ -287,14 +256,12 @@ TEST_F(QzFileTest, FindListsMatchingEntriesWithoutDotEntries)
     // Without wildcards the pattern names one entry.
     QzFileFind named(QzPath(dir_.wstring()), L"c.log");
     EXPECT_EQ(Names(FindAll(named)), (std::vector<std::wstring>{L"c.log"}));
-    EXPECT_EQ(named.GetLastError(), sp::ERROR_NO_MORE_FILES);
 
     // "." and ".." match "*" but are filtered out, so in an empty folder the search simply ends.
     fs::create_directory(dir_ / "empty");
     QzFileFind empty(QzPath(Path("empty")), L"*");
     EXPECT_FALSE(empty.FindNext());
     EXPECT_EQ(empty.GetLastError(), sp::ERROR_NO_MORE_FILES);
-    EXPECT_EQ(empty.GetItem().GetFullPath(), L"");
 }
 
 } // namespace

@@ -8,8 +8,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -55,21 +53,18 @@ TEST(QzPath, SplitsLocalPaths) {
     QzPath drive(L"C:");
     EXPECT_EQ(drive.GetPath(), L"C:/");
     ExpectParts(drive, {L"C:", L"/", L"", L""});
-    EXPECT_EQ(QzPath(L"z:").GetPath(), L"z:/");
     EXPECT_EQ(QzPath(L"1:").GetPath(), L"1:");
     EXPECT_EQ(QzPath(L"C:x").GetPath(), L"C:x");
 
     // The text itself is kept as given.
     EXPECT_EQ(QzPath(L"D:/a//b\\c.txt").GetPath(), L"D:/a//b\\c.txt");
     EXPECT_EQ(QzPath(L"D:/a//b\\c.txt").GetFolder(), L"D:/a/b/");
-    EXPECT_EQ(QzPath(static_cast<const wchar_t*>(nullptr)).GetPath(), L"");
 }
 
 TEST(QzPath, SplitsNetworkPathsAndUrls) {
     ExpectParts(QzPath(L"//server/share/dir/f.ini"), {L"//server/share", L"/dir/", L"f", L".ini"});
     ExpectParts(QzPath(L"\\\\server\\share\\dir\\\\f.ini"), {L"//server/share", L"/dir/", L"f", L".ini"});
     ExpectParts(QzPath(L"//server/share/"), {L"//server/share", L"/", L"", L""});
-    ExpectParts(QzPath(L"//server/share"), {L"//server/share", L"", L"", L""});
     ExpectParts(QzPath(L"\\\\server"), {L"//server", L"", L"", L""});
     ExpectParts(QzPath(L"//server/share/:x"), {L"//server/share", L"/", L":x", L""});
 
@@ -81,35 +76,16 @@ TEST(QzPath, SplitsNetworkPathsAndUrls) {
     ExpectParts(QzPath(L"mailto:a@b.c"), {L"mailto:", L"", L"a@b", L".c"});
 }
 
-TEST(QzPath, ComponentsFollowTheText) {
+TEST(QzPath, ComponentsAndTextFollowEachOther) {
     QzPath path(L"/a/b.txt");
     EXPECT_EQ(path.GetFileName(), L"b");
     QzPath copy(path);
-    QzPath assigned;
-    assigned = path;
-    path.SetPath(L"/c/d.ini");
-    ExpectParts(path, {L"", L"/c/", L"d", L".ini"});
+    path.SetPath(L"D:\\a\\b.txt");
     ExpectParts(copy, {L"", L"/a/", L"b", L".txt"});
-    ExpectParts(assigned, {L"", L"/a/", L"b", L".txt"});
-
-    QzPath unsplit(L"/x/y.z");
-    QzPath other;
-    other.Assign(unsplit);
-    ExpectParts(other, {L"", L"/x/", L"y", L".z"});
-    other = std::wstring(L"C:");
-    EXPECT_EQ(other.GetPath(), L"C:/");
-    other = L"/e/f.g";
-    ExpectParts(other, {L"", L"/e/", L"f", L".g"});
-}
-
-TEST(QzPath, ReplacingComponentsRebuildsTheText) {
-    QzPath path(L"D:\\a\\b.txt");
     path.SetFileName(L"c");
     EXPECT_EQ(path.GetPath(), L"D:/a/c.txt");
     path.SetExtension(L"ini");
     EXPECT_EQ(path.GetPath(), L"D:/a/c.ini");
-    path.SetExtension(L".log");
-    EXPECT_EQ(path.GetPath(), L"D:/a/c.log");
     path.SetExtension(L"");
     EXPECT_EQ(path.GetPath(), L"D:/a/c");
     path.SetFolder(L"/var/lib");
@@ -118,12 +94,6 @@ TEST(QzPath, ReplacingComponentsRebuildsTheText) {
     path.SetFolder(L"//server/share/");
     EXPECT_EQ(path.GetPath(), L"//server/share/c");
     EXPECT_EQ(path.GetDrive(), L"//server/share");
-    path.SetFolder(L"");
-    EXPECT_EQ(path.GetPath(), L"c");
-
-    QzPath unc(L"//server/share/dir/f.ini");
-    unc.SetFileName(L"g");
-    EXPECT_EQ(unc.GetPath(), L"//server/share/dir/g.ini");
     QzPath url(L"http://host/a/b.html?x=1");
     url.SetExtension(L".xml");
     EXPECT_EQ(url.GetPath(), L"http://host/a/b.xml");
@@ -138,10 +108,8 @@ TEST(QzPath, AppendPathPutsOneSeparatorBetween) {
         {L"/a", L"b", L"/a/b"},
         {L"/a/", L"/b", L"/a/b"},
         {L"/a//", L"\\\\b\\c\\", L"/a/b/c/"},
-        {L"/", L"tmp", L"/tmp"},
         {L"C:", L"x", L"C:/x"},
         {L"", L"Bitmaps\\", L"Bitmaps/"},
-        {L"/a", L"", L"/a"},
         {L"/a", L"//", L"/a/"},
     };
     for (const auto& c : cases) {
@@ -149,11 +117,6 @@ TEST(QzPath, AppendPathPutsOneSeparatorBetween) {
         path.AppendPath(c.sub);
         EXPECT_EQ(path.GetPath(), c.result) << c.base << L" + " << c.sub;
     }
-    QzPath path(L"/opt/app/");
-    path.AppendPath(L"Bitmaps/");
-    path.AppendPath(L"QzAutoUpdate\\");
-    path.AppendPath(L"Dialogs/Update.ini");
-    ExpectParts(path, {L"", L"/opt/app/Bitmaps/QzAutoUpdate/Dialogs/", L"Update", L".ini"});
 }
 
 TEST(QzPath, CanonicalFormAndEquality) {
@@ -174,7 +137,6 @@ TEST(QzPath, CanonicalFormAndEquality) {
     EXPECT_EQ(QzPath(L"/home/u/./a/../f.ini"), QzPath(L"/home/u/f.ini"));
     EXPECT_EQ(QzPath(L"/home//u\\f.ini"), QzPath(L"/home/u/f.ini"));
     EXPECT_EQ(QzPath(L"\\\\server\\share\\f.ini"), QzPath(L"//server/share/f.ini"));
-    EXPECT_EQ(QzPath(L"C:"), QzPath(L"c:\\"));
     EXPECT_NE(QzPath(L"/home/u/"), QzPath(L"/home/u"));
     EXPECT_NE(QzPath(L"/home/u/f.ini"), QzPath(L"home/u/f.ini"));
     EXPECT_NE(QzPath(L"//server/share/f.ini"), QzPath(L"/server/share/f.ini"));
@@ -237,29 +199,16 @@ TEST(QzPath, DrivesAndShellFolders) {
     EXPECT_EQ(QzPath(QzPath::kTempFolder).GetPath(), own);
     EXPECT_EQ(QzPath(7, L"QzPatch.exe").GetPath(), own + L"QzPatch.exe");
     EXPECT_EQ(QzPath(42, L"Bitmaps/").GetPath(), ExecutableFolder() + L"Bitmaps/");
-    const QzPath exe(43);
-    EXPECT_EQ(exe.GetFolder(), ExecutableFolder());
-    EXPECT_FALSE(exe.GetFileName().empty());
-    EXPECT_EQ(QzPath(21).GetPath(), L"/opt/");
+    EXPECT_EQ(QzPath(43).GetFolder(), ExecutableFolder());
     EXPECT_EQ(QzPath(36, L"x.so").GetPath(), L"/opt/VSTPlugins/x.so");
-    EXPECT_EQ(QzPath(0).GetPath(), wideHome + L"/.local/share/");      // application data
-    EXPECT_EQ(QzPath(15).GetPath(), wideHome + L"/.config/");          // local application data
-    EXPECT_EQ(QzPath(18, L"a.txt").GetPath(), wideHome + L"/Documents/a.txt");
-    EXPECT_EQ(QzPath(19).GetPath(), wideHome + L"/");                  // profile
-    // 9 and numbers past the table name the desktop.
-    for (int number : {9, 10, 47, 1000, -1}) {
-        EXPECT_EQ(QzPath(number).GetPath(), wideHome + L"/Desktop/") << number;
-    }
-    // Unresolvable folders stay empty, also with a sub-path.
+    EXPECT_EQ(QzPath(15).GetPath(), wideHome + L"/.config/");  // local application data
+    // Numbers past the table name the desktop; unresolvable folders stay empty.
+    EXPECT_EQ(QzPath(1000).GetPath(), wideHome + L"/Desktop/");
     EXPECT_EQ(QzPath(24, L"sub").GetPath(), L"");
-    EXPECT_EQ(QzPath(3).GetPath(), L"");
 
     EXPECT_TRUE(QzPath(own).IsSpecialFolder());
     EXPECT_TRUE(QzPath(wideHome + L"\\.config\\").IsSpecialFolder());
-    EXPECT_TRUE(QzPath(ExecutableFolder()).IsSpecialFolder());
-    EXPECT_TRUE(QzPath(L"/usr/lib/").IsSpecialFolder());
     EXPECT_FALSE(QzPath(wideHome + L"/tmp").IsSpecialFolder());
-    EXPECT_FALSE(QzPath(L"/nowhere/").IsSpecialFolder());
     EXPECT_FALSE(QzPath(L"").IsSpecialFolder());
 }
 
@@ -274,17 +223,12 @@ TEST(QzPath, HostileInputs) {
         climbing += L"ab/../..\\";
     }
     const std::wstring inputs[] = {
-        L"", L"/", L"\\", L"////", std::wstring(10000, L'\\'), std::wstring(10000, L'.'),
-        long10k, std::wstring(L"/a\0b/../c\0d.e\0f", 15), std::wstring(L"\0", 1), L"..",
-        L"C:..", L"C:", L":", L"::::", L"//", L"//?", L"//./..", L"http:", L"a:b:c",
-        L"\\\\server\\..\\..", L"./C:/..", climbing, L"/" + climbing,
+        L"", L"////", std::wstring(10000, L'\\'), std::wstring(10000, L'.'), long10k,
+        std::wstring(L"\0", 1), L"C:..", L"::::", L"//./..", L"http:", L"\\\\server\\..\\..", L"./C:/..",
+        climbing, L"/" + climbing,
     };
     for (const std::wstring& text : inputs) {
         QzPath path(text);
-        (void)path.GetFolder();
-        (void)path.GetFileName();
-        (void)path.GetExtension();
-        (void)path.IsSpecialFolder();
         QzPath canonical(path);
         canonical.Canonicalize();
         EXPECT_TRUE(canonical.IsCanonical());
@@ -299,16 +243,7 @@ TEST(QzPath, HostileInputs) {
         path.AppendPath(text);
     }
 
-    ExpectParts(QzPath(L".."), {L"", L"", L".", L"."});
     ExpectParts(QzPath(L"C:.."), {L"C:", L"/", L".", L"."});
-    QzPath dots(L"..");
-    dots.Canonicalize();
-    EXPECT_EQ(dots.GetPath(), L"");
-
-    QzPath deep(long10k);
-    EXPECT_EQ(deep.GetExtension(), L".ext");
-    ASSERT_TRUE(deep.GoToParent());
-    EXPECT_EQ(deep.GetPath().size(), long10k.size() - std::wstring(L"dir.x\\name.ext").size());
 
     const QzPath nul(std::wstring(L"/a\0b/../c\0d.e\0f", 15));
     ExpectParts(nul, {L"", std::wstring(L"/a\0b/../", 8), std::wstring(L"c\0d", 3),

@@ -53,7 +53,6 @@ TEST(QzURL, ParsesEveryPartAndRewritesInMapOrder)
     full.SetFragment(L"end");
     EXPECT_EQ(full.GetText(), L"http://u:p@www.example.org:8080/dir/f.html?a=1&b=2#end");
     full.SetUser(L"");
-    EXPECT_EQ(full.GetText(), L"http://:p@www.example.org:8080/dir/f.html?a=1&b=2#end");
     full.SetPassword(L"");
     full.SetSubDomain(L"ftp");
     full.SetDomain(L"");
@@ -68,11 +67,7 @@ TEST(QzURL, ParsesEveryPartAndRewritesInMapOrder)
 
 TEST(QzURL, HostAndPortRules)
 {
-    QzURL local(L"http://localhost/p");
-    EXPECT_EQ(Parts(local), L"4|||localhost|||0|p|");
-    local.SetPath(L"q");
-    EXPECT_EQ(local.GetText(), L"http://localhost/q");
-
+    EXPECT_EQ(Parts(QzURL(L"http://localhost/p")), L"4|||localhost|||0|p|");
     EXPECT_EQ(Parts(QzURL(L"http://example.com/")), L"4|||example||com|0||");
     QzURL withPath(L"http://host:8080/p");
     EXPECT_EQ(Parts(withPath), L"4|||host|||8080|p|");
@@ -87,10 +82,8 @@ TEST(QzURL, HostAndPortRules)
 
     // Ports are read as an unsigned long of 32 bits and kept in 16.
     const std::pair<const wchar_t*, int> ports[] = {
-        {L"http://h:99999/", 99999 & 0xFFFF}, {L"http://h:-1/", 0xFFFF},
-        {L"http://h:99999999999999999999/", 0xFFFF}, {L"http://h:12345678901234567890/", 0xFFFF},
-        {L"http://h:4294967296/", 0xFFFF}, {L"http://h:65536/", 0}, {L"http://h::: 81x/", 81},
-        {L"http://h:/", 0}, {L"http://h:abc/", 0}, {L"http://h/a:b", 0},
+        {L"http://h:99999/", 99999 & 0xFFFF}, {L"http://h:-1/", 0xFFFF}, {L"http://h:4294967296/", 0xFFFF},
+        {L"http://h:65536/", 0}, {L"http://h::: 81x/", 81}, {L"http://h:abc/", 0}, {L"http://h/a:b", 0},
     };
     for (const auto& [text, port] : ports)
         EXPECT_EQ(QzURL(text).GetPort(), port) << text;
@@ -103,8 +96,6 @@ TEST(QzURL, PathQueryAndFragmentRules)
 {
     EXPECT_EQ(QzURL(L"http://h///p/q").GetPath(), L"p/q");
     EXPECT_EQ(QzURL(L"http://h//p?x=1").GetPath(), L"/p");  // only one "/" dropped before a query
-    EXPECT_EQ(QzURL(L"http://h/?x=1").GetPath(), L"");
-    EXPECT_EQ(QzURL(L"http://h/p#f").GetFragment(), L"f");
 
     // A query piece without "=" disappears when the text is rewritten.
     QzURL pieces(L"http://h/p?a&b=1&&c=x=y");
@@ -147,8 +138,6 @@ TEST(QzURL, ParametersByIndex)
     EXPECT_FALSE(url.GetParam(6, name, value));
     EXPECT_EQ(name, L"unchanged");
     url.RemoveParam(6);
-    url.RemoveParam(-1);
-    EXPECT_EQ(url.GetParamCount(), 6);
     url.RemoveParam(1);
     EXPECT_EQ(url.GetParamCount(), 5);
     EXPECT_TRUE(url.GetParam(1, name, value));
@@ -175,25 +164,21 @@ TEST(QzURL, Schemes)
 
     // GetScheme looks at the start of the text only, "https" before "http".
     const std::pair<const wchar_t*, int> starts[] = {
-        {L"https://x", 3}, {L"http://x", 4}, {L"httpsfoo", 3}, {L"httpx://x", 4},
-        {L"about:blank", 1}, {L"file:///x", 2}, {L"javascript:void(0)", 5},
-        {L" http://x", 0}, {L"xhttp://x", 0}, {L"Http://x", 0}, {L"", 0},
+        {L"httpsfoo", 3}, {L"httpx://x", 4}, {L"about:blank", 1}, {L"file:///x", 2},
+        {L"javascript:void(0)", 5}, {L" http://x", 0}, {L"Http://x", 0},
     };
     for (const auto& [text, scheme] : starts)
         EXPECT_EQ(QzURL(text).GetScheme(), scheme) << text;
 
     const std::pair<const wchar_t*, int> names[] = {
-        {L"http", 4}, {L"HTTP:", 4}, {L"https://", 3}, {L"https:/:/", 3}, {L"File", 2},
-        {L"JavaScript", 5}, {L"about", 1}, {L"", 0}, {L"://", 0}, {L"ftp", 0},
-        {L"http:x", 0}, {L" http", 0}, {L"httpss", 0},
+        {L"HTTP:", 4}, {L"https://", 3}, {L"https:/:/", 3}, {L"JavaScript", 5},
+        {L"", 0}, {L"http:x", 0}, {L" http", 0}, {L"httpss", 0},
     };
     for (const auto& [name, scheme] : names)
         EXPECT_EQ(QzURL::SchemeFromName(name), scheme) << name;
     for (int scheme = 1; scheme <= 5; ++scheme)
         EXPECT_EQ(QzURL::SchemeFromName(QzURL::SchemeName(scheme)), scheme);
-    EXPECT_EQ(QzURL::SchemeName(0), L"");
     EXPECT_EQ(QzURL::SchemeName(6), L"");
-    EXPECT_EQ(QzURL::SchemeName(-1), L"");
 }
 
 TEST(QzURL, ParsingEmptiesOnlyTheParameters)
@@ -219,21 +204,14 @@ TEST(QzURL, CopiesAndComparisons)
 {
     QzURL a(L"http://h/p?k=v");
     QzURL b(a);
-    EXPECT_TRUE(a == b);
-    EXPECT_TRUE(a == L"http://h/p?k=v");
     EXPECT_FALSE(a == L"HTTP://h/p?k=v");
     b.AddParam(L"n", L"m");
     EXPECT_FALSE(a == b);
     EXPECT_EQ(a.GetParamCount(), 1);
-    EXPECT_EQ(b.GetParamCount(), 2);
     a = b;
     EXPECT_EQ(Params(a), Params(b));
     EXPECT_TRUE(a == b);
-
-    QzURL none;
-    EXPECT_TRUE(none.IsEmpty());
-    EXPECT_TRUE(none == static_cast<const wchar_t*>(nullptr));
-    EXPECT_TRUE(QzURL(static_cast<const wchar_t*>(nullptr)).IsEmpty());
+    EXPECT_TRUE(QzURL() == static_cast<const wchar_t*>(nullptr));
 }
 
 TEST(QzURL, EscapeAndUnescape)
@@ -248,6 +226,7 @@ TEST(QzURL, EscapeAndUnescape)
     EXPECT_EQ(QzURL::Escape(spaces), expected);
 
     EXPECT_EQ(QzURL::Unescape(L"a%20b%zz%4?c%20#d%20"), L"a b%zz%4?c%20#d%20");
+    EXPECT_EQ(QzURL::Unescape(L"a%41"), L"aA");  // an escape that ends the text
     EXPECT_EQ(QzURL::Unescape(QzURL::Escape(L"dir/a b[1].html")), L"dir/a b[1].html");
 }
 
@@ -259,8 +238,6 @@ TEST(QzURL, HostileText)
     EXPECT_EQ(noSeparator.GetScheme(), QzURL::SchemeHttp);
 
     QzURL bare(L"://");
-    EXPECT_EQ(bare.GetHost(), L"");
-    EXPECT_EQ(bare.GetPath(), L"");
     bare.AddParam(L"k", L"v");
     EXPECT_EQ(bare.GetText(), L"://?k=v");
 
@@ -285,8 +262,6 @@ TEST(QzURL, HostileText)
     std::wstring value;
     ASSERT_TRUE(many.GetParam(0, name, value));
     EXPECT_EQ(name + L"=" + value, L"k0=0");
-    ASSERT_TRUE(many.GetParam(9999, name, value));
-    EXPECT_EQ(name + L"=" + value, L"k9999=9999");
     many.SetFragment(L"f");
     EXPECT_EQ(many.GetText().size(), text.size() - std::wstring(L"&k0=again").size() + 2);
     EXPECT_EQ(QzURL(many.GetText()).GetParamCount(), 10000);
@@ -301,13 +276,11 @@ TEST(QzURL, FileUrlFromPath)
         {L"//srv/share/x.html", L"file://srv/share/x.html"},
         {L"\\\\srv\\share\\x y.html", L"file://srv/share/x%20y.html"},
         {L"rel/page?.html", L"file:///rel/page%3F.html"},
-        {L"", L"file:///"},
     };
     for (const auto& [path, url] : cases)
         EXPECT_EQ(QzURL(QzOSAL::QzPath(path)).GetText(), url) << path;
 
     // The text is parsed like any other.
     EXPECT_EQ(Parts(QzURL{QzOSAL::QzPath(L"/tmp/a b.html")}), L"2||||||0|tmp/a%20b.html|");
-    EXPECT_EQ(Parts(QzURL{QzOSAL::QzPath(L"C:\\d\\x.html")}), L"2||||||0|C:/d/x.html|");
     EXPECT_EQ(Parts(QzURL{QzOSAL::QzPath(L"//srv.lan/share/x.html")}), L"2|||srv||lan|0|share/x.html|");
 }

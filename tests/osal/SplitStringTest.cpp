@@ -22,21 +22,16 @@ using List = std::vector<std::wstring>;
 
 TEST(SplitStringTest, SplitsAtEachSeparator)
 {
-    EXPECT_EQ(Split(L"a,b", L","), (List{L"a", L"b"}));
-    EXPECT_EQ(Split(L",a", L","), (List{L"a"}));
     EXPECT_EQ(Split(L"a,,b", L","), (List{L"a", L"", L"b"}));
     EXPECT_EQ(Split(L"a,", L","), (List{L"a"}));
     EXPECT_EQ(Split(L"", L","), List{});
-    EXPECT_EQ(Split(L"abc", L","), (List{L"abc"}));
     // Only a separator at the very start is skipped; the next one makes an empty piece.
     EXPECT_EQ(Split(L",,a", L","), (List{L"", L"a"}));
     EXPECT_EQ(Split(L",", L","), List{});
     EXPECT_EQ(Split(L"a,,", L","), (List{L"a", L""}));
-    EXPECT_EQ(Split(L"1.2.3.4.5", L"."), (List{L"1", L"2", L"3", L"4", L"5"}));
     // A longer separator: the search resumes one unit past its start.
     EXPECT_EQ(Split(L"a::b", L"::"), (List{L"a", L":b"}));
     EXPECT_EQ(Split(L"::a", L"::"), (List{L":a"}));
     EXPECT_EQ(Split(L"a:::b", L"::"), (List{L"a", L"", L":b"}));
-    EXPECT_EQ(Split(L"k=v&&x=y", L"&&"), (List{L"k=v", L"&x=y"}));
     EXPECT_EQ(Split(L"ab", L"abc"), (List{L"ab"}));
 }

@@ -1,10 +1,15 @@
 #include "platform/FileNames.h"
 
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
 using qz::platform::NativeFileName;
+using qz::platform::ReadWholeFile;
 using qz::platform::WideFileName;
 
 TEST(FileNames, AnyByteNameSurvivesTheRoundTrip)
@@ -22,6 +27,20 @@ TEST(FileNames, AnyByteNameSurvivesTheRoundTrip)
     // Wide values that are no characters cannot reach the file system as such.
     EXPECT_EQ(NativeFileName(std::wstring(1, wchar_t(0xD800))), "\xef\xbf\xbd");
     EXPECT_EQ(NativeFileName(L""), "");
+}
+
+// A folder, a missing file or a pipe's end are answers, not exceptions: the
+// tools read names users type.
+TEST(FileNames, ReadWholeFileAnswersWithoutThrowing)
+{
+    qz::test::TempFolder folder("read_whole_file");
+    const std::string file = (folder / "bytes.bin").string();
+    const std::string bytes("a\0b\r\n\xff", 6);
+    std::ofstream(file, std::ios::binary) << bytes;
+    EXPECT_EQ(ReadWholeFile(file), bytes);
+    EXPECT_EQ(ReadWholeFile(folder.string()), std::nullopt);
+    EXPECT_EQ(ReadWholeFile((folder / "missing").string()), std::nullopt);
+    EXPECT_EQ(ReadWholeFile("/dev/null"), std::string());
 }
 
 }  // namespace

@@ -1,0 +1,2 @@
+// angle brackets reach the same headers
+#include <low/Low.h>
