@@ -35,6 +35,8 @@ TEST(RcProgramTest, FoldersAndDevicesAreRefusedWithAnError)
 
     EXPECT_EQ(RunRc("-o '" + folder + "' '" + script + "'", out), 1);
     EXPECT_EQ(out, folder + ": error: is a directory\n");
+    EXPECT_EQ(RunRc("-o '" + folder + "/o.cpp' --depfile '" + folder + "' '" + script + "'", out), 1);
+    EXPECT_EQ(out, folder + ": error: is a directory\n");
     EXPECT_EQ(RunRc("-o '" + folder + "/o.cpp' '" + folder + "'", out), 1);
     EXPECT_EQ(out, folder + ": error: not a regular file\n");
     EXPECT_EQ(RunRc("-o '" + folder + "/o.cpp' '" + (dir / "zero.rc").string() + "'", out), 1);
