@@ -1,10 +1,9 @@
 // qzdemoservice with clients that misbehave.
+#include "support/LoopbackPort.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -22,10 +21,7 @@ namespace {
 int Connect(int port)
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    sockaddr_in address = qz::test::LoopbackAddress(static_cast<std::uint16_t>(port));
     EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     return fd;
 }
@@ -76,4 +72,4 @@ TEST(DemoServiceTest, SilentClientsAndFoldersStopNoOne)
     waitpid(pid, &status, 0);
 }
 
-} // namespace
+}  // namespace

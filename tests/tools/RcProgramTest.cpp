@@ -44,4 +44,4 @@ TEST(RcProgramTest, FoldersAndDevicesAreRefusedWithAnError)
     EXPECT_EQ(RunRc("-o '" + folder + "/o.cpp' '" + script + "'", out), 0) << out;
 }
 
-} // namespace
+}  // namespace

@@ -74,5 +74,5 @@ TEST(RcLimitsTest, ExpandedTextAndLiteralsAreBoundedInCharacters)
     EXPECT_EQ(ErrorOf(ParseRc(caption, "c.rc")), "c.rc:2: error: string longer than 65535 characters");
 }
 
-} // namespace
-} // namespace qz::platform
+}  // namespace
+}  // namespace qz::platform
