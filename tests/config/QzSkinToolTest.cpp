@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sys/wait.h>
 #include <filesystem>
 #include <string>
 
 #include "IniTestUtil.h"
+#include "support/RunCommand.h"
 
 namespace {
 
@@ -19,14 +18,8 @@ std::filesystem::path Tool()
 
 int RunTool(const std::string& args, const ScratchDir& dir, std::string& out)
 {
-    const std::string command = "cd '" + dir.Path().string() + "' && '" + Tool().string() + "' " + args + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    out.clear();
-    char chunk[4096];
-    for (std::size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        out.append(chunk, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return qz::test::RunCommand("cd '" + dir.Path().string() + "' && '" + Tool().string() + "' " + args + " 2>/dev/null",
+                                out);
 }
 
 TEST(QzSkinTool, ShowsAndSavesWhatTheReaderSees)
@@ -61,6 +54,30 @@ TEST(QzSkinTool, ShowsAndSavesWhatTheReaderSees)
     EXPECT_EQ(RunTool("ini missing.ini", dir, out), 1);
     EXPECT_EQ(RunTool("ini main.ini --encoding ansi", dir, out), 2);
     EXPECT_EQ(RunTool("ini main.ini --save x.ini --encoding utf8", dir, out), 2);
+}
+
+// Skins the designer would not apply as written.
+TEST(QzSkinTool, CheckNamesEachCycleOfBaseTemplatesOnce)
+{
+    if (!std::filesystem::exists(Tool()))
+        GTEST_SKIP() << "qzskin is not built";
+    ScratchDir dir;
+    std::filesystem::copy(QZ_SKIN_DIR, dir.Path(), std::filesystem::copy_options::recursive);
+    // Every dialog template names dialogBase as its base; now dialogBase
+    // names one of them, and a further template names itself.
+    std::string text = dir.Read("Dialogs/Dialogs.ini");
+    const std::string base = "[dialogBase]\n";
+    ASSERT_NE(text.find(base), std::string::npos);
+    text.insert(text.find(base) + base.size(), "baseTemplate = updateDialog\n");
+    text += "\n[loneDialog]\ncontrolClass = CQZ_BeautyDialog\nbaseTemplate = LONEDIALOG\n";
+    dir.Write("Dialogs/Dialogs.ini", text);
+
+    std::string out;
+    EXPECT_EQ(RunTool("check .", dir, out), 1);
+    EXPECT_EQ(out, "Dialogs/Dialogs.ini [dialogBase] baseTemplate: base templates form a cycle: "
+                   "dialogBase -> updateDialog -> dialogBase\n"
+                   "Dialogs/Dialogs.ini [loneDialog] baseTemplate: base templates form a cycle: "
+                   "loneDialog -> loneDialog\n");
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 // qz_rc as the build runs it: what it does with paths that are no script.
+#include "support/RunCommand.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -14,14 +12,7 @@ namespace {
 // Exit status and what the program wrote; 124 when it ran out of time.
 int RunRc(const std::string& args, std::string& output)
 {
-    const std::string command = "timeout 20 '" QZ_RC_PROGRAM "' --symbol s " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    output.clear();
-    char chunk[4096];
-    for (std::size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        output.append(chunk, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return qz::test::RunCommand("timeout 20 '" QZ_RC_PROGRAM "' --symbol s " + args + " 2>&1", output);
 }
 
 TEST(RcProgramTest, FoldersAndDevicesAreRefusedWithAnError)
