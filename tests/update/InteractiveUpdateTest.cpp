@@ -312,11 +312,8 @@ protected:
         server_.SetAnswer("/crm/upload.php", HttpAnswer::Ok("thanks"));
     }
 
-    static qz::test::SigningKit* kit_;
-    static std::string signed_;
-    static std::string unsigned_;
-    static std::string tarball_;
-    static std::string tarballSignature_;
+    static inline qz::test::SigningKit* kit_ = nullptr;
+    static inline std::string signed_, unsigned_, tarball_, tarballSignature_;
     qz::test::ScopedEnvironment environment_;
     qz::test::TestHttpServer server_;
     Host host_;
@@ -324,12 +321,6 @@ protected:
     const fs::path& dir_ = folder_.path();
     std::wstring crmFile_;
 };
-
-qz::test::SigningKit* InteractiveUpdateTest::kit_ = nullptr;
-std::string InteractiveUpdateTest::signed_;
-std::string InteractiveUpdateTest::unsigned_;
-std::string InteractiveUpdateTest::tarball_;
-std::string InteractiveUpdateTest::tarballSignature_;
 
 INSTANTIATE_TEST_SUITE_P(Threads, InteractiveUpdateTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
