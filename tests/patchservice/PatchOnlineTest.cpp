@@ -37,66 +37,56 @@ using std::chrono::milliseconds;
 namespace fs = std::filesystem;
 using qz::test::ReadText;
 
-TEST(PatchOnlineQuery, UrlFromTheHostsAnswersInKeyOrder)
+TEST(PatchOnlineQuery, KeysInOrderAndASerialNumberOnlyOverHttps)
 {
-    RecordingHost host;
-    CPatchOnline online(&host);
-    EXPECT_EQ(online.GetQueryUrl().GetText(),
-              L"http://127.0.0.1:1/patch?format=html&program=TestProgram&program_language=en-GB"
-              L"&program_platform=win-x64&program_version=1.0.0.0");
-    EXPECT_EQ(host.LogLines(), std::vector<std::wstring>{L"CPatchOnline::BuildURL(): " +
-                                                         online.GetQueryUrl().GetText() + L"."});
-    // The serial number is not even asked for when it is not wanted.
-    EXPECT_TRUE(host.ArgumentsOf("GetSerialNumber").empty());
-}
-
-TEST(PatchOnlineQuery, SerialNumberOnlyOverHttpsAndNeverEmpty)
-{
-    struct Case {
-        std::wstring base;
-        std::wstring serial;
-        std::wstring logged;  // the serial line, or empty
-        bool serialInUrl;
+    const std::wstring kNoHttps = L"CPatchOnline::BuildURL(): Can not add serial number. HTTPS is required.";
+    const struct {
+        const wchar_t* base;
+        int platform;
+        bool sendSerial;
+        const wchar_t* serial;
+        std::wstring url;         // the whole URL, or empty
+        std::wstring serialLine;  // the log line before the URL's, or empty
+    } cases[] = {
+        {L"http://127.0.0.1:1/patch", 2, false, L"S-1",
+         L"http://127.0.0.1:1/patch?format=html&program=TestProgram&program_language=en-GB"
+         L"&program_platform=win-x64&program_version=1.0.0.0",
+         L""},
+        // Keys the base URL already has take their places among ours.
+        {L"http://h/p?format=xml&zz=1", 1, false, L"S-1",
+         L"http://h/p?format=xml&program=TestProgram&program_language=en-GB&program_platform=win-x86"
+         L"&program_version=1.0.0.0&zz=1",
+         L""},
+        // Platforms without a name give no key.
+        {L"http://h/p", 3, false, L"", L"http://h/p?format=html&program=TestProgram&program_language=en-GB"
+                                        L"&program_version=1.0.0.0",
+         L""},
+        {L"http://h/p", 2, true, L"S-1", L"", kNoHttps},
+        {L"HTTPS://h/p", 2, true, L"S-1", L"", kNoHttps},
+        {L"https://h/p", 2, true, L"", L"",
+         L"CPatchOnline::BuildURL(): Can not add serial number. serial number must not empty."},
+        {L"https://h/p", 2, true, L"S-1", L"", L""},
     };
-    const std::vector<Case> cases = {
-        {L"http://h/p", L"S-1", L"CPatchOnline::BuildURL(): Can not add serial number. HTTPS is required.", false},
-        {L"HTTPS://h/p", L"S-1", L"CPatchOnline::BuildURL(): Can not add serial number. HTTPS is required.", false},
-        {L"https://h/p", L"", L"CPatchOnline::BuildURL(): Can not add serial number. serial number must not empty.",
-         false},
-        {L"https://h/p", L"S-1", L"", true},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.base);
         RecordingHost host;
         host.patchServiceUrl = c.base;
+        host.platform = c.platform;
+        host.bools["SendSerialNumber"] = c.sendSerial;
         host.serialNumber = c.serial;
-        host.bools["SendSerialNumber"] = true;
-        CPatchOnline online(&host);
-        const auto lines = host.LogLines();
-        ASSERT_EQ(lines.size(), c.logged.empty() ? 1u : 2u) << c.base;
-        if (!c.logged.empty()) {
-            EXPECT_EQ(lines[0], c.logged);
-        }
-        EXPECT_EQ(online.GetQueryUrl().GetText().find(L"serial=S-1") != std::wstring::npos, c.serialInUrl);
-    }
-}
-
-TEST(PatchOnlineQuery, PlatformKeysAndKeysTheBaseUrlAlreadyHas)
-{
-    for (const auto& [platform, expected] :
-         std::vector<std::pair<int, std::wstring>>{{1, L"win-x86"}, {2, L"win-x64"}, {0, L""}, {3, L""}}) {
-        RecordingHost host;
-        host.platform = platform;
         CPatchOnline online(&host);
         const std::wstring& url = online.GetQueryUrl().GetText();
-        EXPECT_EQ(url.find(L"program_platform=" + expected) != std::wstring::npos, !expected.empty()) << url;
-        EXPECT_EQ(host.LogLines().size(), 1u);
+        if (!c.url.empty())
+            EXPECT_EQ(url, c.url);
+        std::vector<std::wstring> lines = {L"CPatchOnline::BuildURL(): " + url + L"."};
+        if (!c.serialLine.empty())
+            lines.insert(lines.begin(), c.serialLine);
+        EXPECT_EQ(host.LogLines(), lines);
+        const bool serialSent = c.sendSerial && c.serialLine.empty();
+        EXPECT_EQ(url.find(L"&serial=S-1") != std::wstring::npos, serialSent) << url;
+        // The serial number is not even asked for when it could not be sent.
+        EXPECT_EQ(host.ArgumentsOf("GetSerialNumber").empty(), !c.sendSerial || c.serialLine == kNoHttps);
     }
-    RecordingHost host;
-    host.patchServiceUrl = L"http://h/p?format=xml&zz=1";
-    CPatchOnline online(&host);
-    EXPECT_EQ(online.GetQueryUrl().GetText(),
-              L"http://h/p?format=xml&program=TestProgram&program_language=en-GB&program_platform=win-x64"
-              L"&program_version=1.0.0.0&zz=1");
     // No configuration: no URL, and the checks fail quietly.
     CPatchOnline none(nullptr);
     EXPECT_TRUE(none.GetQueryUrl().IsEmpty());
@@ -605,30 +595,6 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
               lines.end());
     EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), 1u);
     EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe", "Patch.exe.p7s", "result.xml"}));
-}
-
-TEST_F(PatchServiceTest, APeFilesDigestIsTakenAsItArrives)
-{
-    const std::string good = SignedPe(std::vector<std::uint8_t>(300000, 0x33));
-    ASSERT_FALSE(HasFailure());
-    std::string tampered = good;
-    tampered[0x1000] ^= 1;
-    for (const bool intact : {true, false}) {
-        SCOPED_TRACE(intact ? "intact" : "tampered");
-        fs::remove_all(dir_ / "out");
-        fs::create_directories(dir_ / "out");
-        host_.texts["GetDownloadFolder"] = (dir_ / "out").wstring();
-        host_.ClearCalls();
-        ServeDocument(Document(server_.Url("/patch.exe"), good.size()));
-        HttpAnswer answer = HttpAnswer::Ok(intact ? good : tampered);
-        answer.framing = HttpAnswer::Framing::Chunked;
-        answer.chunkSize = 4099;
-        server_.SetAnswer("/patch.exe", answer);
-        CPatchOnline online(&host_);
-        EXPECT_EQ(online.Download(true), intact ? QzAutoUpdate::kResultSuccess : QzAutoUpdate::kResultTransferFailed);
-        EXPECT_TRUE(online.WasDigestStreamed());
-        EXPECT_EQ(fs::exists(dir_ / "out" / "Patch.exe"), intact);
-    }
 }
 
 TEST_F(PatchServiceTest, AResumedPeFileIsDigestedFromItsFirstByte)

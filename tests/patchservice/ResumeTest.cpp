@@ -197,6 +197,16 @@ TEST_F(ResumeTest, AnInterruptedBodyContinuesWhereItStopped)
     EXPECT_TRUE(part == file.substr(0, part.size()));
     EXPECT_TRUE(fs::exists(RecordName()));
     EXPECT_FALSE(fs::exists(target_));
+
+    // Without a validator nothing vouches that the rest belongs to these bytes.
+    Clean();
+    ServedFile unvouched = PatternFile("");
+    unvouched.cuts = {250000};
+    server_.ServeFile("/cut", unvouched);
+    Download once;
+    EXPECT_FALSE(Fetch(once, "/cut"));
+    EXPECT_EQ(once.transfer.GetResumeCount(), 0);
+    EXPECT_EQ(Ranges(), Names{"-"});
 }
 
 TEST_F(ResumeTest, APartialFileIsContinuedOnlyWhenTheServerVouchesForIt)

@@ -278,30 +278,12 @@ TEST(XMLReader, EntitiesExpandInternallyButNeverLoadExternally)
     EXPECT_EQ(Value(reader, node).find(L"TOPSECRET"), std::wstring::npos);
 }
 
-TEST(XMLReader, ManyNodesAndDeepNesting)
+TEST(XMLReader, DeepNestingIsWalkedOrRefusedNeverACrash)
 {
-    constexpr int kCount = 100000;
-    std::wstring text = L"<list>";
-    for (int i = 0; i < kCount; ++i)
-        text += L"<i n=\"" + std::to_wstring(i) + L"\"/>";
-    text += L"</list>";
-
     XMLReader reader;
-    reader.LoadXML(text);
     XMLNode node;
-    int seen = 0;
-    std::wstring last;
-    for (bool ok = reader.getFirstNodeByExpression(XMLNode(), "/list/i", node); ok;
-         ok = reader.getNextNodeByExpression(node))
-        ++seen, last = node.IsEmpty() ? L"" : Value(reader, node);
-    EXPECT_EQ(seen, kCount);
-    std::wstring n;
-    ASSERT_TRUE(reader.SelectSingleNode(XMLNode(), L"/list/i[last()]", node));
-    ASSERT_TRUE(reader.GetAttribute(node, L"n", n));
-    EXPECT_EQ(n, std::to_wstring(kCount - 1));
-
     // Nesting the parser accepts can be walked to the bottom; far deeper
-    // nesting is refused with the documented fault, not a crash.
+    // nesting is refused with the load fault.
     auto nested = [](int depth) {
         std::wstring s;
         for (int i = 0; i < depth; ++i)
@@ -312,24 +294,9 @@ TEST(XMLReader, ManyNodesAndDeepNesting)
         return s;
     };
     reader.LoadXML(nested(200));
-    node.Clear();
     int depth = 0;
     while (reader.GetFirstChild(node, node) && Name(reader, node) == L"d")
         ++depth;
     EXPECT_EQ(depth, 200);
     EXPECT_EQ(ThrownText([&] { reader.LoadXML(nested(10000)); }).substr(0, kLoadFailed.size()), kLoadFailed);
-}
-
-TEST(XMLReader, ParserThatCannotBeMadeThrowsTheInstantiateText)
-{
-    xmlFreeFunc freeFunc;
-    xmlMallocFunc mallocFunc;
-    xmlReallocFunc reallocFunc;
-    xmlStrdupFunc strdupFunc;
-    ASSERT_EQ(xmlMemGet(&freeFunc, &mallocFunc, &reallocFunc, &strdupFunc), 0);
-    XMLReader warm;  // sets the library up while allocation still works
-    xmlMemSetup(freeFunc, [](size_t) -> void* { return nullptr; }, reallocFunc, strdupFunc);
-    const std::string text = ThrownText([] { XMLReader reader; });
-    xmlMemSetup(freeFunc, mallocFunc, reallocFunc, strdupFunc);
-    EXPECT_EQ(text, "XMLReader::XMLReader () Could not instantiate the XML-Parser.\n");
 }

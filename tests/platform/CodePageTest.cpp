@@ -160,26 +160,3 @@ TEST(CodePageTest, Utf16EdgeJoinsAndSplitsSurrogates)
     const std::wstring bad = {static_cast<wchar_t>(0xDC00), static_cast<wchar_t>(0x110000)};
     EXPECT_EQ(WideToUtf16(bad), (std::u16string{0xFFFD, 0xFFFD}));
 }
-
-TEST(CodePageTest, ConversionsFromManyThreads)
-{
-    std::vector<std::thread> threads;
-    std::vector<int> failures(4, 0);
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([t, &failures] {
-            const std::uint32_t cps[] = {1252, 932, 936, 1251};
-            const std::wstring texts[] = {L"Gr\u00F6\u00DFe \u20AC", L"\u65E5\u672C\u8A9E",
-                                          L"\u4E2D\u6587", L"\u0414\u0430"};
-            for (int i = 0; i < 300; ++i) {
-                const int k = (t + i) % 4;
-                const auto narrow = WideToMultiByte(cps[k], texts[k]);
-                const auto wide = narrow ? MultiByteToWide(cps[k], *narrow) : std::nullopt;
-                if (!wide || *wide != texts[k])
-                    ++failures[t];
-            }
-        });
-    }
-    for (auto& th : threads)
-        th.join();
-    EXPECT_EQ(failures, std::vector<int>(4, 0));
-}

@@ -7,19 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <openssl/ssl.h>
-#include <poll.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <csignal>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cwchar>
 #include <optional>
 #include <string>
 #include <thread>
@@ -107,28 +98,6 @@ struct Exchange {
         }
     }
 };
-
-// Opens a TLS connection to the loopback port and closes it as soon as the
-// handshake is done, leaving whatever the server sent after it unread.
-void HangUpAfterHandshake(std::uint16_t port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
-    SSL* ssl = SSL_new(context);
-    SSL_set_fd(ssl, fd);
-    EXPECT_EQ(SSL_connect(ssl), 1);
-    // The server's tickets follow its Finished; let them arrive unread.
-    pollfd wait{fd, POLLIN, 0};
-    poll(&wait, 1, 1000);
-    SSL_free(ssl);
-    SSL_CTX_free(context);
-    close(fd);
-}
 
 } // namespace
 
@@ -333,11 +302,6 @@ TEST(Internet, ConnectionFailuresAreReportedBySend)
         EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     }
     {
-        Exchange x("http://qz-no-such-host.invalid/");
-        EXPECT_FALSE(HttpSendRequest(x.request));
-        EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_NAME_NOT_RESOLVED);
-    }
-    {
         Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_DIRECT));
         EXPECT_EQ(InternetConnect(session, L"", 80, L"", L"", INTERNET_SERVICE_HTTP, 0, 0), nullptr);
         EXPECT_EQ(InternetOpenUrl(session, L"ftp://host/file", L"", 0, 0), nullptr);
@@ -374,21 +338,6 @@ TEST(Internet, TlsTrustsOnlyTheConfiguredStore)
     Exchange plain("http://127.0.0.1:" + std::to_string(server.Port()) + "/secure");
     EXPECT_FALSE(HttpSendRequest(plain.request) && plain.Query(HTTP_QUERY_STATUS_CODE) == L"200");
     EXPECT_TRUE(server.Requests().size() == 3u && server.Requests()[0].tls);
-
-    // A client that hangs up with the server's session tickets unread resets
-    // the connection; the server's reply to that must not raise SIGPIPE,
-    // which with its default disposition (as a terminal starts programs)
-    // would end the whole test program.
-    struct sigaction previous {};
-    struct sigaction byDefault {};
-    byDefault.sa_handler = SIG_DFL;
-    sigaction(SIGPIPE, &byDefault, &previous);
-    for (int i = 0; i < 3; ++i) {
-        HangUpAfterHandshake(server.Port());
-        Exchange x(server.Url("/secure"));
-        ASSERT_TRUE(HttpSendRequest(x.request)) << InternetGetLastErrorText();
-    }
-    sigaction(SIGPIPE, &previous, nullptr);
 }
 
 TEST(Internet, CutBodiesFailAfterTheBytesThatArrived)
@@ -416,29 +365,6 @@ TEST(Internet, CutBodiesFailAfterTheBytesThatArrived)
         if (std::string(path) == "/reset") {
             EXPECT_EQ(error, ERROR_INTERNET_CONNECTION_RESET) << InternetGetLastErrorText();
         }
-    }
-}
-
-TEST(Internet, UnparsableStatusLinesStillSend)
-{
-    TestHttpServer server;
-    for (const std::string line : {"HTTP/1.1 abc Whatever", "Garbage from a broken proxy"}) {
-        HttpAnswer answer = HttpAnswer::Ok("body");
-        answer.rawStatusLine = line;
-        server.SetAnswer("/bad", answer);
-        Exchange x(server.Url("/bad"));
-        ASSERT_TRUE(HttpSendRequest(x.request)) << line;
-        const std::wstring code = x.Query(HTTP_QUERY_STATUS_CODE);
-        int status = 0;
-        EXPECT_NE(std::swscanf(code.c_str(), L"%i", &status), 1) << line;
-        EXPECT_FALSE(x.Query(HTTP_QUERY_STATUS_TEXT).empty());
-        if (line[0] != 'H') {
-            // The raw line when the library lets it through.
-            EXPECT_EQ(code, Wide(line));
-        }
-        std::uint32_t error = 0;
-        x.ReadAll(100, error);
-        EXPECT_EQ(error, ERROR_HTTP_INVALID_SERVER_RESPONSE);
     }
 }
 
@@ -632,37 +558,6 @@ TEST(Internet, HandlesCloseInAnyOrder)
     ASSERT_TRUE(InternetCloseHandle(x.request));
     x.request.handle = nullptr;
     EXPECT_EQ(answersSettleAt(0), 0) << "the server is still sending";
-}
-
-TEST(Internet, RequestsOnSeveralThreadsStaySeparate)
-{
-    TestHttpServer server;
-    constexpr std::size_t kSize = 1024 * 1024;
-    for (int i = 0; i < 4; ++i) {
-        server.SetAnswer("/file" + std::to_string(i),
-                         HttpAnswer::Ok(Pattern(static_cast<std::uint64_t>(i), kSize)));
-    }
-    std::vector<std::string> bodies(4);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i) {
-        threads.emplace_back([&, i] {
-            Handle session(InternetOpen(L"", INTERNET_OPEN_TYPE_PRECONFIG));
-            Handle request(
-                InternetOpenUrl(session, Wide(server.Url("/file" + std::to_string(i))), L"", 0, 0));
-            std::vector<char> block(10000);
-            std::size_t got = 0;
-            while (InternetReadFile(request, block.data(), block.size(), &got) && got > 0) {
-                bodies[static_cast<std::size_t>(i)].append(block.data(), got);
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(bodies[static_cast<std::size_t>(i)] == Pattern(static_cast<std::uint64_t>(i), kSize))
-            << i;
-    }
 }
 
 TEST(Internet, PreconfiguredAccessUsesTheProxyVariables)

@@ -1,5 +1,6 @@
 #include "platform/ShellFolders.h"
 
+#include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <optional>
 #include <string>
 
 using namespace qz::platform;
@@ -18,28 +17,16 @@ using qz::test::Wide;
 
 namespace {
 
-// Gives each test a home of its own with the XDG variables cleared, and puts
-// the environment back afterwards.
+// Gives each test a home of its own with the XDG variables cleared; the
+// tests set these variables only, so all of them are put back afterwards.
 class ShellFolders : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"HOME", "TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
-                                 "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_DATA_DIRS"}) {
-            const char* value = std::getenv(name);
-            saved_[name] = value ? std::optional<std::string>(value) : std::nullopt;
-            unsetenv(name);
+        for (const char* name : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                                 "XDG_STATE_HOME", "XDG_DATA_DIRS"}) {
+            environment_.Unset(name);
         }
-        setenv("HOME", home_.c_str(), 1);
-    }
-
-    void TearDown() override {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
+        environment_.Set("HOME", home_);
     }
 
     void WriteUserDirs(const std::string& folder, const std::string& text) {
@@ -49,7 +36,7 @@ protected:
 
     qz::test::TempFolder folder_{"qz-folders"};
     const std::string home_ = folder_.string();
-    std::map<std::string, std::optional<std::string>> saved_;
+    qz::test::ScopedEnvironment environment_;
 };
 
 }  // namespace

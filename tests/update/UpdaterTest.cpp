@@ -131,24 +131,6 @@ TEST_F(UpdaterTest, CheckOnlyReportsFindingsWithAndWithoutWorkerThreads)
     }
 }
 
-TEST_F(UpdaterTest, CheckOnlyEndsWhenTheHostCancels)
-{
-    HttpAnswer silent = HttpAnswer::Ok("<result/>");
-    silent.silence = std::chrono::milliseconds(60000);
-    server_.SetAnswer("/query", silent);
-    for (const bool threads : {true, false}) {
-        SCOPED_TRACE(threads ? "worker thread" : "inline");
-        RecordingHost host;
-        Configure(host, threads);
-        host.bools["IsInteractive"] = false;
-        const auto start = std::chrono::steady_clock::now();
-        host.cancelled = [start] { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(300); };
-        EXPECT_EQ(qz::update::DispatchAction(&host, kActionUpdate), kResultSuccess);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1300));
-        EXPECT_EQ(host.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"0.0.0.0"});
-    }
-}
-
 TEST_F(UpdaterTest, CrmUploadActionResults)
 {
     CUpdater none(nullptr);
@@ -177,37 +159,6 @@ TEST_F(UpdaterTest, CrmUploadActionResults)
     EXPECT_EQ(qz::update::DispatchAction(&host, kActionCrmUpload), kResultFailed);
 }
 
-TEST_F(UpdaterTest, SharedStatesLiveFromInstanceToRelease)
-{
-    Singleton<CStates>::Release();  // nothing there: nothing happens
-    EXPECT_FALSE(States::HasInstance());
-
-    std::shared_ptr<CStates> first = Singleton<CStates>::Instance();
-    EXPECT_TRUE(first->IsCrmUploadWanted());
-    first->SetCrmUploadWanted(false);
-    EXPECT_EQ(Singleton<CStates>::Instance(), first);
-    EXPECT_EQ(first.use_count(), 2);  // the slot and ours
-    Singleton<CStates>::Release();
-    EXPECT_FALSE(States::HasInstance());
-    // A holder keeps its object; the next run gets a fresh one.
-    EXPECT_FALSE(first->IsCrmUploadWanted());
-    EXPECT_EQ(first.use_count(), 1);
-    EXPECT_TRUE(Singleton<CStates>::Instance()->IsCrmUploadWanted());
-
-    // First callers racing for the instance agree on one.
-    Singleton<CStates>::Release();
-    std::vector<std::shared_ptr<CStates>> seen(8);
-    std::vector<std::thread> threads;
-    for (auto& slot : seen)
-        threads.emplace_back([&slot] { slot = Singleton<CStates>::Instance(); });
-    for (std::thread& t : threads)
-        t.join();
-    for (const auto& s : seen)
-        EXPECT_EQ(s, seen[0]);
-    Singleton<CStates>::Release();
-    EXPECT_EQ(seen[0].use_count(), 8);
-}
-
 TEST_F(UpdaterTest, CancelFlagResultsAndInstallQuestion)
 {
     RecordingHost host;
@@ -216,21 +167,12 @@ TEST_F(UpdaterTest, CancelFlagResultsAndInstallQuestion)
     CUpdater::CProgressReceiver receiver(nullptr);
     EXPECT_FALSE(receiver.IsCancelled());
 
-    std::uint32_t result = kResultSuccess;
     host.bools["IsInstallDialogEnabled"] = false;
-    updater->AskInstallTime(result, false);
-    EXPECT_EQ(result, kResultSuccess);
-    updater->AskInstallTime(result, true);
-    EXPECT_EQ(result, kResultInstallNow);
-    result = kResultTransferFailed;
-    updater->AskInstallTime(result, true);
-    EXPECT_EQ(result, kResultTransferFailed);
-
     updater->CancelWithResult(kResultCancelledDuringDownload);
     EXPECT_EQ(updater->GetResult(), kResultCancelledDuringDownload);
     EXPECT_TRUE(CUpdater::IsCancelRequested());
     EXPECT_TRUE(receiver.IsCancelled());
-    result = kResultSuccess;
+    std::uint32_t result = kResultSuccess;
     updater->AskInstallTime(result, true);
     EXPECT_EQ(result, kResultSuccess) << "no install question after a cancel";
     updater->Cancel();
@@ -260,24 +202,6 @@ TEST_F(UpdaterTest, CancelFlagResultsAndInstallQuestion)
     EXPECT_TRUE(CUpdater::IsCancelRequested());
     CUpdater next(&host);
     EXPECT_FALSE(CUpdater::IsCancelRequested());
-}
-
-TEST(UpdaterVerify, ASignedFilePassesAndAnUnsignedOrMissingOneFails)
-{
-    const qz::test::SigningKit kit;
-    ASSERT_TRUE(kit.Ok()) << kit.Error();
-    const qz::test::ScopedEnvironment trust("SSL_CERT_FILE", kit.RootCertificate().c_str());
-    const fs::path plain = kit.Directory() / "u.exe";
-    const fs::path signedFile = kit.Directory() / "s.exe";
-    qz::test::PeWriter().WriteTo(plain);
-    std::string output;
-    ASSERT_TRUE(kit.Sign(plain, signedFile, {}, &output)) << output;
-    const auto verify = [](const fs::path& file) {
-        return CUpdater::VerifySignature(QzOSAL::QzFileSystemItem(QzOSAL::QzPath(file.wstring())));
-    };
-    EXPECT_TRUE(verify(signedFile));
-    EXPECT_FALSE(verify(plain));
-    EXPECT_FALSE(CUpdater::VerifySignature(QzOSAL::QzFileSystemItem(QzOSAL::QzPath())));
 }
 
 }  // namespace
