@@ -3,7 +3,6 @@
 #include "platform/trust/ImageDigest.h"
 
 #include "PeBytes.h"
-#include "TableImage.h"
 #include "support/PeWriter.h"
 #include "support/SigningKitSuite.h"
 
