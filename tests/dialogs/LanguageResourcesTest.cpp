@@ -4,14 +4,10 @@
 #include "dialogs/res/resource.h"
 #include "platform/RcResourceTable.h"
 #include "platform/WinUser.h"
-#include "rc/RcParser.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <vector>
 
 using namespace qz::platform;
@@ -131,68 +127,4 @@ TEST(LanguageResources, EveryLanguageHasEveryStringWithTheEnglishPlaceholders)
             EXPECT_EQ(Conversions(*text), Conversions(*english)) << "string " << id << ", language " << lang;
         }
     }
-}
-
-// The styles that decide behaviour: no close box on the update dialog, a
-// read-only CRM viewer, a smooth meter and a progress window of its own.
-TEST(LanguageResources, EnglishTemplatesCarryTheirStyles)
-{
-    std::optional<DialogTemplate> update = Template(IDD_UPDATE, 2057);
-    std::optional<DialogTemplate> progress = Template(IDD_PROGRESS, 2057);
-    std::optional<DialogTemplate> crm = Template(IDD_CRM_VIEWER, 2057);
-    ASSERT_TRUE(update && progress && crm);
-    const auto style = [](const DialogTemplate& t, std::uint32_t id) {
-        for (const DialogItemTemplate& i : t.items) {
-            if (i.id == id)
-                return i.style;
-        }
-        return std::uint32_t{0};
-    };
-    EXPECT_EQ(update->style & WS_SYSMENU, 0u);
-    const std::uint32_t progressStyle = WS_VISIBLE | WS_SYSMENU | DS_SETFOREGROUND;
-    EXPECT_EQ(progress->style & progressStyle, progressStyle);
-    EXPECT_EQ(progress->exStyle & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
-    EXPECT_EQ(style(*progress, IDC_PROGRESS) & PBS_SMOOTH, PBS_SMOOTH);
-    const std::uint32_t editStyle = ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
-    EXPECT_EQ(style(*crm, IDC_EDIT_CRM) & editStyle, editStyle);
-}
-
-// Each script is a file of its own language: parsed alone, it yields exactly
-// the four templates and five string blocks, all in the language its name gives.
-TEST(LanguageResources, EachScriptHoldsOneLanguage)
-{
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::path(QZ_TEST_DATA_DIR) / ".." / ".." / "src" / "dialogs" / "res";
-    std::size_t files = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-        if (entry.path().extension() != ".rc") {
-            continue;
-        }
-        ++files;
-        const std::string name = entry.path().filename().string();
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(name, m, std::regex("lang_([0-9]+)_([a-z]{2,3}(-[A-Z][a-z]{3})?-([A-Z]{2}|[0-9]{3}))\\.rc"))) << name;
-        const LANGID lang = static_cast<LANGID>(std::stoi(m[1]));
-        // The file's tag is the language table's tag of its ID.
-        const qz::dialogs::DialogLanguage* listed = qz::dialogs::FindDialogLanguage(lang);
-        ASSERT_NE(listed, nullptr) << name;
-        EXPECT_EQ(m[2].str(), listed->tag) << name;
-        const auto read = [](const fs::path& file) {
-            std::stringstream text;
-            text << std::ifstream(file, std::ios::binary).rdbuf();
-            return text.str();
-        };
-        const auto include = [&](const std::string& inc, bool angled, const std::string&,
-                                 std::string& resolved) {
-            resolved = (dir / inc).string();
-            return angled ? std::nullopt : std::optional<std::string>(read(resolved));
-        };
-        RcParseResult parsed = ParseRc(read(entry.path()), entry.path().string(), include);
-        ASSERT_FALSE(parsed.error) << parsed.error->ToString();
-        ASSERT_EQ(parsed.resources.size(), 9u) << name;  // 4 templates, blocks 7 to 10 and 65
-        for (const RcResource& r : parsed.resources) {
-            EXPECT_EQ(r.language, lang) << name;
-        }
-    }
-    EXPECT_EQ(files, kLanguages.size());
 }

@@ -138,15 +138,6 @@ TEST_F(LanguageTest, SetLanguageFillsTheState)
     EXPECT_EQ(GetLanguageState().charset, 204);
     EXPECT_EQ(qz::platform::GetAnsiCodePage(), 1251u);
 
-    // A Unicode-only language keeps the previous code page and character set.
-    SetLanguage(L"hi_IN");
-    s = GetLanguageState();
-    EXPECT_EQ(s.languageId, 0x0439);
-    EXPECT_EQ(s.localeAbbreviation, "");
-    EXPECT_EQ(s.codePage, 1251u);
-    EXPECT_EQ(s.codePageBit, 2);
-    EXPECT_EQ(s.charset, 204);
-
     SetLanguage(L"en_GB");
     s = GetLanguageState();
     EXPECT_EQ(s.code, L"en_GB");

@@ -141,16 +141,6 @@ class SkinnedControlsTest : public testing::Test {
     Parent parent_;
 };
 
-TEST_F(SkinnedControlsTest, MakesOnlyTheFourSkinnedFamilies)
-{
-    EXPECT_TRUE(dynamic_cast<CQZ_UniButton*>(MakeSkinnedControl(L"CQZ_UniButton").get()));
-    EXPECT_TRUE(dynamic_cast<CQZ_Static*>(MakeSkinnedControl(L"CQZ_Static").get()));
-    EXPECT_TRUE(dynamic_cast<CQZ_Edit*>(MakeSkinnedControl(L"CQZ_Edit").get()));
-    EXPECT_TRUE(dynamic_cast<CQZ_PeakMeterCtrl*>(MakeSkinnedControl(L"CQZ_PeakMeterCtrl").get()));
-    for (const wchar_t* other : {L"CQZ_ComboBox", L"CQZ_Fader", L"CQZ_ListCtrl", L"unknown", L""})
-        EXPECT_FALSE(MakeSkinnedControl(other)) << other;
-}
-
 TEST_F(SkinnedControlsTest, CreatedControlsOwnTheirWindowSubclassedOnesDoNot)
 {
     HWND created = nullptr;

@@ -1,5 +1,5 @@
 // The standard controls behind handles: check state, progress, texts,
-// enabling, visibility, geometry, z-order, enumeration, message boxes.
+// enabling, visibility, geometry, z-order, enumeration, host windows.
 #include "WindowTestSupport.h"
 
 #include <QCheckBox>
@@ -163,33 +163,13 @@ TEST_F(ControlsTest, SubclassedControlSeesItsMessagesFirst)
     EXPECT_EQ(counting.texts, 1);
 }
 
-TEST_F(ControlsTest, MessageBoxIsAnsweredThroughTheSeam)
+TEST_F(ControlsTest, HostWindowOwnsModalDialogsAndTakesItsHandleAlong)
 {
-    // Text and type reaching the responder are checked with AskYesNo.
-    SetMessageBoxResponder([](const std::wstring&, const std::wstring&, UINT) { return IDNO; });
     auto host = std::make_unique<QWidget>();
+    host->show();
     HWND owner = HandleFromHostWindow(host.get());
     ASSERT_TRUE(IsWindow(owner));
     EXPECT_EQ(HandleFromHostWindow(host.get()), owner);
-    EXPECT_EQ(MessageBoxW(owner, L"Restart?", L"Update", MB_YESNO | MB_ICONQUESTION), IDNO);
-    SetMessageBoxResponder([](const std::wstring&, const std::wstring&, UINT) { return IDOK; });
-    EXPECT_EQ(MessageBoxW(nullptr, L"Done", L"Update", MB_OK), IDOK);
-    SetMessageBoxResponder({});
-    // The host's window keeps its own close behaviour.
-    host->show();
-    EXPECT_TRUE(host->close());
-    EXPECT_FALSE(host->isVisible());
-    EXPECT_TRUE(IsWindow(owner));
-    // The host's widget going away takes its handle along.
-    host.reset();
-    EXPECT_FALSE(IsWindow(owner));
-}
-
-TEST_F(ControlsTest, ModalDialogIsOwnedByTheHostWindow)
-{
-    QWidget host;
-    host.show();
-    HWND owner = HandleFromHostWindow(&host);
     RecordingDialog dlg(IDD_TEST_DIALOG);
     CWnd* parent = CWnd::FromHandle(owner);
     ASSERT_NE(parent, nullptr);
@@ -199,15 +179,23 @@ TEST_F(ControlsTest, ModalDialogIsOwnedByTheHostWindow)
                 ->data),
         parent);
     dlg.onInit = [&](RecordingDialog& d) {
-        WhenIdle([&d, &host] {
+        WhenIdle([&d, &host, owner] {
             QWidget* w = WidgetFromHandle(d.m_hWnd);
-            EXPECT_EQ(w->parentWidget(), &host);
+            EXPECT_EQ(w->parentWidget(), host.get());
             EXPECT_TRUE(w->isModal());
-            EXPECT_EQ(GetParent(d.m_hWnd), HandleFromHostWindow(&host));
+            EXPECT_EQ(GetParent(d.m_hWnd), owner);
             d.EndDialog(IDOK);
         });
     };
     EXPECT_EQ(dlg.DoModal(), IDOK);
+
+    // The host's window keeps its own close behaviour; the widget going away
+    // takes its handle along.
+    EXPECT_TRUE(host->close());
+    EXPECT_FALSE(host->isVisible());
+    EXPECT_TRUE(IsWindow(owner));
+    host.reset();
+    EXPECT_FALSE(IsWindow(owner));
 }
 
 } // namespace

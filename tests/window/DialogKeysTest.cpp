@@ -165,15 +165,5 @@ TEST_F(DialogKeysTest, TabMovesTheFocusAlongTabStops)
     });
 }
 
-TEST_F(DialogKeysTest, MissingTemplateGivesMinusOne)
-{
-    RecordingDialog missing(4242);
-    bool initialised = false;
-    missing.onInit = [&](RecordingDialog&) { initialised = true; };
-    EXPECT_EQ(missing.DoModal(), -1);
-    EXPECT_FALSE(initialised);
-    EXPECT_EQ(missing.m_hWnd, nullptr);
-}
-
 } // namespace
 } // namespace qz::platform::test
