@@ -140,12 +140,13 @@ TEST(QZIniFileReader, SaveRoundTripsEveryEncoding)
         ASSERT_TRUE(reader.Save(nullptr, encoding, dir.File(name).c_str(), true));
         const std::string bytes = dir.Read(name);
         ASSERT_GE(bytes.size(), 4u);
-        if (encoding == 2)
+        if (encoding == 2) {
             EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE;\0", 4));
-        else if (encoding == 3)
+        } else if (encoding == 3) {
             EXPECT_EQ(bytes.substr(0, 4), std::string("\xFE\xFF\0;", 4));
-        else
+        } else {
             EXPECT_EQ(bytes.substr(0, 8), "; Kopf \xC3");
+        }
 
         CQZIniFileReader back;
         ASSERT_TRUE(back.Open(dir.File(name).c_str()));

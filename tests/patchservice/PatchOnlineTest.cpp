@@ -76,8 +76,9 @@ TEST(PatchOnlineQuery, KeysInOrderAndASerialNumberOnlyOverHttps)
         host.serialNumber = c.serial;
         CPatchOnline online(&host);
         const std::wstring& url = online.GetQueryUrl().GetText();
-        if (!c.url.empty())
+        if (!c.url.empty()) {
             EXPECT_EQ(url, c.url);
+        }
         std::vector<std::wstring> lines = {L"CPatchOnline::BuildURL(): " + url + L"."};
         if (!c.serialLine.empty())
             lines.insert(lines.begin(), c.serialLine);
