@@ -148,7 +148,8 @@ std::filesystem::path ScreenshotFolder()
 {
     if (std::getenv("QZ_UPDATE_SCREENSHOTS") != nullptr)
         return std::filesystem::path(QZ_SKIN_DIR).parent_path() / "docs" / "screenshots";
-    return std::filesystem::current_path() / "screenshots";
+    // Beside the test program, not where it was started (the source tree).
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "screenshots";
 }
 
 // A product name of 64 characters, as long as a headline must hold.
@@ -246,6 +247,15 @@ TEST_P(DialogScreenshotTest, EveryStateFits)
                                         {L"update", L"nopatch"},
                                         {L"install", L"question"}})
         Check(dialog, state, language, dpi, true);
+}
+
+// A state that does not exist is named, with the states that do.
+TEST(DialogPreview, AnUnknownStateIsRefusedWithTheStatesThereAre)
+{
+    CDialogPreview preview(L"progress", L"done", L"en-GB", 96);
+    std::wstring error;
+    EXPECT_FALSE(preview.Render(std::wstring(), error));
+    EXPECT_EQ(error, L"the progress dialog has no state \"done\"; its states: crm downloading checkfailed");
 }
 
 std::string VariantName(const ::testing::TestParamInfo<Variant>& info)

@@ -316,7 +316,10 @@ bool CDialogPreview::Render(const std::wstring& pngPath, std::wstring& error)
         return false;
     }
     if (std::find(states.begin(), states.end(), state_) == states.end()) {
-        error = L"the " + dialog_ + L" dialog has no state \"" + state_ + L"\"";
+        // Say which states there are: a user cannot guess them.
+        error = L"the " + dialog_ + L" dialog has no state \"" + state_ + L"\"; its states:";
+        for (const std::wstring& known : states)
+            error += L" " + known;
         return false;
     }
     if (dpi_ < 48 || dpi_ > 960) {
