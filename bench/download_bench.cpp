@@ -1,8 +1,10 @@
 // Loopback download throughput of the Internet layer against the curl command
 // line, on the same server in the same run, with the peak memory of each
-// client measured as a process of its own.
+// client measured as a process of its own; and the CRM upload of a host that
+// has loaded the library against curl posting the same file.
 //
-//   download_bench [--benchmark_...]      (QZ_BENCH_DOWNLOAD_MIB sets the size, default 1024)
+//   download_bench [--benchmark_...]      (QZ_BENCH_DOWNLOAD_MIB sets the size, default 1024;
+//                                          QZ_BENCH_UPLOAD_MIB that of the upload, default 256)
 //
 // nginx serves a signed PE image made at start-up from a temporary folder,
 // as a process of its own with sendfile: the server costs next to nothing,
@@ -14,12 +16,15 @@
 #include "patchservice/PatchOnline.h"
 #include "patchservice/TavorHttpTransfer.h"
 
+#include <QzAutoUpdate/UpdateConfiguration2.h>
+
 #include "BigImage.h"
 #include "support/LoopbackPort.h"
 
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
+#include <dlfcn.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -30,12 +35,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -546,6 +553,232 @@ std::int64_t Rounds()
     return rounds != nullptr ? std::max<std::int64_t>(1, std::strtoll(rounds, nullptr, 10)) : 5;
 }
 
+// The CRM upload's sink, a process of its own forked while this one is small:
+// a GET answers the upload script's URL, a POST is read to the end of its
+// Content-Length before the answer, and the body's byte count goes back
+// through a pipe, so each round can check that the whole file went out.
+class UploadSink {
+  public:
+    UploadSink()
+    {
+        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address = qz::test::LoopbackAddress(0);
+        socklen_t length = sizeof address;
+        int counts[2];
+        if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            listen(listener_, 8) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+            pipe(counts) != 0) {
+            std::perror("upload sink");
+            std::exit(1);
+        }
+        port_ = ntohs(address.sin_port);
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(counts[0]);
+            Serve(counts[1]);
+            _exit(0);
+        }
+        close(counts[1]);
+        close(listener_);
+        counts_ = counts[0];
+    }
+
+    ~UploadSink()
+    {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        close(counts_);
+    }
+
+    std::string RedirectUrl() const { return Base() + "/redirect"; }
+    std::string UploadUrl() const { return Base() + "/crm/upload.php"; }
+
+    // The body length of the next POST the sink has read.
+    std::uint64_t ReceivedBody()
+    {
+        std::uint64_t bytes = 0;
+        return read(counts_, &bytes, sizeof bytes) == sizeof bytes ? bytes : 0;
+    }
+
+  private:
+    std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+    void Serve(int counts)
+    {
+        std::vector<char> buffer(1 << 20);
+        for (;;) {
+            const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0) {
+                continue;
+            }
+            std::string head;
+            std::size_t end = std::string::npos;
+            ssize_t got = 0;
+            while (end == std::string::npos && (got = recv(client, buffer.data(), buffer.size(), 0)) > 0) {
+                head.append(buffer.data(), static_cast<std::size_t>(got));
+                end = head.find("\r\n\r\n");
+            }
+            if (end == std::string::npos) {
+                close(client);
+                continue;
+            }
+            std::string lower = head.substr(0, end);
+            std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+            const std::size_t lengthAt = lower.find("\r\ncontent-length:");
+            const std::uint64_t length =
+                lengthAt == std::string::npos ? 0 : std::strtoull(lower.c_str() + lengthAt + 17, nullptr, 10);
+            if (lower.find("\r\nexpect: 100-continue") != std::string::npos) {
+                Send(client, "HTTP/1.1 100 Continue\r\n\r\n");
+            }
+            std::uint64_t received = head.size() - end - 4;
+            while (received < length && (got = recv(client, buffer.data(), buffer.size(), 0)) > 0) {
+                received += static_cast<std::uint64_t>(got);
+            }
+            const bool post = lower.rfind("post ", 0) == 0;
+            const std::string body = post ? "ok" : UploadUrl();
+            Send(client, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                             "\r\nConnection: close\r\n\r\n" + body);
+            close(client);
+            if (post && write(counts, &received, sizeof received) != sizeof received) {
+                return;
+            }
+        }
+    }
+
+    static void Send(int client, const std::string& bytes)
+    {
+        if (send(client, bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size())) {
+            std::perror("upload sink: send");
+        }
+    }
+
+    int listener_ = -1;
+    int counts_ = -1;
+    std::uint16_t port_ = 0;
+    pid_t pid_ = -1;
+};
+
+UploadSink* uploadSink = nullptr;
+
+// A host as a program that ships the library has it: loaded at its start,
+// with DoAction called when the data is to go out. Only what the upload asks
+// for is answered.
+class UploadHost final : public QzAutoUpdate::CUpdateConfiguration2 {
+  public:
+    UploadHost(const std::filesystem::path& dataFile, const std::string& redirect)
+        : dataFile_(dataFile.wstring()), redirect_(redirect.begin(), redirect.end())
+    {
+    }
+    const wchar_t* GetCrmFilePath(bool) override { return dataFile_.c_str(); }
+    const wchar_t* GetCrmRedirectUrl() override { return redirect_.c_str(); }
+    const wchar_t* GetProgramName() override { return L"upload_bench"; }
+    const wchar_t* GetPatchServiceUrl() override { return L"http://127.0.0.1:9/"; }
+    const wchar_t* GetProgramLanguage() override { return L"en-GB"; }
+    const wchar_t* GetProgramVersion() override { return L"1.0"; }
+    const wchar_t* GetSerialNumber() override { return L""; }
+    bool IsInteractive() override { return false; }
+    void AddFile(const wchar_t*, QzAutoUpdate::InstallerKind) override {}
+    void Log(const wchar_t* line) override { log_ += std::wstring(line) + L"\n"; }
+    const std::wstring& LogLines() const { return log_; }
+
+  private:
+    std::wstring log_;
+    std::wstring dataFile_;
+    std::wstring redirect_;
+};
+
+std::uint64_t UploadSize()
+{
+    const char* mib = std::getenv("QZ_BENCH_UPLOAD_MIB");
+    return (mib != nullptr ? std::strtoull(mib, nullptr, 10) : 256) << 20;
+}
+
+// The data file, written afresh before each upload as a host writes it.
+void WriteDataFile(const std::filesystem::path& path)
+{
+    static const std::vector<char> block = [] {
+        std::vector<char> bytes(1 << 20);
+        std::mt19937 random(7);
+        std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
+        return bytes;
+    }();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (std::uint64_t written = 0; written < UploadSize(); written += block.size()) {
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+}
+
+double Since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+QzAutoUpdate::DoActionFunction doAction = nullptr;
+std::vector<double> uploadRatios;
+std::vector<double> uploadWithRmRatios;
+
+// Rounds of one upload through DoAction (action 2, which deletes the file once
+// it has gone out) and one by curl, then the same curl followed by deleting
+// the file: the work the library does.
+void BM_CrmUploadAgainstCurl(benchmark::State& state)
+{
+    const std::filesystem::path file = DownloadFolder() / "crm.zip";
+    // The multipart head and closing part around the file.
+    const auto wholeFileWentOut = [](std::uint64_t body) {
+        return body > UploadSize() && body <= UploadSize() + 256;
+    };
+    for (auto _ : state) {
+        WriteDataFile(file);
+        UploadHost host(file, uploadSink->RedirectUrl());
+        auto start = std::chrono::steady_clock::now();
+        const std::uint32_t result = doAction(&host, QzAutoUpdate::kActionCrmUpload);
+        const double ours = Since(start);
+        state.SetIterationTime(ours);
+        if (result != QzAutoUpdate::kResultSuccess || std::filesystem::exists(file) ||
+            !wholeFileWentOut(uploadSink->ReceivedBody())) {
+            std::fprintf(stderr, "%ls", host.LogLines().c_str());
+            state.SkipWithError("the upload through DoAction failed or kept its file");
+            break;
+        }
+        const std::vector<std::string> curl = {
+            "curl", "-s", "--noproxy", "*", "-o", "/dev/null", "-F",
+            "File=@" + file.string() + ";filename=crm.zip;type=application/octet-stream", uploadSink->UploadUrl()};
+        WriteDataFile(file);
+        start = std::chrono::steady_clock::now();
+        const Launcher::Result plain = launcher->Run(curl);
+        const double theirs = Since(start);
+        const bool plainOk = plain.status == 0 && wholeFileWentOut(uploadSink->ReceivedBody());
+        std::filesystem::remove(file);
+        WriteDataFile(file);
+        start = std::chrono::steady_clock::now();
+        const Launcher::Result withRm = launcher->Run(curl);
+        std::filesystem::remove(file);
+        const double theirsWithRm = Since(start);
+        if (!plainOk || withRm.status != 0 || !wholeFileWentOut(uploadSink->ReceivedBody())) {
+            state.SkipWithError("curl's upload failed");
+            break;
+        }
+        uploadRatios.push_back(theirs / ours);
+        uploadWithRmRatios.push_back(theirsWithRm / ours);
+        std::fprintf(stderr, "upload round %zu: DoAction %.0f MB/s, curl %.0f MB/s, ratio %.2f, to curl+rm %.2f, load %.2f\n",
+                     uploadRatios.size(), static_cast<double>(UploadSize()) / ours / 1e6,
+                     static_cast<double>(UploadSize()) / theirs / 1e6, uploadRatios.back(),
+                     uploadWithRmRatios.back(), LoadAverage());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * UploadSize()));
+}
+
+// Best, median and worst of a run's ratios.
+void PrintRatios(const char* what, std::vector<double> ratios)
+{
+    if (ratios.empty()) {
+        return;
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("%s: %zu rounds; ratio best %.2f, median %.2f, worst %.2f\n", what, ratios.size(), ratios.back(),
+                ratios[ratios.size() / 2], ratios.front());
+}
+
 // Alternated, so that a burst of load on the shared machine hits both.
 BENCHMARK(BM_TransferWithDigest)->Arg(kDigestInline)->Arg(kDigestThreadCopy)->Arg(kDigestThread)->Arg(kNoDigest)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlToFilePeer)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -555,6 +788,7 @@ BENCHMARK(BM_CurlToFile)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealT
 BENCHMARK(BM_InternetLayerInProcess)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InternetLayerProcess)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlCommandLine)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CrmUploadAgainstCurl)->Iterations(Rounds())->Unit(benchmark::kMillisecond)->UseManualTime();
 
 } // namespace
 
@@ -566,6 +800,8 @@ int main(int argc, char** argv)
     }
     Launcher processes;
     launcher = &processes;
+    UploadSink sink;
+    uploadSink = &sink;
     selfPath = std::filesystem::read_symlink("/proc/self/exe").string();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
@@ -573,6 +809,16 @@ int main(int argc, char** argv)
     }
     BodyServer body;
     server = &body;
+    // Loaded once, as a host loads it at its start; not part of any figure.
+    const std::string library = (std::filesystem::path(selfPath).parent_path() / "libQzAutoUpdate.so").string();
+    void* loaded = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (loaded != nullptr) {
+        doAction = reinterpret_cast<QzAutoUpdate::DoActionFunction>(dlsym(loaded, QzAutoUpdate::kDoActionSymbol));
+    }
+    if (doAction == nullptr) {
+        std::fprintf(stderr, "download_bench: cannot load %s\n", library.c_str());
+        return 1;
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (layerSeconds > 0 && curlSeconds > 0) {
@@ -596,15 +842,13 @@ int main(int argc, char** argv)
             std::printf("throughput ratio, transfer engine without the digest / curl into a file: %.2f\n",
                         curlDigestPeerSeconds / noDigestSeconds);
     }
-    if (!pairedRatios.empty()) {
-        std::vector<double> sorted = pairedRatios;
-        std::sort(sorted.begin(), sorted.end());
-        std::printf("rounds of the digest in its thread against curl into a file, same load: %zu; ratio best %.2f, "
-                    "median %.2f, worst %.2f; load average %.2f to %.2f\n",
-                    sorted.size(), sorted.back(), sorted[sorted.size() / 2], sorted.front(),
-                    *std::min_element(pairedLoads.begin(), pairedLoads.end()),
+    if (!pairedLoads.empty()) {
+        PrintRatios("the digest in its thread against curl into a file, same load", pairedRatios);
+        std::printf("load average %.2f to %.2f\n", *std::min_element(pairedLoads.begin(), pairedLoads.end()),
                     *std::max_element(pairedLoads.begin(), pairedLoads.end()));
     }
+    PrintRatios("CRM upload through DoAction against curl, same load", uploadRatios);
+    PrintRatios("CRM upload through DoAction against curl followed by deleting the file", uploadWithRmRatios);
     if (actionSeconds > 0 && curlFileSeconds > 0) {
         std::printf("throughput ratio, DoAction action 4 / curl into a file: %.2f\n",
                     curlFileSeconds / actionSeconds);
