@@ -584,33 +584,6 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
     EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe", "Patch.exe.p7s", "result.xml"}));
 }
 
-TEST_F(PatchServiceTest, AResumedPeFileIsDigestedFromItsFirstByte)
-{
-    qz::test::ServedFile served;
-    served.body = SignedPe(std::vector<std::uint8_t>(400000, 0x5A));
-    ASSERT_FALSE(HasFailure());
-    served.etag = "\"pe1\"";
-    server_.ServeFile("/patch.exe", served);
-    ServeDocument(Document(server_.Url("/patch.exe"), served.body.size()));
-
-    host_.cancelled = [this] {
-        const auto progress = host_.ArgumentsOf("OnProgress");
-        return !progress.empty() && std::stoi(progress.back()) >= 100000;
-    };
-    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
-    host_.cancelled = nullptr;
-    server_.ClearRequests();
-    // The bytes kept on disk reach the digest before the rest arrives.
-    CPatchOnline online(&host_);
-    EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultSuccess);
-    EXPECT_TRUE(online.WasDigestStreamed());
-    bool ranged = false;
-    for (const auto& request : server_.Requests())
-        ranged = ranged || (request.target == "/patch.exe" && request.Header("Range").has_value());
-    EXPECT_TRUE(ranged);
-    EXPECT_EQ(ReadText(dir_ / "Patch.exe"), served.body);
-}
-
 TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart)
 {
     // Long enough that chunks wait for the hashing thread when the
