@@ -70,18 +70,6 @@ TEST(IniParser, KeysValuesAndQuotes)
     EXPECT_EQ(Value(raw, L"S", L"Key"), L"\"Hello World\"");
 }
 
-TEST(IniParser, RepeatedKeysAndSectionsMerge)
-{
-    CQZIniDocument doc = Parse(L"[Main]\na=1\nb=2\n[Other]\nx=1\n[MAIN]\nA=2\nc=3\n");
-    ASSERT_EQ(doc.sections.Size(), 2u);
-    EXPECT_EQ(doc.sections.At(0).key, L"Main");
-    const auto& main = doc.sections.At(0).value.entries;
-    ASSERT_EQ(main.Size(), 3u);
-    EXPECT_EQ(main.At(0).key, L"a");
-    EXPECT_EQ(main.At(0).value.text, L"2");
-    EXPECT_EQ(main.At(2).key, L"c");
-}
-
 TEST(IniParser, HeaderLinesCommentsAndOddLines)
 {
     const std::wstring text =

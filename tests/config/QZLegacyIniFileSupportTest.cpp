@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "config/QZIniFileReader.h"
 #include "config/QZLegacyIniFileSupport.h"
 #include "platform/ORLFont.h"
 #include "IniTestUtil.h"
@@ -78,21 +77,6 @@ TEST_F(LegacyIni, ValueFormsAndFallbackSection)
     EXPECT_FALSE(ini_.GetInt(&n, 1, L"num", L"", L"", L""));
     ini_.SetDefaults(file_.c_str(), L"Ctl");
     EXPECT_TRUE(ini_.GetInt(&n, 1, L"num", L"", L"", L""));
-    EXPECT_EQ(n, 12);
-}
-
-TEST_F(LegacyIni, AttachedReaderReplacesTheFile)
-{
-    CQZIniFileReader reader;
-    ASSERT_TRUE(reader.OpenText(L"[Ctl]\nnum=42\n[Fallback]\nother=5\n"));
-    EXPECT_EQ(ini_.AttachReader(&reader), nullptr);
-    std::int32_t n = 0;
-    EXPECT_TRUE(ini_.GetInt(&n, 0, L"num", L"Ctl", dir_.File("does-not-exist.ini").c_str(), L""));
-    EXPECT_EQ(n, 42);
-    EXPECT_TRUE(ini_.GetInt(&n, 0, L"other", L"Ctl", L"x", L"Fallback"));
-    EXPECT_EQ(n, 5);
-    EXPECT_EQ(ini_.AttachReader(nullptr), &reader);
-    EXPECT_TRUE(ini_.GetInt(&n, 0, L"num", L"Ctl", file_.c_str(), L""));
     EXPECT_EQ(n, 12);
 }
 

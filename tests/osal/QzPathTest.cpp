@@ -47,6 +47,7 @@ TEST(QzPath, SplitsLocalPaths) {
     ExpectParts(QzPath(L"/usr/lib/libz.so.1"), {L"", L"/usr/lib/", L"libz.so", L".1"});
     ExpectParts(QzPath(L"rel\\dir/name"), {L"", L"rel/dir/", L"name", L""});
     ExpectParts(QzPath(L"C:foo.txt"), {L"C:", L"/", L"foo", L".txt"});
+    ExpectParts(QzPath(L"dir.d/.bashrc"), {L"", L"dir.d/", L"", L".bashrc"});
     ExpectParts(QzPath(L""), {L"", L"", L"", L""});
 
     // A bare drive names its root.
@@ -190,7 +191,7 @@ TEST(QzPath, DrivesAndShellFolders) {
     const std::wstring wideHome(home.begin(), home.end());
     qz::test::ScopedEnvironment env;
     env.Set("HOME", home);
-    env.Set("TMPDIR", home + "/tmp");
+    env.Set("TMPDIR", home + "/tmp/");
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
         env.Unset(name);
     }
@@ -198,6 +199,9 @@ TEST(QzPath, DrivesAndShellFolders) {
     const std::wstring own = wideHome + L"/tmp/QzAutoUpdate-" + std::to_wstring(geteuid()) + L"/";
     EXPECT_EQ(QzPath(QzPath::kTempFolder).GetPath(), own);
     EXPECT_EQ(QzPath(7, L"QzPatch.exe").GetPath(), own + L"QzPatch.exe");
+    env.Set("TMPDIR", "");
+    EXPECT_EQ(QzPath(QzPath::kTempFolder).GetPath(), L"/tmp/QzAutoUpdate-" + std::to_wstring(geteuid()) + L"/");
+    env.Set("TMPDIR", home + "/tmp/");
     EXPECT_EQ(QzPath(42, L"Bitmaps/").GetPath(), ExecutableFolder() + L"Bitmaps/");
     EXPECT_EQ(QzPath(43).GetFolder(), ExecutableFolder());
     EXPECT_EQ(QzPath(36, L"x.so").GetPath(), L"/opt/VSTPlugins/x.so");

@@ -193,26 +193,6 @@ protected:
     RecordingHost host_;
 };
 
-TEST_F(PatchServiceTest, AvailablePatchIsReportedToTheHost)
-{
-    ServeDocument(ValidDocument());
-    CPatchOnline online(&host_);
-    EXPECT_EQ(online.IsAvailable(true), QzAutoUpdate::kResultSuccess);
-    EXPECT_EQ(host_.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"2.1.0.7"});
-    EXPECT_EQ(host_.ArgumentsOf("SetPatchDescription"), std::vector<std::wstring>{L"<p>Better.</p>"});
-    const auto lines = host_.LogLines();
-    EXPECT_EQ(lines.back(), L"CPatchOnline::IsAvailable(): Content length is available (" +
-                                std::to_wstring(ValidDocument().size()) + L").");
-    // The document stays where the host wanted downloads.
-    EXPECT_EQ(online.GetLocalFile().GetPath(), (dir_ / "result.xml").wstring());
-    EXPECT_EQ(ReadText(dir_ / "result.xml"), ValidDocument());
-    // The request carried the query keys in order.
-    const auto requests = server_.Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].target, "/query?format=html&program=TestProgram&program_language=en-GB"
-                                  "&program_platform=win-x64&program_version=1.0.0.0");
-}
-
 TEST_F(PatchServiceTest, UnusableAnswersGiveTwoAndReportNothing)
 {
     const std::vector<std::string> documents = {
@@ -257,6 +237,12 @@ TEST_F(PatchServiceTest, DownloadChecksFirstThenHandsTheFileOver)
     const auto lines = host_.LogLines();
     ASSERT_GE(lines.size(), 5u);
     EXPECT_EQ(lines[1], L"CPatchOnline::Download(): Download url isn't available - try IsAvailable().");
+    EXPECT_EQ(lines[2], L"CPatchOnline::IsAvailable(): Content length is available (" +
+                            std::to_wstring(ValidDocument().size()) + L").");
+    // The document was read and reported, and stays where the host wanted downloads.
+    EXPECT_EQ(host_.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"2.1.0.7"});
+    EXPECT_EQ(host_.ArgumentsOf("SetPatchDescription"), std::vector<std::wstring>{L"<p>Better.</p>"});
+    EXPECT_EQ(ReadText(dir_ / "result.xml"), ValidDocument());
     EXPECT_EQ(lines[lines.size() - 2], L"CPatchOnline::Download(): Using download url: " +
                                            Wide(server_.Url("/patch.exe")) + L".");
     EXPECT_EQ(lines.back(), L"CPatchOnline::Download(): Adding file: " + patch.wstring() + L".");
@@ -596,33 +582,6 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
               lines.end());
     EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), 1u);
     EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe", "Patch.exe.p7s", "result.xml"}));
-}
-
-TEST_F(PatchServiceTest, AResumedPeFileIsDigestedFromItsFirstByte)
-{
-    qz::test::ServedFile served;
-    served.body = SignedPe(std::vector<std::uint8_t>(400000, 0x5A));
-    ASSERT_FALSE(HasFailure());
-    served.etag = "\"pe1\"";
-    server_.ServeFile("/patch.exe", served);
-    ServeDocument(Document(server_.Url("/patch.exe"), served.body.size()));
-
-    host_.cancelled = [this] {
-        const auto progress = host_.ArgumentsOf("OnProgress");
-        return !progress.empty() && std::stoi(progress.back()) >= 100000;
-    };
-    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
-    host_.cancelled = nullptr;
-    server_.ClearRequests();
-    // The bytes kept on disk reach the digest before the rest arrives.
-    CPatchOnline online(&host_);
-    EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultSuccess);
-    EXPECT_TRUE(online.WasDigestStreamed());
-    bool ranged = false;
-    for (const auto& request : server_.Requests())
-        ranged = ranged || (request.target == "/patch.exe" && request.Header("Range").has_value());
-    EXPECT_TRUE(ranged);
-    EXPECT_EQ(ReadText(dir_ / "Patch.exe"), served.body);
 }
 
 TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart)

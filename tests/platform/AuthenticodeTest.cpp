@@ -198,20 +198,6 @@ TEST_F(Authenticode, RejectsUntrustedExpiredAndMisusedSigners)
     ::unsetenv("SSL_CERT_DIR");
 }
 
-TEST_F(Authenticode, OnlyThePrimarySignatureDecides)
-{
-    const auto good = Signed("good.exe", {Signer::Normal, "sha256", {}, false});
-    const auto goodThenSelf = dir_ / "good-self.exe";
-    std::string output;
-    ASSERT_TRUE(kit_->Sign(good, goodThenSelf, {Signer::SelfSigned, "sha1", {}, true}, &output)) << output;
-    EXPECT_TRUE(VerifyAuthenticode(goodThenSelf.wstring())) << Check(goodThenSelf).reason;
-
-    const auto self = Signed("self.exe", {Signer::SelfSigned, "sha256", {}, false});
-    const auto selfThenGood = dir_ / "self-good.exe";
-    ASSERT_TRUE(kit_->Sign(self, selfThenGood, {Signer::Normal, "sha256", {}, true}, &output)) << output;
-    EXPECT_FALSE(Check(selfThenGood).valid);
-}
-
 TEST_F(Authenticode, RejectsChangedAndAppendedBytes)
 {
     const auto path = Signed("signed.exe", {Signer::Normal, "sha256", {}, false});
@@ -373,36 +359,6 @@ TEST_F(Authenticode, HostileTablesEndWithoutLargeAllocations)
     bytes.resize(bytes.size() + (2u << 20), 0);
     WriteFileBytes(path, bytes);
     EXPECT_EQ(Check(path).reason, "certificate table too large");
-}
-
-TEST_F(Authenticode, HashesLargeImagesAndOverlaysWhole)
-{
-    // A section over several hashing blocks, then three bytes of overlay that
-    // leave the unsigned file off the 8-byte grid.
-    PeWriter writer;
-    std::vector<std::uint8_t> big((3u << 20) + 777);
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
-    }
-    writer.AddSection(".big", big);
-    auto bytes = writer.Build();
-    bytes.insert(bytes.end(), {'e', 'n', 'd'});
-    const auto in = dir_ / "big.in";
-    WriteFileBytes(in, bytes);
-    const auto path = dir_ / "big.exe";
-    std::string output;
-    ASSERT_TRUE(kit_->Sign(in, path, {Signer::Normal, "sha384", {}, false}, &output)) << output;
-    EXPECT_TRUE(VerifyAuthenticode(path.wstring())) << Check(path).reason;
-
-    for (std::size_t at : {std::size_t{(1u << 20) - 1}, std::size_t{(1u << 20)}, std::size_t{(5u << 19) + 3},
-                           bytes.size() - 1}) {
-        SCOPED_TRACE(at);
-        auto changed = ReadFileBytes(path);
-        changed[at] ^= 0x80;
-        const auto changedPath = dir_ / "big-changed.exe";
-        WriteFileBytes(changedPath, changed);
-        EXPECT_FALSE(Check(changedPath).valid);
-    }
 }
 
 TEST_F(Authenticode, DigestStreamLearnsTheLayoutOrLeavesTheCheckToTheFile)

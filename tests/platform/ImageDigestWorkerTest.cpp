@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <thread>
 
 using namespace qz::platform;
 using qz::test::PeWriter;
@@ -68,39 +67,6 @@ class ImageDigestWorkerTest : public qz::test::SigningKitSuite {
 };
 
 } // namespace
-
-TEST_F(ImageDigestWorkerTest, HashesEveryByteInOrderWithFlatMemory)
-{
-    // Tiny, odd, the transfer's and larger-than-a-chunk blocks; bytes are
-    // neither lost, doubled nor reordered at the chunk seams.
-    for (const std::size_t block : {std::size_t{1}, std::size_t{4099}, std::size_t{65536},
-                                    ImageDigestWorker::kChunkSize + 7}) {
-        SCOPED_TRACE("blocks of " + std::to_string(block));
-        ImageDigestWorker worker;
-        Feed(worker, bytes_, block);
-        ExpectWhole(worker.Finish());
-        EXPECT_LE(worker.PeakChunks(), ImageDigestWorker::kQueueDepth + 1);
-    }
-
-    // The caller's buffer is reused at once, as the transfer reuses its block.
-    ImageDigestWorker worker;
-    std::vector<std::uint8_t> block(65536);
-    for (std::size_t at = 0; at < bytes_.size(); at += block.size()) {
-        const std::size_t n = std::min(block.size(), bytes_.size() - at);
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at), n, block.begin());
-        worker.Update(std::span(block).first(n));
-        std::fill(block.begin(), block.end(), 0xEE);
-    }
-    ExpectWhole(worker.Finish());
-
-    // Finish waits for what is queued; bytes after it take the thread up again.
-    ImageDigestWorker twice;
-    Feed(twice, std::span(bytes_).first(3u << 20), 65536);
-    EXPECT_EQ(twice.Finish().Fed(), 3u << 20);
-    Feed(twice, std::span(bytes_).subspan(3u << 20), 65536);
-    ExpectWhole(twice.Finish());
-    ExpectWhole(twice.Finish());
-}
 
 TEST_F(ImageDigestWorkerTest, ARestartOrCancelMidBodyForgetsWhatWaits)
 {

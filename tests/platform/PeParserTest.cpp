@@ -112,11 +112,5 @@ TEST(PeParser, FileSourceReadsRangesWithinTheFile)
     EXPECT_TRUE(source->Read(bytes.size() - 2, two));
     EXPECT_FALSE(source->Read(bytes.size() - 1, two));
     EXPECT_FALSE(source->Read(~0ull, two));
-    const auto image = PeImage::Parse(*source);
-    ASSERT_TRUE(image);
-    EXPECT_FALSE(image->Is64());
     std::filesystem::remove(path);
-
-    EXPECT_FALSE(FileByteSource::Open(path));
-    EXPECT_FALSE(FileByteSource::Open(std::filesystem::temp_directory_path()));
 }

@@ -4,7 +4,6 @@
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -99,27 +98,6 @@ TEST_F(ShellFolders, BaseDirectoriesFromTheEnvironmentOrDefaults) {
     EXPECT_EQ(GetSpecialFolderPath(kCsidlProgramFiles), L"/opt");
     EXPECT_EQ(GetSpecialFolderPath(kCsidlProgramFilesX86), L"/opt");
     EXPECT_EQ(GetSpecialFolderPath(kCsidlSystem), L"/usr/lib");
-}
-
-TEST_F(ShellFolders, NumbersWithoutLinuxMeaningGiveNothing) {
-    for (int csidl : {int(kCsidlWindows), int(kCsidlPrograms), int(kCsidlFavorites), 0x03, 0x11,
-                      0x3b, -1, 1000}) {
-        EXPECT_EQ(GetSpecialFolderPath(csidl), L"") << csidl;
-    }
-}
-
-TEST_F(ShellFolders, TemporaryFolderAndExecutable) {
-    // The user's own folder inside the shared one.
-    const std::wstring own = L"/QzAutoUpdate-" + std::to_wstring(geteuid());
-    EXPECT_EQ(GetTempFolderPath(), L"/tmp" + own);
-    setenv("TMPDIR", "/var/tmp/", 1);
-    EXPECT_EQ(GetTempFolderPath(), L"/var/tmp" + own);
-    setenv("TMPDIR", "", 1);
-    EXPECT_EQ(GetTempFolderPath(), L"/tmp" + own);
-
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
-    EXPECT_EQ(GetExecutablePath(), self.wstring());
-    EXPECT_EQ(GetExecutableFolder(), self.parent_path().wstring());
 }
 
 TEST_F(ShellFolders, UndecodableBytesInNamesAreKept) {

@@ -104,36 +104,3 @@ TEST(ShellPath, CanonicalizeRemovesDotSteps) {
         EXPECT_EQ(PathCanonicalize(c.out), c.out) << "again " << c.out;
     }
 }
-
-TEST(ShellPath, SplitPathByTheRunTimeRule) {
-    // Separators are not merged here; QzPath does that before splitting.
-    PathParts p = SplitPath(L"D:/a//b\\c.txt");
-    EXPECT_EQ(p.drive, L"D:");
-    EXPECT_EQ(p.directory, L"/a//b/");
-    EXPECT_EQ(p.fileName, L"c");
-    EXPECT_EQ(p.extension, L".txt");
-
-    p = SplitPath(L"dir.d/.bashrc");
-    EXPECT_EQ(p.directory, L"dir.d/");
-    EXPECT_EQ(p.fileName, L"");
-    EXPECT_EQ(p.extension, L".bashrc");
-
-    p = SplitPath(L"C:..");
-    EXPECT_EQ(p.drive, L"C:");
-    EXPECT_EQ(p.directory, L"");
-    EXPECT_EQ(p.fileName, L".");
-    EXPECT_EQ(p.extension, L".");
-
-    // Below a network root a ":" is no drive.
-    p = SplitDirectoryAndName(L"/:x/y.z");
-    EXPECT_EQ(p.drive, L"");
-    EXPECT_EQ(p.directory, L"/:x/");
-    EXPECT_EQ(p.fileName, L"y");
-    EXPECT_EQ(p.extension, L".z");
-
-    const std::wstring nul(L"/a\0b/c\0.t\0xt", 12);
-    p = SplitPath(nul);
-    EXPECT_EQ(p.directory, std::wstring(L"/a\0b/", 5));
-    EXPECT_EQ(p.fileName, std::wstring(L"c\0", 2));
-    EXPECT_EQ(p.extension, std::wstring(L".t\0xt", 5));
-}
