@@ -1,14 +1,8 @@
 // The export as a host meets it: the library is loaded with dlopen and
 // DoAction looked up by its plain name.
 #include "support/RecordingHost.h"
-#include "support/ResultDocument.h"
-#include "support/ScopedEnvironment.h"
-#include "support/SigningKit.h"
-#include "support/TempFolder.h"
-#include "support/TestHttpServer.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <stdexcept>
 
 #include <dlfcn.h>
@@ -89,31 +83,6 @@ TEST_F(DoActionTest, NothingButAResultCodeLeavesTheExport)
                             L"CUpdater::RunWorker(): the step ended by an unexpected error (the host's own fault)."),
                   lines.end());
     }
-}
-
-TEST_F(DoActionTest, SilentCheckAndDownloadAgainstAPatchService)
-{
-    namespace fs = std::filesystem;
-    using qz::test::HttpAnswer;
-    qz::test::TestHttpServer server;
-    const qz::test::TempFolder folder("qz-doaction");
-    const fs::path& dir = folder.path();
-
-    server.SetAnswer("/q", HttpAnswer::Ok(qz::test::ResultDocument{server.Url("/p"), 3}.Xml()));
-    server.SetAnswer("/p", HttpAnswer::Ok("abc"));
-    const qz::test::SigningKit kit;
-    ASSERT_TRUE(kit.Ok()) << kit.Error();
-    server.SetAnswer("/p.p7s", HttpAnswer::Ok(kit.DetachedSignatureOf("abc")));
-    const qz::test::ScopedEnvironment trust("SSL_CERT_FILE", kit.RootCertificate().c_str());
-    RecordingHost withPatch;
-    withPatch.patchServiceUrl = qz::test::Wide(server.Url("/q"));
-    withPatch.texts["GetDownloadFolder"] = dir.wstring();
-    EXPECT_EQ(doAction_(&withPatch, kActionCheck), kResultSuccess);
-    EXPECT_EQ(withPatch.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"9.1.0.0"});
-    EXPECT_EQ(withPatch.ArgumentsOf("SetPatchDescription"), std::vector<std::wstring>{L"Notes"});
-    EXPECT_EQ(doAction_(&withPatch, kActionDownload), kResultSuccess);
-    EXPECT_EQ(withPatch.ArgumentsOf("AddFile"), std::vector<std::wstring>{(dir / "QzUpdate.exe").wstring() + L"|0"});
-    EXPECT_TRUE(fs::exists(dir / "QzUpdate.exe"));
 }
 
 }  // namespace

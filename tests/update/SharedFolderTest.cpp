@@ -83,6 +83,8 @@ TEST_F(SharedFolderTest, TheDefaultFolderIsTheUsersOwnOrNone)
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_EQ(ReadText(own / "QzUpdate.exe"), patch_);
+    // A document without pug_installer hands the file over as kind 0.
+    EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{(own / "QzUpdate.exe").wstring() + L"|0"});
 
     // A folder others may write into, another user's, or a link: refused
     // with a log line, and nothing is fetched into it.

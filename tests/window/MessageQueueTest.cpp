@@ -121,27 +121,6 @@ TEST_F(MessageQueueTest, MessagesToAClosedWindowDoNothing)
     EXPECT_EQ(dlg.lateMessages, 0);
 }
 
-TEST_F(MessageQueueTest, PendingMessagesAreDispatchedOnRequest)
-{
-    // A task running on the window's thread (a worker run inline) lets the
-    // dialog handle what is queued, then goes on.
-    QueueDialog dlg;
-    ASSERT_TRUE(dlg.Create());
-    for (std::thread& t : dlg.senders) {
-        t.join();
-    }
-    while (dlg.doneSenders < kThreads) {
-        DispatchPendingMessages();
-    }
-    EXPECT_EQ(dlg.received, kThreads * kPerThread);
-    int fromWorker = 0;
-    std::thread([&] {
-        DispatchPendingMessages();
-        ++fromWorker;
-    }).join();
-    EXPECT_EQ(fromWorker, 1);
-}
-
 TEST_F(MessageQueueTest, StaleHandlesAreDetectedAfterTheSlotIsReused)
 {
     HWND first = CreateWindowExW(0, L"Static", L"one", WS_VISIBLE, 0, 0, 10, 10, nullptr, 0);

@@ -4,7 +4,9 @@
 #include "platform/FileNames.h"
 #include "render/RenderTemplate.h"
 
+#include <QFontMetrics>
 #include <QImage>
+#include <QWidget>
 
 #include <filesystem>
 
@@ -36,13 +38,24 @@ TEST_F(RenderTemplateTest, ImageIsTheDialogAtTheChosenDpi)
     EXPECT_EQ(image.width(), rendered.width);
     EXPECT_EQ(image.height(), rendered.height);
 
-    // The same template built by the window system at the same DPI.
+    // The same template built by the window system at the same DPI: the
+    // 8-point font is MulDiv(8, dpi, 72) pixels high, the base units are its
+    // average letter width and its height, and 240 x 160 units fill the client.
     SetDisplayDpiOverride(144);
     RecordingDialog dlg(IDD_TEST_DIALOG);
     ASSERT_TRUE(dlg.Create());
+    const QFont font = WidgetFromHandle(dlg.m_hWnd)->font();
+    EXPECT_EQ(font.pixelSize(), MulDiv(8, 144, 72));
+    const QFontMetrics metrics(font);
+    const POINT base = GetDialogBaseUnits(dlg.m_hWnd);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    EXPECT_EQ(base.x, (metrics.horizontalAdvance(letters) / 26 + 1) / 2);
+    EXPECT_EQ(base.y, metrics.height());
     RECT client{};
     GetClientRect(dlg.m_hWnd, &client);
-    EXPECT_EQ(rendered.baseUnits, GetDialogBaseUnits(dlg.m_hWnd));
+    EXPECT_EQ(client.right, MulDiv(240, base.x, 4));
+    EXPECT_EQ(client.bottom, MulDiv(160, base.y, 8));
+    EXPECT_EQ(rendered.baseUnits, base);
     EXPECT_EQ(image.width(), client.right);
     EXPECT_EQ(image.height(), client.bottom);
     dlg.DestroyWindow();
