@@ -141,22 +141,6 @@ class BaseDlgTest : public ::testing::Test {
     void TearDown() override { SetDisplayDpiOverride(0); }
 };
 
-TEST_F(BaseDlgTest, DpiIsMeasuredFromTheDisplayAndCapped)
-{
-    const std::pair<int, int> cases[] = {{192, 168}, {168, 168}, {144, 144}, {96, 96}, {72, 72}};
-    for (auto [display, expected] : cases) {
-        SetDisplayDpiOverride(display);
-        ProbeDlg dlg(nullptr, kEnglishTemplate);
-        EXPECT_EQ(dlg.GetDpi(), expected) << display;
-    }
-    SetDisplayDpiOverride(96);
-    ProbeDlg dlg(nullptr, kEnglishTemplate);
-    SetDisplayDpiOverride(300);
-    EXPECT_EQ(dlg.GetDpi(), 96);
-    dlg.MeasureDpi();
-    EXPECT_EQ(dlg.GetDpi(), 168);
-}
-
 TEST_F(BaseDlgTest, SkinFolderIsTheHostsOrTheDefaultUnderTheExecutable)
 {
     const std::wstring exeFolder = QzOSAL::QzPath(QzOSAL::QzPath::kExecutableFolder).GetPath();

@@ -36,27 +36,6 @@ class DlgUpdateTest : public ::testing::Test {
     ScriptedSteps steps_;
 };
 
-TEST_F(DlgUpdateTest, WaitingStateIgnoresOk)
-{
-    // The query never answers.
-    CDlgUpdate dialog(&host_, steps_, nullptr);
-    bool waiting = false;
-    bool animating = false;
-    EXPECT_EQ(qz::test::RunModal(dialog,
-                                 [&](CDialog& d) {
-                                     waiting = IsWindowVisible(GetDlgItem(d.m_hWnd, IDC_TXT_WAIT)) &&
-                                               !IsWindowVisible(GetDlgItem(d.m_hWnd, IDOK));
-                                     auto* icon = dynamic_cast<CQZ_Static*>(d.GetDlgItem(IDC_ACTIVITY));
-                                     animating = icon && icon->IsAnimating();
-                                     d.SendMessage(WM_COMMAND, IDOK);
-                                 }),
-              1);
-    EXPECT_EQ(steps_.calls, std::vector<std::string>{"check"});
-    EXPECT_TRUE(waiting);
-    EXPECT_TRUE(animating);
-    EXPECT_FALSE(dialog.IsPatchAvailable());
-}
-
 TEST_F(DlgUpdateTest, WhatsNewGrowsTheDialogAndShowsTheDescription)
 {
     const qz::test::TempFolder folder("qz-dlgupdate");
@@ -66,13 +45,19 @@ TEST_F(DlgUpdateTest, WhatsNewGrowsTheDialogAndShowsTheDescription)
     steps_.patchCheck = ScriptedSteps::Answer(WM_UPDATE_QUERY_DONE, 1);
     SetDisplayDpiOverride(120);
     CDlgUpdate dialog(&host_, steps_, nullptr);
+    bool waited = false;
     int grownBy = 0;
     bool browserShown = false;
     bool buttonHidden = false;
     bool animating = true;
     std::wstring location;
     EXPECT_EQ(qz::test::RunModal(dialog,
-                                 [&](CDialog&) {
+                                 [&](CDialog& d) {
+                                     // Until the query answers: the wait text and the turning icon, no OK.
+                                     auto* spinner = dynamic_cast<CQZ_Static*>(d.GetDlgItem(IDC_ACTIVITY));
+                                     waited = IsWindowVisible(GetDlgItem(d.m_hWnd, IDC_TXT_WAIT)) &&
+                                              !IsWindowVisible(GetDlgItem(d.m_hWnd, IDOK)) && spinner &&
+                                              spinner->IsAnimating();
                                      // After the query's answer, which the step posted.
                                      QTimer::singleShot(0, QCoreApplication::instance(), [&] {
                                          ASSERT_TRUE(dialog.IsPatchAvailable());
@@ -91,6 +76,8 @@ TEST_F(DlgUpdateTest, WhatsNewGrowsTheDialogAndShowsTheDescription)
                                      });
                                  }),
               0);
+    EXPECT_EQ(steps_.calls, std::vector<std::string>{"check"});
+    EXPECT_TRUE(waited);
     EXPECT_FALSE(animating) << "the icon stops with the query's answer";
     EXPECT_EQ(grownBy, 250);
     EXPECT_TRUE(browserShown);

@@ -113,61 +113,6 @@ TEST(LanguageCodes, UserDefaultComesFromTheEnvironment)
     EXPECT_EQ(GetUserDefaultLanguageId(), 1033);
 }
 
-TEST_F(LanguageTest, SetLanguageFillsTheState)
-{
-    SetLanguage(L"D");
-    LanguageState s = GetLanguageState();
-    EXPECT_EQ(s.code, L"de_DE");
-    EXPECT_EQ(s.languageId, 1031);
-    EXPECT_EQ(s.localeAbbreviation, "deu");
-    EXPECT_EQ(s.codePage, 1252u);
-    EXPECT_EQ(s.codePageWord, 0);
-    EXPECT_EQ(s.codePageBit, 0);
-    EXPECT_EQ(s.charset, 0);
-    EXPECT_EQ(qz::platform::GetAnsiCodePage(), 1252u);
-
-    SetLanguage(L"ja_JP");
-    s = GetLanguageState();
-    EXPECT_EQ(s.localeAbbreviation, "jpn");
-    EXPECT_EQ(s.codePage, 932u);
-    EXPECT_EQ(s.codePageBit, 17);
-    EXPECT_EQ(s.charset, 128);
-
-    SetLanguage(L"ru_RU");
-    EXPECT_EQ(GetLanguageState().codePage, 1251u);
-    EXPECT_EQ(GetLanguageState().charset, 204);
-    EXPECT_EQ(qz::platform::GetAnsiCodePage(), 1251u);
-
-    SetLanguage(L"en_GB");
-    s = GetLanguageState();
-    EXPECT_EQ(s.code, L"en_GB");
-    EXPECT_EQ(s.languageId, 1033);
-    EXPECT_EQ(s.localeAbbreviation, "");
-
-    SetLanguage(L"xy");
-    s = GetLanguageState();
-    EXPECT_EQ(s.code, L"_");
-    EXPECT_EQ(s.languageId, 0);
-    EXPECT_EQ(s.codePage, 1252u);  // unknown language: the previous code page stays
-
-    // The character type follows the language where this system has its locale.
-    {
-        LocaleEnvironment env;
-        env.Set("LC_ALL", "C");
-        SetLanguage(L"en_GB");
-        EXPECT_EQ(GetLanguageState().ctypeLocale, "C");
-        SetLanguage(L"de_DE");
-        std::string german = GetLanguageState().ctypeLocale;
-        EXPECT_TRUE(german.empty() || german.rfind("de_DE", 0) == 0) << german;
-        EXPECT_EQ(german.empty() ? std::string("C") : german, std::setlocale(LC_CTYPE, nullptr));
-    }
-
-    std::uint8_t charset = 0;
-    EXPECT_TRUE(CharsetFromCodePage(1250, charset));
-    EXPECT_EQ(charset, 238);
-    EXPECT_FALSE(CharsetFromCodePage(850, charset));
-}
-
 TEST_F(LanguageTest, CurrentLanguageFollowsTheConfiguration)
 {
     host_.programLanguage = L"D";
@@ -278,6 +223,25 @@ TEST_F(LanguageTest, LaterLanguagesAreChosenLikeTheFirst)
     EXPECT_EQ(GetLanguageState().languageId, 1060);
     SetLanguage(L"ar_SA");
     EXPECT_EQ(GetLanguageState().localeAbbreviation, "");
+    // A code page with a bit in the font signature; an unknown language keeps it.
+    SetLanguage(L"ja_JP");
+    EXPECT_EQ(GetLanguageState().localeAbbreviation, "jpn");
+    EXPECT_EQ(GetLanguageState().codePageBit, 17);
+    EXPECT_EQ(GetLanguageState().charset, 128);
+    SetLanguage(L"xy");
+    EXPECT_EQ(GetLanguageState().languageId, 0);
+    EXPECT_EQ(GetLanguageState().codePage, 932u);
+    // The character type follows the language where this system has its locale.
+    {
+        LocaleEnvironment env;
+        env.Set("LC_ALL", "C");
+        SetLanguage(L"en_GB");
+        EXPECT_EQ(GetLanguageState().ctypeLocale, "C");
+        SetLanguage(L"de_DE");
+        std::string german = GetLanguageState().ctypeLocale;
+        EXPECT_TRUE(german.empty() || german.rfind("de_DE", 0) == 0) << german;
+        EXPECT_EQ(german.empty() ? std::string("C") : german, std::setlocale(LC_CTYPE, nullptr));
+    }
 
     for (LANGID id : {1025, 1037, 1065})
         EXPECT_TRUE(IsRightToLeft(id)) << id;

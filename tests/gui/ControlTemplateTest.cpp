@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <QImage>
 
 #include "ControlTemplateTestSupport.h"
@@ -132,7 +130,10 @@ TEST_F(ControlTemplateTest, ValueFormsReadAsWritten)
           "caption.quality = ANTIALIASED_QUALITY\ncaption.family = VARIABLE_PITCH | FF_SWISS\n"
           "caption.italic = 5\ncaption.color = red\ncaption.offset = 4, 2\n"
           "caption.format = DT_CENTER | DT_SINGLELINE\ncaptionbar = 24\ndarkensurface.targetAlpha = 160\n"
-          "darkensurface.blendColor = 0, 0, 64\n");
+          "darkensurface.blendColor = 0, 0, 64\n"
+          "[Own]\ncontrolClass = CQZ_BeautyDialog\noptions = QZBDLG_OPT_PREINITGENERIC\n"
+          "background.source = pressed.png\ngeneric.Type = QZBDLG_GENERIC_SVG_RENDER\nregionDialogDib = " +
+              std::string(300, 'n') + "\n");
     const auto file = Load("Skin.ini");
     ASSERT_TRUE(file);
     const CQZControlTemplate* button = file->GetTemplate(L"Button");
@@ -228,6 +229,13 @@ TEST_F(ControlTemplateTest, ValueFormsReadAsWritten)
     EXPECT_EQ(dialog->GetInt(L"captionbar"), 24);
     EXPECT_EQ(dialog->GetInt(L"darkensurface.targetAlpha"), 160);
     EXPECT_EQ(dialog->GetColor(L"darkensurface.blendColor"), 0x400000u);
+
+    // A "background" group of its own wins over the older keys; image names are cut.
+    const CQZControlTemplate* own = file->GetTemplate(L"Own");
+    ASSERT_NE(own, nullptr);
+    ASSERT_NE(own->FindImageGroup(L"background"), nullptr);
+    EXPECT_EQ(own->FindImageGroup(L"background")->type, 0u);
+    EXPECT_EQ(own->FindImage(L"regionDialogDib")->name.size(), CQZControlTemplateFile::kMaxImageName);
 }
 
 TEST_F(ControlTemplateTest, FontsFallBackToTheirAlternative)
@@ -346,33 +354,4 @@ TEST(ControlTemplateSchema, EveryGuardIsAKnownBitOfItsFamily)
     }
     EXPECT_EQ(QzTemplateFamilyFromClass(L"cqz_peakmeterctrl"), QzTemplateFamily::PeakMeter);
     EXPECT_EQ(QzTemplateFamilyFromClass(L"CQZ_Nothing"), QzTemplateFamily::Unknown);
-}
-
-TEST_F(ControlTemplateTest, ImagesAreFoundInTheSearchFoldersAndNamesAreCut)
-{
-    const std::string skins = folder_ + "/skins";
-    ASSERT_EQ(mkdir(skins.c_str(), 0700), 0);
-    WriteImage("skins/shared.png", 3, 3);
-    const std::string longName(300, 'n');
-    Write("Skin.ini", "[Dialog]\n"
-                      "controlClass = CQZ_BeautyDialog\n"
-                      "options = QZBDLG_OPT_PREINITGENERIC\n"
-                      "backgroundDialogDib = shared.png\n"
-                      "regionDialogDib = " +
-                          longName +
-                          "\n"
-                          "background.source = shared.png\n"
-                          "generic.Type = QZBDLG_GENERIC_SVG_RENDER\n");
-    const auto file = CQZControlTemplateFile::Load(wideFolder_, L"Skin.ini", {wideFolder_ + L"/skins"});
-    ASSERT_TRUE(file);
-    const CQZControlTemplate* dialog = file->GetTemplate(L"Dialog");
-    EXPECT_EQ(dialog->FindImage(L"backgroundDialogDib")->path, wideFolder_ + L"/skins/shared.png");
-    EXPECT_EQ(dialog->FindImage(L"regionDialogDib")->name.size(), CQZControlTemplateFile::kMaxImageName);
-    // A "background" group of its own wins over the older keys.
-    const QzTemplateImageGroup* background = dialog->FindImageGroup(L"background");
-    ASSERT_NE(background, nullptr);
-    EXPECT_EQ(background->source.path, wideFolder_ + L"/skins/shared.png");
-    EXPECT_EQ(background->type, 0u);
-    ASSERT_TRUE(file->GetImage(L"shared.png"));
-    EXPECT_EQ(file->GetImage(L"shared.png")->height(), 3);
 }
