@@ -186,6 +186,7 @@ TEST_F(CrmUploadTest, ManyMegabytesGoOutOnTheWireByteForByte)
     server_.SetAnswer("/redirect", HttpAnswer::Ok("http://127.0.0.1:" + port + "/crm/upload.php"));
     EXPECT_TRUE(UploadCrmData(&host_, DataFile(content), true));
     EXPECT_EQ(server_.Requests().at(0).requestLine, "GET /redirect HTTP/1.1");
+    EXPECT_EQ(host_.ArgumentsOf("GetCrmRedirectUrl").size(), 1u);
 
     const std::string body = HeaderPart("3456789") + content + kClosingPart;
     const std::string expected = "POST /crm/upload.php HTTP/1.1\r\n"
