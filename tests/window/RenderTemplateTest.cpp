@@ -92,6 +92,11 @@ TEST_F(RenderTemplateTest, FailuresAreReportedAndWriteNothing)
     EXPECT_FALSE(RenderDialogTemplate(ReadRc(), kRcPath, IDD_TEST_DIALOG, kFallbackLanguage, 96,
                                       (dir / "missing" / "out.png").string(), error));
     EXPECT_NE(error.find("cannot write PNG"), std::string::npos) << error;
+    // A template larger than any picture is named as such, not as a disk fault.
+    EXPECT_FALSE(RenderDialogTemplate("1 DIALOGEX 0, 0, 32767, 32767\nBEGIN\nEND\n", "huge.rc", 1,
+                                      kFallbackLanguage, 192, png, error));
+    EXPECT_NE(error.find(": error: the dialog is too large to draw"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(png));
 
     // The DPI chosen for a rendering does not outlive it.
     HDC dc = CreateDCW(L"DISPLAY");

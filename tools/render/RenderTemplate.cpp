@@ -92,6 +92,15 @@ bool EnsureRenderingGui(const std::string& rcPath, std::string& error)
 bool SaveDialogPicture(HWND dialog, const std::string& pngPath, std::string& error, RenderedDialog* rendered)
 {
     QWidget* widget = WidgetFromHandle(dialog);
+    // Showing allocates the picture: 256 MiB of 32-bit pixels is far past any
+    // real dialog, and past it the allocation may fail or, worse, succeed.
+    const QSize size = widget->size();
+    if (static_cast<qint64>(size.width()) * size.height() > qint64{64} * 1024 * 1024) {
+        DestroyWindow(dialog);
+        error = pngPath + ": error: the dialog is too large to draw (" + std::to_string(size.width()) + " x " +
+                std::to_string(size.height()) + " pixels)";
+        return false;
+    }
     widget->show();
     QApplication::processEvents();
     const QPixmap pixmap = widget->grab();
