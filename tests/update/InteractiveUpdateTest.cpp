@@ -18,7 +18,6 @@
 #include "update/Updater.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
@@ -33,11 +32,8 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -53,14 +49,11 @@ enum class Dlg { None, Update, Progress, Install, CrmViewer };
 // Each dialog is known by an item only it has.
 Dlg KindOf(HWND dialog)
 {
-    if (GetDlgItem(dialog, IDC_ACTIVITY))
-        return Dlg::Update;
-    if (GetDlgItem(dialog, IDC_PROGRESS))
-        return Dlg::Progress;
-    if (GetDlgItem(dialog, IDC_BTN_LATER))
-        return Dlg::Install;
-    if (GetDlgItem(dialog, IDC_EDIT_CRM))
-        return Dlg::CrmViewer;
+    for (const auto& [item, kind] : {std::pair{IDC_ACTIVITY, Dlg::Update}, {IDC_PROGRESS, Dlg::Progress},
+                                     {IDC_BTN_LATER, Dlg::Install}, {IDC_EDIT_CRM, Dlg::CrmViewer}}) {
+        if (GetDlgItem(dialog, item))
+            return kind;
+    }
     return Dlg::None;
 }
 
@@ -177,17 +170,14 @@ public:
     void Log(const wchar_t* line) override
     {
         RecordingHost::Log(line);
-        std::function<void()> hook;
-        {
-            std::lock_guard guard(hooksMutex);
-            const auto it = onLog.find(line ? line : L"");
-            if (it != onLog.end()) {
-                hook = std::move(it->second);
-                onLog.erase(it);
-            }
-        }
-        if (hook)
-            hook();
+        std::unique_lock guard(hooksMutex);
+        const auto it = onLog.find(line ? line : L"");
+        if (it == onLog.end())
+            return;
+        const std::function<void()> hook = std::move(it->second);
+        onLog.erase(it);
+        guard.unlock();
+        hook();
     }
 
     std::mutex hooksMutex;
@@ -209,16 +199,17 @@ protected:
         const fs::path dir = kit_->Directory();
         qz::test::PeWriter().WriteTo(dir / "plain.exe");
         kit_->Sign(dir / "plain.exe", dir / "signed.exe", {});
-        const auto read = [](const fs::path& file) {
-            const std::vector<std::uint8_t> bytes = qz::test::ReadFileBytes(file);
-            return std::string(bytes.begin(), bytes.end());
-        };
-        unsigned_ = read(dir / "plain.exe");
-        signed_ = fs::exists(dir / "signed.exe") ? read(dir / "signed.exe") : std::string();
         std::ofstream(dir / "patch.tar", std::ios::binary) << "patch.tar" << std::string(5000, '\0');
         kit_->SignDetached(dir / "patch.tar", dir / "patch.tar.p7s", {});
-        tarball_ = read(dir / "patch.tar");
-        tarballSignature_ = fs::exists(dir / "patch.tar.p7s") ? read(dir / "patch.tar.p7s") : std::string();
+        const auto read = [&dir](const char* name) {
+            const auto bytes = fs::exists(dir / name) ? qz::test::ReadFileBytes(dir / name)
+                                                      : std::vector<std::uint8_t>();
+            return std::string(bytes.begin(), bytes.end());
+        };
+        unsigned_ = read("plain.exe");
+        signed_ = read("signed.exe");
+        tarball_ = read("patch.tar");
+        tarballSignature_ = read("patch.tar.p7s");
     }
     static void TearDownTestSuite()
     {
@@ -258,18 +249,13 @@ protected:
         return result;
     }
 
-    int Downloads() const
+    // How often the server was asked "GET /patch.exe" (downloads) or "POST /crm/upload.php" (uploads).
+    int Asked(const std::string& what) const
     {
         const auto requests = server_.Requests();
-        const auto isDownload = [](const auto& request) { return request.target == "/patch.exe"; };
-        return static_cast<int>(std::count_if(requests.begin(), requests.end(), isDownload));
-    }
-    bool Uploaded() const
-    {
-        const auto requests = server_.Requests();
-        return std::any_of(requests.begin(), requests.end(), [](const auto& request) {
-            return request.method == "POST" && request.target == "/crm/upload.php";
-        });
+        return static_cast<int>(std::count_if(requests.begin(), requests.end(), [&](const auto& request) {
+            return request.method + " " + request.target == what;
+        }));
     }
 
     // What the host was told, in order.
@@ -294,10 +280,14 @@ protected:
         }
         return lines;
     }
-    std::vector<std::wstring> Offered() const
+    // The offer of the patch, then `then`.
+    std::vector<std::wstring> Offered(const std::vector<std::wstring>& then) const
     {
-        return {L"SetPatchDescriptionFile " + (dir_ / "result.html").wstring(), L"SetPatchVersion 2.1.0.7",
-                L"SetPatchSize " + std::to_wstring(signed_.size())};
+        std::vector<std::wstring> told{L"SetPatchDescriptionFile " + (dir_ / "result.html").wstring(),
+                                       L"SetPatchVersion 2.1.0.7",
+                                       L"SetPatchSize " + std::to_wstring(signed_.size())};
+        told.insert(told.end(), then.begin(), then.end());
+        return told;
     }
     std::wstring Handed() const { return L"AddFile " + (dir_ / "QzUpdate.exe").wstring() + L"|3"; }
 
@@ -353,11 +343,9 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
         qz::test::TypeKey(Qt::Key_Escape);
     });
     EXPECT_EQ(Run(declines), kResultSuccess);
-    std::vector<std::wstring> told = Offered();
-    told.push_back(L"SetShowAgain 0");
-    EXPECT_EQ(Told(), told);
-    EXPECT_EQ(Downloads(), 0);
-    EXPECT_FALSE(Uploaded());
+    EXPECT_EQ(Told(), Offered({L"SetShowAgain 0"}));
+    EXPECT_EQ(Asked("GET /patch.exe"), 0);
+    EXPECT_EQ(Asked("POST /crm/upload.php"), 0);
     EXPECT_TRUE(fs::exists(crmFile_));
 }
 
@@ -373,9 +361,7 @@ TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
         server_.ClearRequests();
         ProvideCrmData();
         host_.bools["IsCrmOptionVisible"] = shown;
-        bool boxVisible = !shown;
-        bool moreVisible = !shown;
-        bool boxChecked = false;
+        bool boxVisible = !shown, moreVisible = !shown, boxChecked = false;
         std::wstring viewed;
         User user;
         user.When(Dlg::Update, IDOK, [&](HWND dialog) {
@@ -405,8 +391,7 @@ TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
         EXPECT_TRUE(user.Finished());
         EXPECT_EQ(boxVisible, shown);
         EXPECT_EQ(moreVisible, shown);
-        std::vector<std::wstring> told = Offered();
-        told.push_back(L"SetShowAgain 1");
+        std::vector<std::wstring> told = Offered({L"SetShowAgain 1"});
         if (shown) {
             EXPECT_TRUE(boxChecked) << "the host's default";
             EXPECT_NE(viewed.find(L"licence=demo"), std::wstring::npos) << "the viewer shows the CRM file";
@@ -415,7 +400,7 @@ TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
         }
         told.push_back(Handed());
         EXPECT_EQ(Told(), told);
-        EXPECT_EQ(Uploaded(), !shown) << "the user said no; else the default stands";
+        EXPECT_EQ(Asked("POST /crm/upload.php"), shown ? 0 : 1) << "the user said no; else the default stands";
         EXPECT_EQ(fs::exists(crmFile_), shown) << "deleted after the upload";
     }
 }
@@ -448,13 +433,11 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
                                {IDC_TXT_DOWNLOAD_STATUS, L"Do you want to restart the update process?"},
                                {IDOK, L"&Yes"},
                                {IDCANCEL, L"&No"}}));
-    EXPECT_EQ(Downloads(), 2);
+    EXPECT_EQ(Asked("GET /patch.exe"), 2);
     EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckFailed, kCheckStart, kCheckOk}));
     EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress, Dlg::Install}));
     // The CRM option was shown and left as the host set it.
-    std::vector<std::wstring> told = Offered();
-    told.insert(told.end(), {L"SetShowAgain 1", L"SetSendCrmData 1", Handed()});
-    EXPECT_EQ(Told(), told);
+    EXPECT_EQ(Told(), Offered({L"SetShowAgain 1", L"SetSendCrmData 1", Handed()}));
 
     // "No" after a failed check ends the run; the rejected file stays, beside
     // the good one the host was handed before, which keeps its name.
@@ -619,20 +602,19 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheCheckStillHandsOverAValidFile)
 TEST_P(InteractiveUpdateTest, CancelDuringTheCrmStepWaitsForTheUploadAndDownloadsNothing)
 {
     Offer(signed_);
-    const auto cancel = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
     ProvideCrmData();
     const std::wstring crmEnd = L"CUpdater::ThreadCRMUpload(): finished uploading CRM data.";
     int finishedAt = 0;
-    host_.onLog[kCrmStart] = cancel;
+    host_.onLog[kCrmStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
     host_.onLog[crmEnd] = [&] { finishedAt = ++g_moment; };
     User crm;
     crm.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
     EXPECT_EQ(Run(crm), kResultTransferFailed);
     EXPECT_EQ(crm.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_LT(finishedAt, crm.closedAt[Dlg::Progress]);
-    EXPECT_TRUE(Uploaded());
+    EXPECT_EQ(Asked("POST /crm/upload.php"), 1);
     EXPECT_FALSE(fs::exists(crmFile_));
-    EXPECT_EQ(Downloads(), 0);
+    EXPECT_EQ(Asked("GET /patch.exe"), 0);
     EXPECT_EQ(host_.LogLines().back(), crmEnd);
 }
 
