@@ -6,6 +6,7 @@
 #include "dialogs/res/resource.h"
 #include "platform/window/WindowQt.h"
 #include "platform/window/WindowSystem.h"
+#include "support/FileText.h"
 #include "support/Keyboard.h"
 #include "support/PeWriter.h"
 #include "support/RecordingHost.h"
@@ -41,6 +42,7 @@ namespace fs = std::filesystem;
 using namespace QzAutoUpdate;
 using namespace qz::platform;
 using qz::test::HttpAnswer;
+using qz::test::ReadText;
 using qz::test::RecordingHost;
 using qz::test::Wide;
 
@@ -199,17 +201,10 @@ protected:
         const fs::path dir = kit_->Directory();
         qz::test::PeWriter().WriteTo(dir / "plain.exe");
         kit_->Sign(dir / "plain.exe", dir / "signed.exe", {});
-        std::ofstream(dir / "patch.tar", std::ios::binary) << "patch.tar" << std::string(5000, '\0');
-        kit_->SignDetached(dir / "patch.tar", dir / "patch.tar.p7s", {});
-        const auto read = [&dir](const char* name) {
-            const auto bytes = fs::exists(dir / name) ? qz::test::ReadFileBytes(dir / name)
-                                                      : std::vector<std::uint8_t>();
-            return std::string(bytes.begin(), bytes.end());
-        };
-        unsigned_ = read("plain.exe");
-        signed_ = read("signed.exe");
-        tarball_ = read("patch.tar");
-        tarballSignature_ = read("patch.tar.p7s");
+        unsigned_ = ReadText(dir / "plain.exe");
+        signed_ = ReadText(dir / "signed.exe");
+        tarball_ = "patch.tar" + std::string(5000, '\0');
+        tarballSignature_ = kit_->DetachedSignatureOf(tarball_);
     }
     static void TearDownTestSuite()
     {
@@ -231,10 +226,12 @@ protected:
         host_.bools["UseWorkerThreads"] = GetParam();
     }
 
-    // The service offers `patch`; its download answers `download` when given.
+    // A new run: the service offers `patch`; its download answers `download` when given.
     void Offer(const std::string& patch, std::optional<HttpAnswer> download = std::nullopt,
                const std::string& attributes = "")
     {
+        host_.ClearCalls();
+        server_.ClearRequests();
         const qz::test::ResultDocument document{server_.Url("/patch.exe"), patch.size(), "2.1.0.7", "Better.", 3,
                                                 attributes};
         server_.SetAnswer("/query", HttpAnswer::Ok(document.Xml()));
@@ -334,7 +331,6 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
     EXPECT_EQ(Told(), std::vector<std::wstring>{L"SetShowAgain 1"});
     EXPECT_EQ(user.shown, std::vector<Dlg>{Dlg::Update});
 
-    host_.ClearCalls();
     Offer(signed_);
     ProvideCrmData();
     User declines;
@@ -353,12 +349,10 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
 // default stands.
 TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
 {
-    Offer(signed_);
     host_.bools["IsInstallDialogEnabled"] = false;
     for (const bool shown : {true, false}) {
         SCOPED_TRACE(shown);
-        host_.ClearCalls();
-        server_.ClearRequests();
+        Offer(signed_);
         ProvideCrmData();
         host_.bools["IsCrmOptionVisible"] = shown;
         bool boxVisible = !shown, moreVisible = !shown, boxChecked = false;
@@ -427,12 +421,10 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
         .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
     EXPECT_EQ(Run(user), kResultInstallLater);
     EXPECT_EQ(failedTexts, (std::map<int, std::wstring>{
-                               {IDC_TXT_TITLE, L"Automatic check failed"},
-                               {IDC_TXT_MESSAGE, L"The update has been checked and is corrupt. Installation has "
-                                                 L"been cancelled."},
-                               {IDC_TXT_DOWNLOAD_STATUS, L"Do you want to restart the update process?"},
-                               {IDOK, L"&Yes"},
-                               {IDCANCEL, L"&No"}}));
+        {IDC_TXT_TITLE, L"Automatic check failed"},
+        {IDC_TXT_MESSAGE, L"The update has been checked and is corrupt. Installation has been cancelled."},
+        {IDC_TXT_DOWNLOAD_STATUS, L"Do you want to restart the update process?"},
+        {IDOK, L"&Yes"}, {IDCANCEL, L"&No"}}));
     EXPECT_EQ(Asked("GET /patch.exe"), 2);
     EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckFailed, kCheckStart, kCheckOk}));
     EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress, Dlg::Install}));
@@ -441,7 +433,6 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
 
     // "No" after a failed check ends the run; the rejected file stays, beside
     // the good one the host was handed before, which keeps its name.
-    host_.ClearCalls();
     Offer(unsigned_);
     User no;
     no.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
@@ -449,12 +440,10 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
     EXPECT_EQ(Run(no), kResultTransferFailed);
     EXPECT_EQ(no.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
-    const auto bytes = [](const std::string& text) { return std::vector<unsigned char>(text.begin(), text.end()); };
-    EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe.part"), bytes(unsigned_));
-    EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe"), bytes(signed_));
+    EXPECT_EQ(ReadText(dir_ / "QzUpdate.exe.part"), unsigned_);
+    EXPECT_EQ(ReadText(dir_ / "QzUpdate.exe"), signed_);
 
     // A failed download asks nothing more.
-    host_.ClearCalls();
     Offer(signed_, HttpAnswer::Status(500, "Internal Server Error", "broken"));
     User failed;
     failed.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
@@ -472,22 +461,19 @@ TEST_P(InteractiveUpdateTest, APatchThatIsNoPeFileIsCheckedByItsDetachedSignatur
     otherSignature[otherSignature.size() - 5] ^= 1;
     const struct {
         const char* name;
-        const char* attributes;
+        std::string attributes;
         const char* signaturePath;
         std::string signature;
         bool valid;
     } cases[] = {
-        {"where the document says", "signature=\"@/sigs/p.p7s\"", "/sigs/p.p7s", tarballSignature_, true},
+        {"where the document says", "signature=\"" + server_.Url("/sigs/p.p7s") + "\"", "/sigs/p.p7s",
+         tarballSignature_, true},
         {"a broken signature", "", "/patch.exe.p7s", otherSignature, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        host_.ClearCalls();
         fs::remove(dir_ / "QzUpdate.exe");
-        std::string attributes = c.attributes;
-        if (const std::size_t at = attributes.find('@'); at != std::string::npos)
-            attributes.replace(at, 1, server_.Url(""));
-        Offer(tarball_, std::nullopt, attributes);
+        Offer(tarball_, std::nullopt, c.attributes);
         server_.SetAnswer(c.signaturePath, HttpAnswer::Ok(c.signature));
         User user;
         user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
@@ -504,12 +490,11 @@ TEST_P(InteractiveUpdateTest, APatchThatIsNoPeFileIsCheckedByItsDetachedSignatur
 TEST_P(InteractiveUpdateTest, CancelDuringTheDownloadCutsTheFile)
 {
     constexpr std::uint64_t kSize = 4 << 20;
-    Offer(std::string(kSize, 'x'));
     const bool threads = GetParam();
     // One Cancel waits for the transfer to stop; a second closes at once.
     for (const int clicks : {1, 2}) {
         SCOPED_TRACE(clicks);
-        host_.ClearCalls();
+        Offer(std::string(kSize, 'x'));
         std::vector<bool> openAfterClick;
         // The clicks arrive before the body: inline they are taken by the
         // first progress report, with a worker while the worker waits.
@@ -585,7 +570,6 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheCheckStillHandsOverAValidFile)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        host_.ClearCalls();
         fs::remove(dir_ / "QzUpdate.exe");
         Offer(c.patch);
         server_.SetAnswer("/patch.exe.p7s", c.signature);
