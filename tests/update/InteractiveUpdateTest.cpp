@@ -106,6 +106,10 @@ public:
         });
         watchdog_.start(30000);
     }
+    User(Dlg dialog, int control, std::function<void(HWND)> act) : User()
+    {
+        When(dialog, control, std::move(act));
+    }
     ~User() override { QCoreApplication::instance()->removeEventFilter(this); }
 
     /// When `dialog` shows (`control` 0) or shows `control`, run `act`.
@@ -319,8 +323,7 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
     server_.SetAnswer("/query", HttpAnswer::Ok("<result/>"));
     std::wstring cancelText;
     bool okVisible = true;
-    User user;
-    user.When(Dlg::Update, IDC_TXT_NO_PATCH_AVAILABLE, [&](HWND dialog) {
+    User user(Dlg::Update, IDC_TXT_NO_PATCH_AVAILABLE, [&](HWND dialog) {
         cancelText = GetDlgItemTextW(dialog, IDCANCEL);
         okVisible = IsWindowVisible(GetDlgItem(dialog, IDOK));
         Click(dialog, IDCANCEL);
@@ -333,8 +336,7 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
 
     Offer(signed_);
     ProvideCrmData();
-    User declines;
-    declines.When(Dlg::Update, IDOK, [](HWND dialog) {
+    User declines(Dlg::Update, IDOK, [](HWND dialog) {
         Click(dialog, IDC_CHECK_DONT_SHOW_AGAIN);
         qz::test::TypeKey(Qt::Key_Escape);
     });
@@ -357,8 +359,7 @@ TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
         host_.bools["IsCrmOptionVisible"] = shown;
         bool boxVisible = !shown, moreVisible = !shown, boxChecked = false;
         std::wstring viewed;
-        User user;
-        user.When(Dlg::Update, IDOK, [&](HWND dialog) {
+        User user(Dlg::Update, IDOK, [&](HWND dialog) {
             boxVisible = IsWindowVisible(GetDlgItem(dialog, IDC_CHECK_SEND_CRM_DATA));
             moreVisible = IsWindowVisible(GetDlgItem(dialog, IDC_BTN_SHOW_CRM));
             boxChecked = IsDlgButtonChecked(dialog, IDC_CHECK_SEND_CRM_DATA) == BST_CHECKED;
@@ -410,15 +411,13 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
         return HttpAnswer::Ok(served++ == 0 ? tampered : signed_);
     });
     std::map<int, std::wstring> failedTexts;
-    User user;
-    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
-        .When(Dlg::Progress, IDOK, [&](HWND dialog) {
-            for (const int id : {IDC_TXT_TITLE, IDC_TXT_MESSAGE, IDC_TXT_DOWNLOAD_STATUS, IDOK, IDCANCEL})
-                failedTexts[id] = GetDlgItemTextW(dialog, id);
-            // "Yes" is the highlighted answer, so Enter downloads again.
-            qz::test::TypeKey(Qt::Key_Return);
-        })
-        .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
+    User user(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    user.When(Dlg::Progress, IDOK, [&](HWND dialog) {
+        for (const int id : {IDC_TXT_TITLE, IDC_TXT_MESSAGE, IDC_TXT_DOWNLOAD_STATUS, IDOK, IDCANCEL})
+            failedTexts[id] = GetDlgItemTextW(dialog, id);
+        // "Yes" is the highlighted answer, so Enter downloads again.
+        qz::test::TypeKey(Qt::Key_Return);
+    }).When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
     EXPECT_EQ(Run(user), kResultInstallLater);
     EXPECT_EQ(failedTexts, (std::map<int, std::wstring>{
         {IDC_TXT_TITLE, L"Automatic check failed"},
@@ -434,9 +433,8 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
     // "No" after a failed check ends the run; the rejected file stays, beside
     // the good one the host was handed before, which keeps its name.
     Offer(unsigned_);
-    User no;
-    no.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
-        .When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
+    User no(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    no.When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
     EXPECT_EQ(Run(no), kResultTransferFailed);
     EXPECT_EQ(no.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
@@ -445,8 +443,7 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
 
     // A failed download asks nothing more.
     Offer(signed_, HttpAnswer::Status(500, "Internal Server Error", "broken"));
-    User failed;
-    failed.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    User failed(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
     EXPECT_EQ(Run(failed), kResultTransferFailed);
     EXPECT_EQ(failed.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
@@ -460,23 +457,20 @@ TEST_P(InteractiveUpdateTest, APatchThatIsNoPeFileIsCheckedByItsDetachedSignatur
     std::string otherSignature = tarballSignature_;
     otherSignature[otherSignature.size() - 5] ^= 1;
     const struct {
-        const char* name;
-        std::string attributes;
-        const char* signaturePath;
-        std::string signature;
+        const char *name, *signaturePath;
+        std::string attributes, signature;
         bool valid;
     } cases[] = {
-        {"where the document says", "signature=\"" + server_.Url("/sigs/p.p7s") + "\"", "/sigs/p.p7s",
+        {"where the document says", "/sigs/p.p7s", "signature=\"" + server_.Url("/sigs/p.p7s") + "\"",
          tarballSignature_, true},
-        {"a broken signature", "", "/patch.exe.p7s", otherSignature, false},
+        {"a broken signature", "/patch.exe.p7s", "", otherSignature, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(dir_ / "QzUpdate.exe");
         Offer(tarball_, std::nullopt, c.attributes);
         server_.SetAnswer(c.signaturePath, HttpAnswer::Ok(c.signature));
-        User user;
-        user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+        User user(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
         if (!c.valid)
             user.When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
         EXPECT_EQ(Run(user), c.valid ? kResultInstallNow : kResultTransferFailed);
@@ -499,22 +493,20 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheDownloadCutsTheFile)
         // The clicks arrive before the body: inline they are taken by the
         // first progress report, with a worker while the worker waits.
         server_.SetHandler("/patch.exe", [threads, clicks, &openAfterClick](const qz::test::RecordedRequest&) {
-            AsUser(
-                [clicks, &openAfterClick] {
-                    const HWND progress = FindDialog(Dlg::Progress);
-                    for (int i = 0; i < clicks; ++i) {
-                        Click(progress, IDCANCEL);
-                        openAfterClick.push_back(IsWindowVisible(progress));
-                    }
-                },
-                threads);
+            const auto cancel = [clicks, &openAfterClick] {
+                const HWND progress = FindDialog(Dlg::Progress);
+                for (int i = 0; i < clicks; ++i) {
+                    Click(progress, IDCANCEL);
+                    openAfterClick.push_back(IsWindowVisible(progress));
+                }
+            };
+            AsUser(cancel, threads);
             HttpAnswer slow = HttpAnswer::Generated(kSize);
             slow.slowBytes = 64 << 10;
             slow.slowInterval = std::chrono::milliseconds(5);
             return slow;
         });
-        User user;
-        user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+        User user(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
         EXPECT_EQ(Run(user), kResultTransferFailed);
         EXPECT_EQ(openAfterClick, (clicks == 1 ? std::vector<bool>{true} : std::vector<bool>{true, false}));
         // Nobody holds the patch file open any more: the transfer has ended.
@@ -542,8 +534,7 @@ TEST_P(InteractiveUpdateTest, ClosingTheUpdateDialogEndsASilentQueryAtOnce)
     HttpAnswer silent = HttpAnswer::Ok("<result/>");
     silent.silence = std::chrono::milliseconds(60000);
     server_.SetAnswer("/query", silent);
-    User user;
-    user.When(Dlg::Update, 0, [&](HWND dialog) {
+    User user(Dlg::Update, 0, [&](HWND dialog) {
         Click(dialog, IDCANCEL);
         stopped = Clock::now();
     });
@@ -574,8 +565,7 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheCheckStillHandsOverAValidFile)
         Offer(c.patch);
         server_.SetAnswer("/patch.exe.p7s", c.signature);
         host_.onLog[kCheckStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
-        User user;
-        user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+        User user(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
         EXPECT_EQ(Run(user), kResultCancelledDuringDownload);
         EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
         EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
@@ -591,8 +581,7 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheCrmStepWaitsForTheUploadAndDownload
     int finishedAt = 0;
     host_.onLog[kCrmStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
     host_.onLog[crmEnd] = [&] { finishedAt = ++g_moment; };
-    User crm;
-    crm.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    User crm(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
     EXPECT_EQ(Run(crm), kResultTransferFailed);
     EXPECT_EQ(crm.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_LT(finishedAt, crm.closedAt[Dlg::Progress]);
