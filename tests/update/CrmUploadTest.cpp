@@ -68,11 +68,10 @@ class CrmUploadTest : public ::testing::Test {
     }
     std::optional<RecordedRequest> Post() const
     {
-        for (const RecordedRequest& request : server_.Requests()) {
-            if (request.method == "POST")
-                return request;
-        }
-        return std::nullopt;
+        const auto requests = server_.Requests();
+        const auto post = std::find_if(requests.begin(), requests.end(),
+                                       [](const auto& request) { return request.method == "POST"; });
+        return post == requests.end() ? std::nullopt : std::optional(*post);
     }
 
     TestHttpServer server_;

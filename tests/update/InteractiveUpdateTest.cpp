@@ -138,11 +138,7 @@ protected:
     }
 
 private:
-    struct Step {
-        Dlg dialog;
-        int control;
-        std::function<void(HWND)> act;
-    };
+    struct Step { Dlg dialog; int control; std::function<void(HWND)> act; };
 
     void Shown(QWidget* widget)
     {
