@@ -6,17 +6,12 @@
 #include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -38,11 +33,8 @@ const std::string kFirstLine = "-----------------------------119281817426312\n";
 
 std::string HeaderPart(const std::string& length)
 {
-    return kFirstLine +
-           "Content-Disposition: form-data; name=\"File\"; filename=\"crm.zip\"\n"
-           "Content-Type: application/octet-stream\n"
-           "Content-Length: " +
-           length + "\n\n\n";
+    return kFirstLine + "Content-Disposition: form-data; name=\"File\"; filename=\"crm.zip\"\n"
+                        "Content-Type: application/octet-stream\nContent-Length: " + length + "\n\n\n";
 }
 
 const std::string kClosingPart = "\n\n-----------------------------119281817426312--\n";
@@ -52,9 +44,15 @@ class CrmUploadTest : public ::testing::Test {
     void SetUp() override
     {
         host_.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
-        uploadUrl_ = "http://127.0.0.1:" + std::to_string(server_.Port()) + "/crm/upload.php";
-        server_.SetAnswer("/redirect", HttpAnswer::Ok(uploadUrl_));
+        RedirectTo(server_.Port());
         server_.SetAnswer("/crm/upload.php", HttpAnswer::Ok("thank you"));
+    }
+
+    // The redirect script names the upload script on `port` of the loopback.
+    void RedirectTo(std::uint16_t port, const std::string& scheme = "http")
+    {
+        server_.SetAnswer("/redirect", HttpAnswer::Ok(scheme + "://127.0.0.1:" + std::to_string(port) +
+                                                      "/crm/upload.php"));
     }
 
     QzOSAL::QzPath DataFile(const std::string& bytes)
@@ -70,17 +68,14 @@ class CrmUploadTest : public ::testing::Test {
     }
     std::optional<RecordedRequest> Post() const
     {
-        for (const RecordedRequest& request : server_.Requests()) {
-            if (request.method == "POST") {
-                return request;
-            }
-        }
-        return std::nullopt;
+        const auto requests = server_.Requests();
+        const auto post = std::find_if(requests.begin(), requests.end(),
+                                       [](const auto& request) { return request.method == "POST"; });
+        return post == requests.end() ? std::nullopt : std::optional(*post);
     }
 
     TestHttpServer server_;
     RecordingHost host_;
-    std::string uploadUrl_;
     qz::test::TempFolder folder_{"qz-crm"};
     const fs::path& dir_ = folder_.path();
 };
@@ -92,64 +87,57 @@ TEST_F(CrmUploadTest, FailuresBeforeTheBodyKeepTheFile)
     EXPECT_TRUE(server_.Requests().empty());
     EXPECT_TRUE(DataFileExists());
 
-    struct Case {
+    // None of them posts anything.
+    const std::uint16_t unused = TestHttpServer::UnusedPort();
+    const struct {
         const char* what;
         std::function<void()> arrange;
-        std::vector<std::wstring> log;
-        bool posted;
-    };
-    const std::uint16_t unused = TestHttpServer::UnusedPort();
-    const std::vector<Case> cases = {
+        std::wstring log;
+    } cases[] = {
         {"redirect URL unreachable",
          [&] { host_.texts["GetCrmRedirectUrl"] = L"http://127.0.0.1:" + std::to_wstring(unused) + L"/r"; },
-         {L"Unable to redirect path"},
-         false},
-        {"no redirect URL",
-         [&] { host_.texts["GetCrmRedirectUrl"] = std::nullopt; },
-         {L"Unable to redirect path"},
-         false},
-        {"redirect answer without a path",
-         [&] { server_.SetAnswer("/redirect", HttpAnswer::Ok("http://x")); },
-         {L"Unable to get Http Connection"},
-         false},
+         L"Unable to redirect path"},
+        {"no redirect URL", [&] { host_.texts["GetCrmRedirectUrl"] = std::nullopt; }, L"Unable to redirect path"},
+        {"redirect answer without a path", [&] { server_.SetAnswer("/redirect", HttpAnswer::Ok("http://x")); },
+         L"Unable to get Http Connection"},
         {"redirect answer that is no URL",
          [&] { server_.SetAnswer("/redirect", HttpAnswer::Ok("no upload today, sorry")); },
-         {L"Unable to get Http Connection"},
-         false},
-        {"data file cannot be opened",
-         [&] { fs::remove(dir_ / "crm data.zip"); },
-         {RedirectLine(server_.Port())},
-         false},
+         L"Unable to get Http Connection"},
+        {"data file cannot be opened", [&] { fs::remove(dir_ / "crm data.zip"); }, RedirectLine(server_.Port())},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         host_.ClearCalls();
         server_.ClearRequests();
         host_.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
-        server_.SetAnswer("/redirect", HttpAnswer::Ok(uploadUrl_));
+        RedirectTo(server_.Port());
         const QzOSAL::QzPath file = DataFile("data");
         c.arrange();
         const bool keepsFile = DataFileExists();
         EXPECT_FALSE(UploadCrmData(&host_, file, true));
-        EXPECT_EQ(host_.LogLines(), c.log);
-        EXPECT_EQ(Post().has_value(), c.posted);
+        EXPECT_EQ(host_.LogLines(), std::vector<std::wstring>{c.log});
+        EXPECT_FALSE(Post().has_value());
         EXPECT_EQ(DataFileExists(), keepsFile);
     }
 }
 
 TEST_F(CrmUploadTest, NetworkErrorsLogTheirMessageAndDeleteOnlyAfterTheStart)
 {
+    // The redirect line, then the error with its message.
+    const std::wstring error = L"CRM-Upload Error: ";
+    const auto expectError = [&](std::uint16_t port) {
+        const auto lines = host_.LogLines();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0], RedirectLine(port));
+        EXPECT_EQ(lines[1].rfind(error, 0), 0u);
+        EXPECT_GT(lines[1].size(), error.size()) << "the message follows";
+        EXPECT_LE(lines[1].size(), error.size() + 255);
+    };
     // Nothing listens on the upload port: the request cannot start.
     const std::uint16_t unused = TestHttpServer::UnusedPort();
-    server_.SetAnswer("/redirect",
-                      HttpAnswer::Ok("http://127.0.0.1:" + std::to_string(unused) + "/crm/upload.php"));
+    RedirectTo(unused);
     EXPECT_FALSE(UploadCrmData(&host_, DataFile("data"), true));
-    auto lines = host_.LogLines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], RedirectLine(unused));
-    EXPECT_EQ(lines[1].rfind(L"CRM-Upload Error: ", 0), 0u);
-    EXPECT_GT(lines[1].size(), std::wstring(L"CRM-Upload Error: ").size()) << "the message follows";
-    EXPECT_LE(lines[1].size(), std::wstring(L"CRM-Upload Error: ").size() + 255);
+    expectError(unused);
     EXPECT_TRUE(DataFileExists());
 
     // The server takes the whole body and hangs up without an answer: the
@@ -158,13 +146,9 @@ TEST_F(CrmUploadTest, NetworkErrorsLogTheirMessageAndDeleteOnlyAfterTheStart)
         SCOPED_TRACE(deleteAfterwards);
         host_.ClearCalls();
         RawHttpServer hangUp;
-        server_.SetAnswer("/redirect", HttpAnswer::Ok("http://127.0.0.1:" + std::to_string(hangUp.Port()) +
-                                                      "/crm/upload.php"));
+        RedirectTo(hangUp.Port());
         EXPECT_FALSE(UploadCrmData(&host_, DataFile("0123456789"), deleteAfterwards));
-        lines = host_.LogLines();
-        ASSERT_EQ(lines.size(), 2u);
-        EXPECT_EQ(lines[0], RedirectLine(hangUp.Port()));
-        EXPECT_EQ(lines[1].rfind(L"CRM-Upload Error: ", 0), 0u);
+        expectError(hangUp.Port());
         const std::string& received = hangUp.Finish();
         EXPECT_EQ(received.substr(received.find("\r\n\r\n") + 4),
                   HeaderPart("10") + "0123456789" + kClosingPart);
@@ -182,27 +166,20 @@ TEST_F(CrmUploadTest, ManyMegabytesGoOutOnTheWireByteForByte)
     const std::string answer =
         "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 2\r\nConnection: close\r\n\r\nno";
     RawHttpServer sink(qz::test::RawHttpScript::AnswerAfter(~std::uint64_t{0}, answer));
-    const std::string port = std::to_string(sink.Port());
-    server_.SetAnswer("/redirect", HttpAnswer::Ok("http://127.0.0.1:" + port + "/crm/upload.php"));
+    RedirectTo(sink.Port());
     EXPECT_TRUE(UploadCrmData(&host_, DataFile(content), true));
     EXPECT_EQ(server_.Requests().at(0).requestLine, "GET /redirect HTTP/1.1");
     EXPECT_EQ(host_.ArgumentsOf("GetCrmRedirectUrl").size(), 1u);
 
     const std::string body = HeaderPart("3456789") + content + kClosingPart;
-    const std::string expected = "POST /crm/upload.php HTTP/1.1\r\n"
-                                 "Host: 127.0.0.1:" +
-                                 port +
-                                 "\r\n"
-                                 "Content-Type: multipart/form-data; boundary=---------------------------119281817426312\r\n"
-                                 "Content-Length: " +
-                                 std::to_string(body.size()) + "\r\n\r\n" + body;
+    const std::string expected =
+        "POST /crm/upload.php HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(sink.Port()) +
+        "\r\nContent-Type: multipart/form-data; boundary=---------------------------119281817426312\r\n"
+        "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     const std::string& received = sink.Finish();
     EXPECT_EQ(received.size(), expected.size());
-    EXPECT_TRUE(received == expected) << "first difference at "
-                                      << std::mismatch(received.begin(), received.end(), expected.begin(),
-                                                       expected.end())
-                                                 .first -
-                                             received.begin();
+    const auto differ = std::mismatch(received.begin(), received.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(received == expected) << "first difference at " << differ.first - received.begin();
     EXPECT_FALSE(DataFileExists());
 }
 
@@ -247,13 +224,11 @@ TEST_F(CrmUploadTest, HostileFilesAndAnHttpsUploadScript)
     TestHttpServer secure(TestHttpServer::Mode::Https);
     qz::test::ScopedEnvironment trust("SSL_CERT_FILE", TestHttpServer::CaFile().c_str());
     secure.SetAnswer("/crm/upload.php", HttpAnswer::Ok("thank you"));
-    const std::string secureUrl = "https://127.0.0.1:" + std::to_string(secure.Port()) + "/crm/upload.php";
-    server_.SetAnswer("/redirect", HttpAnswer::Ok(secureUrl));
+    RedirectTo(secure.Port(), "https");
     host_.ClearCalls();
     server_.ClearRequests();
     EXPECT_TRUE(UploadCrmData(&host_, DataFile(""), true));
-    EXPECT_EQ(host_.LogLines(), std::vector<std::wstring>{L"Redirect found and parsed: server=127.0.0.1:" +
-                                                          std::to_wstring(secure.Port()) + L", URL=/crm/upload.php"});
+    EXPECT_EQ(host_.LogLines(), std::vector<std::wstring>{RedirectLine(secure.Port())});
     ASSERT_EQ(secure.Requests().size(), 1u);
     EXPECT_TRUE(secure.Requests()[0].tls);
     EXPECT_EQ(secure.Requests()[0].body, HeaderPart("0") + kClosingPart);

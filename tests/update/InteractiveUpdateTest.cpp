@@ -6,6 +6,7 @@
 #include "dialogs/res/resource.h"
 #include "platform/window/WindowQt.h"
 #include "platform/window/WindowSystem.h"
+#include "support/FileText.h"
 #include "support/Keyboard.h"
 #include "support/PeWriter.h"
 #include "support/RecordingHost.h"
@@ -18,7 +19,6 @@
 #include "update/Updater.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
@@ -33,11 +33,8 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -45,6 +42,7 @@ namespace fs = std::filesystem;
 using namespace QzAutoUpdate;
 using namespace qz::platform;
 using qz::test::HttpAnswer;
+using qz::test::ReadText;
 using qz::test::RecordingHost;
 using qz::test::Wide;
 
@@ -53,14 +51,11 @@ enum class Dlg { None, Update, Progress, Install, CrmViewer };
 // Each dialog is known by an item only it has.
 Dlg KindOf(HWND dialog)
 {
-    if (GetDlgItem(dialog, IDC_ACTIVITY))
-        return Dlg::Update;
-    if (GetDlgItem(dialog, IDC_PROGRESS))
-        return Dlg::Progress;
-    if (GetDlgItem(dialog, IDC_BTN_LATER))
-        return Dlg::Install;
-    if (GetDlgItem(dialog, IDC_EDIT_CRM))
-        return Dlg::CrmViewer;
+    for (const auto& [item, kind] : {std::pair{IDC_ACTIVITY, Dlg::Update}, {IDC_PROGRESS, Dlg::Progress},
+                                     {IDC_BTN_LATER, Dlg::Install}, {IDC_EDIT_CRM, Dlg::CrmViewer}}) {
+        if (GetDlgItem(dialog, item))
+            return kind;
+    }
     return Dlg::None;
 }
 
@@ -111,6 +106,10 @@ public:
         });
         watchdog_.start(30000);
     }
+    User(Dlg dialog, int control, std::function<void(HWND)> act) : User()
+    {
+        When(dialog, control, std::move(act));
+    }
     ~User() override { QCoreApplication::instance()->removeEventFilter(this); }
 
     /// When `dialog` shows (`control` 0) or shows `control`, run `act`.
@@ -139,11 +138,7 @@ protected:
     }
 
 private:
-    struct Step {
-        Dlg dialog;
-        int control;
-        std::function<void(HWND)> act;
-    };
+    struct Step { Dlg dialog; int control; std::function<void(HWND)> act; };
 
     void Shown(QWidget* widget)
     {
@@ -177,17 +172,14 @@ public:
     void Log(const wchar_t* line) override
     {
         RecordingHost::Log(line);
-        std::function<void()> hook;
-        {
-            std::lock_guard guard(hooksMutex);
-            const auto it = onLog.find(line ? line : L"");
-            if (it != onLog.end()) {
-                hook = std::move(it->second);
-                onLog.erase(it);
-            }
-        }
-        if (hook)
-            hook();
+        std::unique_lock guard(hooksMutex);
+        const auto it = onLog.find(line ? line : L"");
+        if (it == onLog.end())
+            return;
+        const std::function<void()> hook = std::move(it->second);
+        onLog.erase(it);
+        guard.unlock();
+        hook();
     }
 
     std::mutex hooksMutex;
@@ -209,16 +201,10 @@ protected:
         const fs::path dir = kit_->Directory();
         qz::test::PeWriter().WriteTo(dir / "plain.exe");
         kit_->Sign(dir / "plain.exe", dir / "signed.exe", {});
-        const auto read = [](const fs::path& file) {
-            const std::vector<std::uint8_t> bytes = qz::test::ReadFileBytes(file);
-            return std::string(bytes.begin(), bytes.end());
-        };
-        unsigned_ = read(dir / "plain.exe");
-        signed_ = fs::exists(dir / "signed.exe") ? read(dir / "signed.exe") : std::string();
-        std::ofstream(dir / "patch.tar", std::ios::binary) << "patch.tar" << std::string(5000, '\0');
-        kit_->SignDetached(dir / "patch.tar", dir / "patch.tar.p7s", {});
-        tarball_ = read(dir / "patch.tar");
-        tarballSignature_ = fs::exists(dir / "patch.tar.p7s") ? read(dir / "patch.tar.p7s") : std::string();
+        unsigned_ = ReadText(dir / "plain.exe");
+        signed_ = ReadText(dir / "signed.exe");
+        tarball_ = "patch.tar" + std::string(5000, '\0');
+        tarballSignature_ = kit_->DetachedSignatureOf(tarball_);
     }
     static void TearDownTestSuite()
     {
@@ -240,10 +226,12 @@ protected:
         host_.bools["UseWorkerThreads"] = GetParam();
     }
 
-    // The service offers `patch`; its download answers `download` when given.
+    // A new run: the service offers `patch`; its download answers `download` when given.
     void Offer(const std::string& patch, std::optional<HttpAnswer> download = std::nullopt,
                const std::string& attributes = "")
     {
+        host_.ClearCalls();
+        server_.ClearRequests();
         const qz::test::ResultDocument document{server_.Url("/patch.exe"), patch.size(), "2.1.0.7", "Better.", 3,
                                                 attributes};
         server_.SetAnswer("/query", HttpAnswer::Ok(document.Xml()));
@@ -258,18 +246,13 @@ protected:
         return result;
     }
 
-    int Downloads() const
+    // How often the server was asked "GET /patch.exe" (downloads) or "POST /crm/upload.php" (uploads).
+    int Asked(const std::string& what) const
     {
         const auto requests = server_.Requests();
-        const auto isDownload = [](const auto& request) { return request.target == "/patch.exe"; };
-        return static_cast<int>(std::count_if(requests.begin(), requests.end(), isDownload));
-    }
-    bool Uploaded() const
-    {
-        const auto requests = server_.Requests();
-        return std::any_of(requests.begin(), requests.end(), [](const auto& request) {
-            return request.method == "POST" && request.target == "/crm/upload.php";
-        });
+        return static_cast<int>(std::count_if(requests.begin(), requests.end(), [&](const auto& request) {
+            return request.method + " " + request.target == what;
+        }));
     }
 
     // What the host was told, in order.
@@ -294,10 +277,14 @@ protected:
         }
         return lines;
     }
-    std::vector<std::wstring> Offered() const
+    // The offer of the patch, then `then`.
+    std::vector<std::wstring> Offered(const std::vector<std::wstring>& then) const
     {
-        return {L"SetPatchDescriptionFile " + (dir_ / "result.html").wstring(), L"SetPatchVersion 2.1.0.7",
-                L"SetPatchSize " + std::to_wstring(signed_.size())};
+        std::vector<std::wstring> told{L"SetPatchDescriptionFile " + (dir_ / "result.html").wstring(),
+                                       L"SetPatchVersion 2.1.0.7",
+                                       L"SetPatchSize " + std::to_wstring(signed_.size())};
+        told.insert(told.end(), then.begin(), then.end());
+        return told;
     }
     std::wstring Handed() const { return L"AddFile " + (dir_ / "QzUpdate.exe").wstring() + L"|3"; }
 
@@ -332,8 +319,7 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
     server_.SetAnswer("/query", HttpAnswer::Ok("<result/>"));
     std::wstring cancelText;
     bool okVisible = true;
-    User user;
-    user.When(Dlg::Update, IDC_TXT_NO_PATCH_AVAILABLE, [&](HWND dialog) {
+    User user(Dlg::Update, IDC_TXT_NO_PATCH_AVAILABLE, [&](HWND dialog) {
         cancelText = GetDlgItemTextW(dialog, IDCANCEL);
         okVisible = IsWindowVisible(GetDlgItem(dialog, IDOK));
         Click(dialog, IDCANCEL);
@@ -344,20 +330,16 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
     EXPECT_EQ(Told(), std::vector<std::wstring>{L"SetShowAgain 1"});
     EXPECT_EQ(user.shown, std::vector<Dlg>{Dlg::Update});
 
-    host_.ClearCalls();
     Offer(signed_);
     ProvideCrmData();
-    User declines;
-    declines.When(Dlg::Update, IDOK, [](HWND dialog) {
+    User declines(Dlg::Update, IDOK, [](HWND dialog) {
         Click(dialog, IDC_CHECK_DONT_SHOW_AGAIN);
         qz::test::TypeKey(Qt::Key_Escape);
     });
     EXPECT_EQ(Run(declines), kResultSuccess);
-    std::vector<std::wstring> told = Offered();
-    told.push_back(L"SetShowAgain 0");
-    EXPECT_EQ(Told(), told);
-    EXPECT_EQ(Downloads(), 0);
-    EXPECT_FALSE(Uploaded());
+    EXPECT_EQ(Told(), Offered({L"SetShowAgain 0"}));
+    EXPECT_EQ(Asked("GET /patch.exe"), 0);
+    EXPECT_EQ(Asked("POST /crm/upload.php"), 0);
     EXPECT_TRUE(fs::exists(crmFile_));
 }
 
@@ -365,20 +347,15 @@ TEST_P(InteractiveUpdateTest, NoPatchOffersOnlyCloseAndADeclinedPatchIsNotDownlo
 // default stands.
 TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
 {
-    Offer(signed_);
     host_.bools["IsInstallDialogEnabled"] = false;
     for (const bool shown : {true, false}) {
         SCOPED_TRACE(shown);
-        host_.ClearCalls();
-        server_.ClearRequests();
+        Offer(signed_);
         ProvideCrmData();
         host_.bools["IsCrmOptionVisible"] = shown;
-        bool boxVisible = !shown;
-        bool moreVisible = !shown;
-        bool boxChecked = false;
+        bool boxVisible = !shown, moreVisible = !shown, boxChecked = false;
         std::wstring viewed;
-        User user;
-        user.When(Dlg::Update, IDOK, [&](HWND dialog) {
+        User user(Dlg::Update, IDOK, [&](HWND dialog) {
             boxVisible = IsWindowVisible(GetDlgItem(dialog, IDC_CHECK_SEND_CRM_DATA));
             moreVisible = IsWindowVisible(GetDlgItem(dialog, IDC_BTN_SHOW_CRM));
             boxChecked = IsDlgButtonChecked(dialog, IDC_CHECK_SEND_CRM_DATA) == BST_CHECKED;
@@ -405,8 +382,7 @@ TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
         EXPECT_TRUE(user.Finished());
         EXPECT_EQ(boxVisible, shown);
         EXPECT_EQ(moreVisible, shown);
-        std::vector<std::wstring> told = Offered();
-        told.push_back(L"SetShowAgain 1");
+        std::vector<std::wstring> told = Offered({L"SetShowAgain 1"});
         if (shown) {
             EXPECT_TRUE(boxChecked) << "the host's default";
             EXPECT_NE(viewed.find(L"licence=demo"), std::wstring::npos) << "the viewer shows the CRM file";
@@ -415,7 +391,7 @@ TEST_P(InteractiveUpdateTest, CrmOptionShownOrHidden)
         }
         told.push_back(Handed());
         EXPECT_EQ(Told(), told);
-        EXPECT_EQ(Uploaded(), !shown) << "the user said no; else the default stands";
+        EXPECT_EQ(Asked("POST /crm/upload.php"), shown ? 0 : 1) << "the user said no; else the default stands";
         EXPECT_EQ(fs::exists(crmFile_), shown) << "deleted after the upload";
     }
 }
@@ -431,50 +407,39 @@ TEST_P(InteractiveUpdateTest, FailedCheckOffersAnotherDownloadAndFailedDownloadA
         return HttpAnswer::Ok(served++ == 0 ? tampered : signed_);
     });
     std::map<int, std::wstring> failedTexts;
-    User user;
-    user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
-        .When(Dlg::Progress, IDOK, [&](HWND dialog) {
-            for (const int id : {IDC_TXT_TITLE, IDC_TXT_MESSAGE, IDC_TXT_DOWNLOAD_STATUS, IDOK, IDCANCEL})
-                failedTexts[id] = GetDlgItemTextW(dialog, id);
-            // "Yes" is the highlighted answer, so Enter downloads again.
-            qz::test::TypeKey(Qt::Key_Return);
-        })
-        .When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
+    User user(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    user.When(Dlg::Progress, IDOK, [&](HWND dialog) {
+        for (const int id : {IDC_TXT_TITLE, IDC_TXT_MESSAGE, IDC_TXT_DOWNLOAD_STATUS, IDOK, IDCANCEL})
+            failedTexts[id] = GetDlgItemTextW(dialog, id);
+        // "Yes" is the highlighted answer, so Enter downloads again.
+        qz::test::TypeKey(Qt::Key_Return);
+    }).When(Dlg::Install, 0, [](HWND dialog) { Click(dialog, IDC_BTN_LATER); });
     EXPECT_EQ(Run(user), kResultInstallLater);
     EXPECT_EQ(failedTexts, (std::map<int, std::wstring>{
-                               {IDC_TXT_TITLE, L"Automatic check failed"},
-                               {IDC_TXT_MESSAGE, L"The update has been checked and is corrupt. Installation has "
-                                                 L"been cancelled."},
-                               {IDC_TXT_DOWNLOAD_STATUS, L"Do you want to restart the update process?"},
-                               {IDOK, L"&Yes"},
-                               {IDCANCEL, L"&No"}}));
-    EXPECT_EQ(Downloads(), 2);
+        {IDC_TXT_TITLE, L"Automatic check failed"},
+        {IDC_TXT_MESSAGE, L"The update has been checked and is corrupt. Installation has been cancelled."},
+        {IDC_TXT_DOWNLOAD_STATUS, L"Do you want to restart the update process?"},
+        {IDOK, L"&Yes"}, {IDCANCEL, L"&No"}}));
+    EXPECT_EQ(Asked("GET /patch.exe"), 2);
     EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckFailed, kCheckStart, kCheckOk}));
     EXPECT_EQ(user.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress, Dlg::Install}));
     // The CRM option was shown and left as the host set it.
-    std::vector<std::wstring> told = Offered();
-    told.insert(told.end(), {L"SetShowAgain 1", L"SetSendCrmData 1", Handed()});
-    EXPECT_EQ(Told(), told);
+    EXPECT_EQ(Told(), Offered({L"SetShowAgain 1", L"SetSendCrmData 1", Handed()}));
 
     // "No" after a failed check ends the run; the rejected file stays, beside
     // the good one the host was handed before, which keeps its name.
-    host_.ClearCalls();
     Offer(unsigned_);
-    User no;
-    no.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); })
-        .When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
+    User no(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    no.When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
     EXPECT_EQ(Run(no), kResultTransferFailed);
     EXPECT_EQ(no.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
-    const auto bytes = [](const std::string& text) { return std::vector<unsigned char>(text.begin(), text.end()); };
-    EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe.part"), bytes(unsigned_));
-    EXPECT_EQ(qz::test::ReadFileBytes(dir_ / "QzUpdate.exe"), bytes(signed_));
+    EXPECT_EQ(ReadText(dir_ / "QzUpdate.exe.part"), unsigned_);
+    EXPECT_EQ(ReadText(dir_ / "QzUpdate.exe"), signed_);
 
     // A failed download asks nothing more.
-    host_.ClearCalls();
     Offer(signed_, HttpAnswer::Status(500, "Internal Server Error", "broken"));
-    User failed;
-    failed.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    User failed(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
     EXPECT_EQ(Run(failed), kResultTransferFailed);
     EXPECT_EQ(failed.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
@@ -488,26 +453,20 @@ TEST_P(InteractiveUpdateTest, APatchThatIsNoPeFileIsCheckedByItsDetachedSignatur
     std::string otherSignature = tarballSignature_;
     otherSignature[otherSignature.size() - 5] ^= 1;
     const struct {
-        const char* name;
-        const char* attributes;
-        const char* signaturePath;
-        std::string signature;
+        const char *name, *signaturePath;
+        std::string attributes, signature;
         bool valid;
     } cases[] = {
-        {"where the document says", "signature=\"@/sigs/p.p7s\"", "/sigs/p.p7s", tarballSignature_, true},
-        {"a broken signature", "", "/patch.exe.p7s", otherSignature, false},
+        {"where the document says", "/sigs/p.p7s", "signature=\"" + server_.Url("/sigs/p.p7s") + "\"",
+         tarballSignature_, true},
+        {"a broken signature", "/patch.exe.p7s", "", otherSignature, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        host_.ClearCalls();
         fs::remove(dir_ / "QzUpdate.exe");
-        std::string attributes = c.attributes;
-        if (const std::size_t at = attributes.find('@'); at != std::string::npos)
-            attributes.replace(at, 1, server_.Url(""));
-        Offer(tarball_, std::nullopt, attributes);
+        Offer(tarball_, std::nullopt, c.attributes);
         server_.SetAnswer(c.signaturePath, HttpAnswer::Ok(c.signature));
-        User user;
-        user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+        User user(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
         if (!c.valid)
             user.When(Dlg::Progress, IDOK, [](HWND dialog) { Click(dialog, IDCANCEL); });
         EXPECT_EQ(Run(user), c.valid ? kResultInstallNow : kResultTransferFailed);
@@ -521,32 +480,29 @@ TEST_P(InteractiveUpdateTest, APatchThatIsNoPeFileIsCheckedByItsDetachedSignatur
 TEST_P(InteractiveUpdateTest, CancelDuringTheDownloadCutsTheFile)
 {
     constexpr std::uint64_t kSize = 4 << 20;
-    Offer(std::string(kSize, 'x'));
     const bool threads = GetParam();
     // One Cancel waits for the transfer to stop; a second closes at once.
     for (const int clicks : {1, 2}) {
         SCOPED_TRACE(clicks);
-        host_.ClearCalls();
+        Offer(std::string(kSize, 'x'));
         std::vector<bool> openAfterClick;
         // The clicks arrive before the body: inline they are taken by the
         // first progress report, with a worker while the worker waits.
         server_.SetHandler("/patch.exe", [threads, clicks, &openAfterClick](const qz::test::RecordedRequest&) {
-            AsUser(
-                [clicks, &openAfterClick] {
-                    const HWND progress = FindDialog(Dlg::Progress);
-                    for (int i = 0; i < clicks; ++i) {
-                        Click(progress, IDCANCEL);
-                        openAfterClick.push_back(IsWindowVisible(progress));
-                    }
-                },
-                threads);
+            const auto cancel = [clicks, &openAfterClick] {
+                const HWND progress = FindDialog(Dlg::Progress);
+                for (int i = 0; i < clicks; ++i) {
+                    Click(progress, IDCANCEL);
+                    openAfterClick.push_back(IsWindowVisible(progress));
+                }
+            };
+            AsUser(cancel, threads);
             HttpAnswer slow = HttpAnswer::Generated(kSize);
             slow.slowBytes = 64 << 10;
             slow.slowInterval = std::chrono::milliseconds(5);
             return slow;
         });
-        User user;
-        user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+        User user(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
         EXPECT_EQ(Run(user), kResultTransferFailed);
         EXPECT_EQ(openAfterClick, (clicks == 1 ? std::vector<bool>{true} : std::vector<bool>{true, false}));
         // Nobody holds the patch file open any more: the transfer has ended.
@@ -574,8 +530,7 @@ TEST_P(InteractiveUpdateTest, ClosingTheUpdateDialogEndsASilentQueryAtOnce)
     HttpAnswer silent = HttpAnswer::Ok("<result/>");
     silent.silence = std::chrono::milliseconds(60000);
     server_.SetAnswer("/query", silent);
-    User user;
-    user.When(Dlg::Update, 0, [&](HWND dialog) {
+    User user(Dlg::Update, 0, [&](HWND dialog) {
         Click(dialog, IDCANCEL);
         stopped = Clock::now();
     });
@@ -602,13 +557,11 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheCheckStillHandsOverAValidFile)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        host_.ClearCalls();
         fs::remove(dir_ / "QzUpdate.exe");
         Offer(c.patch);
         server_.SetAnswer("/patch.exe.p7s", c.signature);
         host_.onLog[kCheckStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
-        User user;
-        user.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+        User user(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
         EXPECT_EQ(Run(user), kResultCancelledDuringDownload);
         EXPECT_EQ(CheckLines(), (std::vector<std::wstring>{kCheckStart, kCheckOk}));
         EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{Handed().substr(8)});
@@ -619,20 +572,18 @@ TEST_P(InteractiveUpdateTest, CancelDuringTheCheckStillHandsOverAValidFile)
 TEST_P(InteractiveUpdateTest, CancelDuringTheCrmStepWaitsForTheUploadAndDownloadsNothing)
 {
     Offer(signed_);
-    const auto cancel = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
     ProvideCrmData();
     const std::wstring crmEnd = L"CUpdater::ThreadCRMUpload(): finished uploading CRM data.";
     int finishedAt = 0;
-    host_.onLog[kCrmStart] = cancel;
+    host_.onLog[kCrmStart] = [] { AsUser([] { Click(FindDialog(Dlg::Progress), IDCANCEL); }); };
     host_.onLog[crmEnd] = [&] { finishedAt = ++g_moment; };
-    User crm;
-    crm.When(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
+    User crm(Dlg::Update, IDOK, [](HWND dialog) { Click(dialog, IDOK); });
     EXPECT_EQ(Run(crm), kResultTransferFailed);
     EXPECT_EQ(crm.shown, (std::vector<Dlg>{Dlg::Update, Dlg::Progress}));
     EXPECT_LT(finishedAt, crm.closedAt[Dlg::Progress]);
-    EXPECT_TRUE(Uploaded());
+    EXPECT_EQ(Asked("POST /crm/upload.php"), 1);
     EXPECT_FALSE(fs::exists(crmFile_));
-    EXPECT_EQ(Downloads(), 0);
+    EXPECT_EQ(Asked("GET /patch.exe"), 0);
     EXPECT_EQ(host_.LogLines().back(), crmEnd);
 }
 

@@ -23,7 +23,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <vector>
 
 extern char** environ;
@@ -88,35 +87,30 @@ TEST_F(SharedFolderTest, TheDefaultFolderIsTheUsersOwnOrNone)
 
     // A folder others may write into, another user's, or a link: refused
     // with a log line, and nothing is fetched into it.
-    struct Case {
-        const char* why;
-        std::function<void()> plant;
-    };
     const fs::path elsewhere = shared_ / "elsewhere";
     fs::create_directory(elsewhere);
-    std::vector<Case> cases = {
-        {"others may write into it", [&] {
-             fs::create_directory(own);
-             chmod(own.c_str(), 0777);
-         }},
+    // Why the folder is refused, and how it is planted.
+    std::vector<std::pair<const char*, std::function<void()>>> cases = {
+        {"others may write into it", [&] { fs::create_directory(own); chmod(own.c_str(), 0777); }},
         {"it is a link", [&] { fs::create_directory_symlink(elsewhere, own); }},
     };
-    if (geteuid() == 0)
-        cases.push_back({"it belongs to another user", [&] {
-                             fs::create_directory(own);
-                             chmod(own.c_str(), 0700);
-                             ASSERT_EQ(chown(own.c_str(), kOtherUser, kOtherUser), 0);
-                         }});
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.why);
+    if (geteuid() == 0) {
+        cases.emplace_back("it belongs to another user", [&] {
+            fs::create_directory(own);
+            chmod(own.c_str(), 0700);
+            ASSERT_EQ(chown(own.c_str(), kOtherUser, kOtherUser), 0);
+        });
+    }
+    for (const auto& [why, plant] : cases) {
+        SCOPED_TRACE(why);
         fs::remove_all(own);
-        c.plant();
+        plant();
         host_.ClearCalls();
         EXPECT_EQ(qz::update::DispatchAction(&host_, kActionCheck), kResultFailed);
         // The download's own check is refused first, so no URL is known.
         EXPECT_EQ(qz::update::DispatchAction(&host_, kActionDownload), kResultNoDownloadUrl);
         const std::wstring refusal = L"CPatchOnline::ResolveDownloadFolder(): the temporary folder " +
-                                     own.wstring() + L" is refused: " + Wide(c.why) + L".";
+                                     own.wstring() + L" is refused: " + Wide(why) + L".";
         const auto lines = host_.LogLines();
         EXPECT_EQ(std::count(lines.begin(), lines.end(), refusal), 2) << lines.back();
         EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
@@ -187,20 +181,15 @@ TEST_F(SharedFolderTest, ProcessesSharingOneFolderNeverReadEachOthersHalfFiles)
     // A long document, so that a reader meeting a half-written one would notice.
     const qz::test::ResultDocument longNotes{server_.Url("/p"), 1, "9.1", std::string(200000, 'n')};
     server_.SetAnswer("/q", HttpAnswer::Ok(longNotes.Xml()));
-    const std::string url = server_.Url("/q");
-    const std::string folder = shared_.string();
-    std::vector<pid_t> children;
-    for (int i = 0; i < 40; ++i) {
-        std::vector<std::string> args = {qzupdate.string(), "check", "--quiet", "--service-url", url,
-                                         "--download-folder", folder};
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        pid_t pid = 0;
+    std::vector<std::string> args = {qzupdate.string(), "check", "--quiet", "--service-url", server_.Url("/q"),
+                                     "--download-folder", shared_.string()};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::vector<pid_t> children(40);
+    for (pid_t& pid : children)
         ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-        children.push_back(pid);
-    }
     int found = 0;
     for (const pid_t pid : children) {
         int status = 0;

@@ -1,11 +1,8 @@
 // The updater without its dialogs: the check-only flow, action 2, the shared
 // state and the cancel flag. The workers' roads through the dialogs are
 // driven by the interactive tests.
-#include "support/PeWriter.h"
 #include "support/RecordingHost.h"
 #include "support/ResultDocument.h"
-#include "support/ScopedEnvironment.h"
-#include "support/SigningKit.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpServer.h"
 #include "update/Actions.h"
@@ -16,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -64,41 +60,47 @@ public:
 
 class UpdaterTest : public ::testing::Test {
 protected:
+    // A host that runs the check-only flow against the loopback service.
     void Configure(RecordingHost& host, bool threads)
     {
         host.patchServiceUrl = Wide(server_.Url("/query"));
         host.texts["GetDownloadFolder"] = dir_.wstring();
         host.bools["UseWorkerThreads"] = threads;
-    }
-    void ServePatch(const std::string& body, const std::string& path = "/patch.exe")
-    {
-        const qz::test::ResultDocument document{server_.Url(path), body.size(), "2.1.0.7"};
-        server_.SetAnswer("/query", HttpAnswer::Ok(document.Xml()));
-        server_.SetAnswer(path, HttpAnswer::Ok(body));
+        host.bools["IsInteractive"] = false;
     }
     bool Requested(const std::string& path) const
     {
-        for (const qz::test::RecordedRequest& request : server_.Requests()) {
-            if (request.target.rfind(path, 0) == 0)
-                return true;
-        }
-        return false;
+        const auto requests = server_.Requests();
+        return std::any_of(requests.begin(), requests.end(),
+                           [&](const auto& request) { return request.target.rfind(path, 0) == 0; });
+    }
+    // A CRM data file the host names, and the redirect script that leads to the upload.
+    void ProvideCrmData(RecordingHost& host)
+    {
+        std::ofstream(crmData_) << "crm data";
+        host.crmFiles[1] = crmDataPath_.c_str();
+        host.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
+        server_.SetAnswer("/redirect", HttpAnswer::Ok(server_.Url("/crm/upload.php")));
+        server_.SetAnswer("/crm/upload.php", HttpAnswer::Ok("thanks"));
     }
 
     qz::test::TestHttpServer server_;
     qz::test::TempFolder folder_{"qz-updater"};
     const fs::path& dir_ = folder_.path();
+    const fs::path crmData_ = dir_ / "crm.dat";
+    const std::wstring crmDataPath_ = crmData_.wstring();
 };
 
 TEST_F(UpdaterTest, CheckOnlyReportsFindingsWithAndWithoutWorkerThreads)
 {
-    ServePatch("PATCH");
+    const qz::test::ResultDocument document{server_.Url("/patch.exe"), 5, "2.1.0.7"};
+    server_.SetAnswer("/query", HttpAnswer::Ok(document.Xml()));
+    server_.SetAnswer("/patch.exe", HttpAnswer::Ok("PATCH"));
     for (const bool threads : {true, false}) {
         SCOPED_TRACE(threads ? "worker thread" : "inline");
         server_.ClearRequests();
         ObservingHost host;
         Configure(host, threads);
-        host.bools["IsInteractive"] = false;
         EXPECT_EQ(qz::update::DispatchAction(&host, kActionUpdate), kResultSuccess);
 
         const std::wstring page = (dir_ / "result.html").wstring();
@@ -118,12 +120,12 @@ TEST_F(UpdaterTest, CheckOnlyReportsFindingsWithAndWithoutWorkerThreads)
 
     // Nothing to offer, or a document that was rejected (here for want of a
     // URL): the host still hears a version, the empty one.
-    for (const char* document : {"<result/>", "<result filesize=\"5\" version=\"2.1.0.7\"><patch>x</patch></result>"}) {
+    for (const char* document :
+         {"<result/>", "<result filesize=\"5\" version=\"2.1.0.7\"><patch>x</patch></result>"}) {
         SCOPED_TRACE(document);
         server_.SetAnswer("/query", HttpAnswer::Ok(document));
         RecordingHost host;
         Configure(host, true);
-        host.bools["IsInteractive"] = false;
         EXPECT_EQ(qz::update::DispatchAction(&host, kActionUpdate), kResultSuccess);
         EXPECT_EQ(host.ArgumentsOf("SetPatchVersion"), std::vector<std::wstring>{L"0.0.0.0"});
         EXPECT_TRUE(host.ArgumentsOf("SetPatchDescriptionFile").empty());
@@ -137,25 +139,20 @@ TEST_F(UpdaterTest, CrmUploadActionResults)
     EXPECT_EQ(none.RunAction(kActionCrmUpload), kResultNoConfiguration);
     EXPECT_EQ(none.RunAction(42), kResultSuccess);
 
-    server_.SetAnswer("/redirect", HttpAnswer::Ok(server_.Url("/crm/upload.php")));
-    server_.SetAnswer("/crm/upload.php", HttpAnswer::Ok("thanks"));
-    RecordingHost noFile;
-    noFile.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
-    EXPECT_EQ(qz::update::DispatchAction(&noFile, kActionCrmUpload), kResultNoCrmFile);
+    RecordingHost host;
+    ProvideCrmData(host);
+    host.crmFiles[1] = nullptr;
+    EXPECT_EQ(qz::update::DispatchAction(&host, kActionCrmUpload), kResultNoCrmFile);
     EXPECT_EQ(server_.ConnectionCount(), 0);
 
-    const fs::path data = dir_ / "crm.dat";
-    std::ofstream(data) << "crm data";
-    const std::wstring dataPath = data.wstring();
-    RecordingHost host;
-    host.crmFiles[1] = dataPath.c_str();
-    host.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
+    ProvideCrmData(host);
     EXPECT_EQ(qz::update::DispatchAction(&host, kActionCrmUpload), kResultSuccess);
     EXPECT_TRUE(Requested("/crm/upload.php"));
-    EXPECT_FALSE(fs::exists(data)) << "uploaded with delete afterwards";
+    EXPECT_FALSE(fs::exists(crmData_)) << "uploaded with delete afterwards";
 
-    std::ofstream(data) << "crm data";
-    host.texts["GetCrmRedirectUrl"] = L"http://127.0.0.1:" + std::to_wstring(qz::test::TestHttpServer::UnusedPort()) + L"/r";
+    std::ofstream(crmData_) << "crm data";
+    const std::uint16_t unused = qz::test::TestHttpServer::UnusedPort();
+    host.texts["GetCrmRedirectUrl"] = L"http://127.0.0.1:" + std::to_wstring(unused) + L"/r";
     EXPECT_EQ(qz::update::DispatchAction(&host, kActionCrmUpload), kResultFailed);
 }
 
@@ -179,12 +176,7 @@ TEST_F(UpdaterTest, CancelFlagResultsAndInstallQuestion)
     EXPECT_EQ(updater->GetResult(), kResultProgressCancelled);
 
     // Cancelled, a step does nothing: no upload, no check, no log line.
-    const fs::path data = dir_ / "crm.dat";
-    std::ofstream(data) << "crm data";
-    const std::wstring dataPath = data.wstring();
-    host.crmFiles[1] = dataPath.c_str();
-    host.texts["GetCrmRedirectUrl"] = Wide(server_.Url("/redirect"));
-    server_.SetAnswer("/redirect", HttpAnswer::Ok(server_.Url("/crm/upload.php")));
+    ProvideCrmData(host);
     host.ClearCalls();
     for (const bool threads : {true, false}) {
         host.bools["UseWorkerThreads"] = threads;
@@ -197,7 +189,7 @@ TEST_F(UpdaterTest, CancelFlagResultsAndInstallQuestion)
     updater.reset();
     EXPECT_TRUE(server_.Requests().empty());
     EXPECT_TRUE(host.LogLines().empty());
-    EXPECT_TRUE(fs::exists(data));
+    EXPECT_TRUE(fs::exists(crmData_));
     EXPECT_EQ(qz::update::GetCurrentConfiguration(), nullptr);
     EXPECT_TRUE(CUpdater::IsCancelRequested());
     CUpdater next(&host);
