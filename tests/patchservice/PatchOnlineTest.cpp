@@ -19,9 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -102,25 +100,18 @@ class CancelClock {
     bool Ask()
     {
         std::lock_guard lock(mutex_);
-        const Clock::time_point now = Clock::now();
-        asked_.push_back(now);
-        if (now - start_ < after_)
-            return false;
-        if (!firstYes_)
+        const Clock::time_point now = asked_.emplace_back(Clock::now());
+        if (now - start_ >= after_ && !firstYes_)
             firstYes_ = now;
-        return true;
+        return now - start_ >= after_;
     }
     // The longest wait between two questions up to the first yes.
     milliseconds LongestGap() const
     {
         std::lock_guard lock(mutex_);
         Clock::duration longest{};
-        for (std::size_t i = 1; i < asked_.size(); ++i) {
-            const Clock::time_point t = asked_[i];
-            longest = std::max(longest, t - asked_[i - 1]);
-            if (firstYes_ && t >= *firstYes_)
-                break;
-        }
+        for (std::size_t i = 1; i < asked_.size() && !(firstYes_ && asked_[i - 1] >= *firstYes_); ++i)
+            longest = std::max(longest, asked_[i] - asked_[i - 1]);
         return std::chrono::duration_cast<milliseconds>(longest);
     }
     // From the first yes to now.
@@ -155,12 +146,23 @@ protected:
     }
 
     void ServeDocument(const std::string& document) { server_.SetAnswer("/query", HttpAnswer::Ok(document)); }
-    // A result document that offers `size` bytes at `url`.
     static std::string Document(const std::string& url, std::uint64_t size)
     {
         return qz::test::ResultDocument{url, size}.Xml();
     }
     std::vector<std::string> Names() const { return qz::test::FolderNames(dir_); }
+    // An empty download folder and a host that has heard nothing yet.
+    void Fresh()
+    {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        host_.ClearCalls();
+    }
+    bool Logged(const std::wstring& line) const
+    {
+        const auto lines = host_.LogLines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
     std::string ValidDocument() const
     {
         return qz::test::ResultDocument{server_.Url("/patch.exe"), 4, "2.1.0.7", "<![CDATA[<p>Better.</p>]]>", 3}.Xml();
@@ -206,8 +208,7 @@ TEST_F(PatchServiceTest, UnusableAnswersGiveTwoAndReportNothing)
         host.patchServiceUrl = host_.patchServiceUrl;
         host.texts = host_.texts;
         ServeDocument(document);
-        CPatchOnline online(&host);
-        EXPECT_EQ(online.IsAvailable(true), QzAutoUpdate::kResultFailed) << document;
+        EXPECT_EQ(CPatchOnline(&host).IsAvailable(true), QzAutoUpdate::kResultFailed) << document;
         EXPECT_TRUE(host.ArgumentsOf("SetPatchVersion").empty()) << document;
         EXPECT_TRUE(host.ArgumentsOf("SetPatchDescription").empty()) << document;
     }
@@ -229,8 +230,7 @@ TEST_F(PatchServiceTest, DownloadChecksFirstThenHandsTheFileOver)
 {
     ServeDocument(ValidDocument());
     ServeSignedPatch("PK..");
-    CPatchOnline online(&host_);
-    EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultSuccess);
+    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultSuccess);
     const fs::path patch = dir_ / "Patch.exe";
     EXPECT_EQ(ReadText(patch), "PK..");
     EXPECT_TRUE(fs::exists(dir_ / "Patch.exe.p7s"));
@@ -249,9 +249,8 @@ TEST_F(PatchServiceTest, DownloadChecksFirstThenHandsTheFileOver)
     EXPECT_EQ(host_.ArgumentsOf("AddFile"), std::vector<std::wstring>{patch.wstring() + L"|3"});
     EXPECT_EQ(host_.ArgumentsOf("OnProgress"), std::vector<std::wstring>{L"4"});
     // The host's answer to "progress receiver" questions arrives in order.
-    const auto calls = host_.Calls();
     std::vector<std::string> order;
-    for (const auto& call : calls) {
+    for (const auto& call : host_.Calls()) {
         if (call.operation == "OnDownloadBegin" || call.operation == "AddFile" || call.operation == "OnDownloadEnd")
             order.push_back(call.operation);
     }
@@ -277,24 +276,20 @@ TEST_F(PatchServiceTest, ASilentDownloadWhoseSignatureFailsIsNotHandedOver)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        host_.ClearCalls();
+        Fresh();
         server_.SetAnswer("/patch.exe.p7s", HttpAnswer::Status(404, "Not Found", ""));
         c.serve();
         EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
         EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
         EXPECT_FALSE(fs::exists(dir_ / "Patch.exe"));
         EXPECT_EQ(ReadText(dir_ / "Patch.exe.part"), c.kept);
-        const auto lines = host_.LogLines();
-        EXPECT_NE(std::find(lines.begin(), lines.end(), L"CPatchOnline::Download(): check was failed."), lines.end());
+        EXPECT_TRUE(Logged(L"CPatchOnline::Download(): check was failed."));
     }
 }
 
 TEST_F(PatchServiceTest, DownloadFailuresAndMissingUrl)
 {
-    // No URL, or a document the check rejects although it names one: nothing
-    // is downloaded.
+    // No URL, or a document the check rejects although it names one: nothing is downloaded.
     server_.SetAnswer("/patch.exe", HttpAnswer::Ok("MZ.."));
     const std::string url = server_.Url("/patch.exe");
     for (const std::string& document :
@@ -305,8 +300,7 @@ TEST_F(PatchServiceTest, DownloadFailuresAndMissingUrl)
         host_.ClearCalls();
         server_.ClearRequests();
         ServeDocument(document);
-        CPatchOnline online(&host_);
-        EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultNoDownloadUrl);
+        EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultNoDownloadUrl);
         EXPECT_EQ(host_.LogLines().back(), L"CPatchOnline::Download(): Download url isn't still available.");
         EXPECT_TRUE(host_.ArgumentsOf("OnDownloadBegin").empty());
         EXPECT_FALSE(fs::exists(dir_ / "Patch.exe"));
@@ -316,8 +310,7 @@ TEST_F(PatchServiceTest, DownloadFailuresAndMissingUrl)
     ServeDocument(ValidDocument());
     server_.SetAnswer("/patch.exe", HttpAnswer::Status(404, "Not Found", ""));
     host_.bools["UseDownloadNotifications"] = false;
-    CPatchOnline online(&host_);
-    EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultTransferFailed);
+    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
     EXPECT_TRUE(host_.ArgumentsOf("OnDownloadBegin").empty());
     EXPECT_TRUE(host_.ArgumentsOf("OnDownloadEnd").empty());
@@ -336,8 +329,7 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     {
         CancelClock clock(milliseconds(2000));
         host_.cancelled = [&clock] { return clock.Ask(); };
-        CPatchOnline online(&host_);
-        EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultTransferFailed);
+        EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
         EXPECT_LT(clock.SinceYes(), kStopsWithin);
         EXPECT_LE(clock.LongestGap(), kAskedAtLeastEvery);
         EXPECT_GE(host_.ArgumentsOf("OnProgress").size(), 2u);
@@ -353,14 +345,13 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     {
         CancelClock clock(milliseconds(300));
         host_.cancelled = [&clock] { return clock.Ask(); };
-        CPatchOnline online(&host_);
-        EXPECT_EQ(online.IsAvailable(true), QzAutoUpdate::kResultFailed);
+        EXPECT_EQ(CPatchOnline(&host_).IsAvailable(true), QzAutoUpdate::kResultFailed);
         EXPECT_LT(clock.SinceYes(), kStopsWithin);
     }
 
     // Without anybody cancelling, a body below the low-speed floor is a time-out.
+    host_.cancelled = nullptr;
     {
-        host_.cancelled = nullptr;
         CTavorHttpTransfer transfer;
         transfer.SetAskBeforeOverwriting(false);
         transfer.SetTimeouts({5, 1024, 1, 0});
@@ -370,21 +361,14 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
         EXPECT_LT(Clock::now() - start, milliseconds(4000));
     }
 
-    // An answer without end is cut at the cap, with a log line, and leaves
-    // nothing behind.
+    // An answer without end is cut at the cap, with a log line, and leaves nothing behind.
     HttpAnswer endless = HttpAnswer::Generated(1ull << 40);
     endless.framing = HttpAnswer::Framing::Close;
     server_.SetAnswer("/query", endless);
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    host_.ClearCalls();
-    {
-        CPatchOnline online(&host_);
-        EXPECT_EQ(online.IsAvailable(true), QzAutoUpdate::kResultFailed);
-        EXPECT_EQ(host_.LogLines().back(),
-                  L"CPatchOnline::IsAvailable(): the answer is longer than 4194304 bytes; refused.");
-        EXPECT_TRUE(Names().empty());
-    }
+    Fresh();
+    EXPECT_EQ(CPatchOnline(&host_).IsAvailable(true), QzAutoUpdate::kResultFailed);
+    EXPECT_EQ(host_.LogLines().back(), L"CPatchOnline::IsAvailable(): the answer is longer than 4194304 bytes; refused.");
+    EXPECT_TRUE(Names().empty());
 }
 
 TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
@@ -411,12 +395,9 @@ TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
     server_.SetAnswer("/query", HttpAnswer::Ok(Document(server_.Url("/patch.exe"), patch.size())));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        host_.ClearCalls();
+        Fresh();
         server_.SetAnswer("/patch.exe", c.answer);
-        CPatchOnline online(&host_);
-        EXPECT_EQ(online.Download(true), c.result);
+        EXPECT_EQ(CPatchOnline(&host_).Download(true), c.result);
         const bool good = c.result == QzAutoUpdate::kResultSuccess;
         EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), good ? 1u : 0u);
         EXPECT_EQ(fs::exists(dir_ / "Patch.exe"), good);
@@ -429,10 +410,9 @@ TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
         }
         // A short body says so in the host's log.
         if (c.arrived) {
-            const std::wstring line = L"CPatchOnline::Download(): " + Wide(c.arrived) +
-                                      L" bytes arrived where the service announced 103352.";
-            const auto lines = host_.LogLines();
-            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << lines.back();
+            EXPECT_TRUE(Logged(L"CPatchOnline::Download(): " + Wide(c.arrived) +
+                               L" bytes arrived where the service announced 103352."))
+                << host_.LogLines().back();
         }
     }
 }
@@ -458,16 +438,12 @@ TEST_F(PatchServiceTest, HttpsNeverTurnsIntoHttpAndQueryValuesTravelWhole)
     // Nor may a document fetched over https send the download to plain http.
     host_.patchServiceUrl = Wide(secure.Url("/plain-patch-query"));
     EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultNoDownloadUrl);
-    const auto lines = host_.LogLines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        L"CPatchOnline::IsAcceptable(): the patch URL " + Wide(server_.Url("/patch.exe")) +
-                            L" is not https, as the query was; refused."),
-              lines.end());
+    EXPECT_TRUE(Logged(L"CPatchOnline::IsAcceptable(): the patch URL " + Wide(server_.Url("/patch.exe")) +
+                       L" is not https, as the query was; refused."));
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
     EXPECT_TRUE(server_.Requests().empty()) << server_.Requests().front().requestLine;
 
-    // A program named with characters a request target cannot carry as
-    // they are arrives whole at the service.
+    // A program named with characters a request target cannot carry as they are arrives whole.
     host_.programName = L"C# Tools 100%";
     host_.patchServiceUrl = Wide(server_.Url("/query"));
     EXPECT_EQ(CPatchOnline(&host_).IsAvailable(true), QzAutoUpdate::kResultSuccess);
@@ -475,7 +451,6 @@ TEST_F(PatchServiceTest, HttpsNeverTurnsIntoHttpAndQueryValuesTravelWhole)
     EXPECT_NE(server_.Requests().back().target.find("&program=C%23%20Tools%20100%25&"), std::string::npos)
         << server_.Requests().back().target;
 }
-
 
 TEST_F(PatchServiceTest, ASignatureFetchThatStallsEndsWithTheHostsCancel)
 {
@@ -487,8 +462,7 @@ TEST_F(PatchServiceTest, ASignatureFetchThatStallsEndsWithTheHostsCancel)
     server_.SetAnswer("/patch.tar.p7s", silent);
     CancelClock clock(milliseconds(1500));
     host_.cancelled = [&clock] { return clock.Ask(); };
-    CPatchOnline online(&host_);
-    EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultTransferFailed);
+    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
     EXPECT_LT(clock.SinceYes(), kStopsWithin);
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
     // A stopped signature fetch leaves nothing but the patch's own bytes.
@@ -523,9 +497,7 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
     forged.replace(300000, 100000, std::string(100000, 'f'));
     ServeDocument(Document(server_.Url("/patch.exe"), patch.size()));
     server_.SetAnswer("/patch.exe.p7s", HttpAnswer::Ok(kit_->DetachedSignatureOf(patch)));
-    qz::test::ServedFile served;
-    served.body = patch;
-    served.etag = "\"p1\"";
+    qz::test::ServedFile served{.body = patch, .etag = "\"p1\""};
     const auto serve = [&](const std::string& body) {
         served.body = body;
         server_.ServeFile("/patch.exe", served);
@@ -574,12 +546,10 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
     EXPECT_EQ(ReadText(dir_ / "Patch.exe"), patch);
     EXPECT_NE(rangeOfLastDownload(), "-");
     const auto lines = host_.LogLines();
-    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
-                           [](const std::wstring& line) {
-                               return line.find(L"CTavorHttpTransfer::ReceiveToFile(): resumed at ") == 0 &&
-                                      line.find(L" of 400004 bytes.") != std::wstring::npos;
-                           }),
-              lines.end());
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::wstring& line) {
+        return line.find(L"CTavorHttpTransfer::ReceiveToFile(): resumed at ") == 0 &&
+               line.find(L" of 400004 bytes.") != std::wstring::npos;
+    }));
     EXPECT_EQ(host_.ArgumentsOf("AddFile").size(), 1u);
     EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe", "Patch.exe.p7s", "result.xml"}));
 }
@@ -591,12 +561,9 @@ TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart
     std::vector<std::uint8_t> section(3u << 20);
     for (std::size_t i = 0; i < section.size(); ++i)
         section[i] = static_cast<std::uint8_t>(i * 2654435761u >> 9);
-    qz::test::ServedFile served;
-    served.body = SignedPe(section);
+    const qz::test::ServedFile served{
+        .body = SignedPe(section), .etag = "\"pe2\"", .ignoreRange = true, .cuts = {(2u << 20) + 4099}};
     ASSERT_FALSE(HasFailure());
-    served.etag = "\"pe2\"";
-    served.ignoreRange = true;
-    served.cuts = {(2u << 20) + 4099};
     server_.ServeFile("/patch.exe", served);
     ServeDocument(Document(server_.Url("/patch.exe"), served.body.size()));
 
@@ -604,8 +571,7 @@ TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart
     EXPECT_EQ(online.Download(true), QzAutoUpdate::kResultSuccess);
     EXPECT_TRUE(online.WasDigestStreamed());
     EXPECT_EQ(ReadText(dir_ / "Patch.exe"), served.body);
-    int whole = 0;
-    for (const auto& request : server_.Requests())
-        whole += request.target == "/patch.exe" ? 1 : 0;
-    EXPECT_EQ(whole, 2);
+    const auto requests = server_.Requests();
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.target == "/patch.exe"; }),
+              2);
 }
