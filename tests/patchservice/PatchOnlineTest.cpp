@@ -367,7 +367,8 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     server_.SetAnswer("/query", endless);
     Fresh();
     EXPECT_EQ(CPatchOnline(&host_).IsAvailable(true), QzAutoUpdate::kResultFailed);
-    EXPECT_EQ(host_.LogLines().back(), L"CPatchOnline::IsAvailable(): the answer is longer than 4194304 bytes; refused.");
+    EXPECT_EQ(host_.LogLines().back(),
+              L"CPatchOnline::IsAvailable(): the answer is longer than 4194304 bytes; refused.");
     EXPECT_TRUE(Names().empty());
 }
 

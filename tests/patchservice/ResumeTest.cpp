@@ -43,10 +43,7 @@ std::string Pattern(std::uint64_t length)
 
 ServedFile PatternFile(std::string etag)
 {
-    ServedFile file;
-    file.generatedLength = kLength;
-    file.etag = std::move(etag);
-    return file;
+    return ServedFile{.generatedLength = kLength, .etag = std::move(etag)};
 }
 
 // A patch download's transfer, without pauses, that records what it shows
@@ -98,12 +95,11 @@ protected:
     }
     bool Fetch(Download& download, const std::string& path)
     {
-        const std::string url = server_.Url(path);
-        return download.transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.wstring().c_str());
+        return download.transfer.DownloadToFile(qz::test::Wide(server_.Url(path)), 0, target_.wstring().c_str());
     }
     static std::string Read(const fs::path& path) { return qz::test::ReadText(path); }
-    std::string Part() const { return Read(fs::path(target_.string() + ".part")); }
     fs::path PartName() const { return target_.string() + ".part"; }
+    std::string Part() const { return Read(PartName()); }
     fs::path RecordName() const { return target_.string() + ".resume"; }
     // A first run that the host cancels: its partial file is the first bytes of `file`.
     void Interrupt(const std::string& path, const std::string& file)
@@ -160,8 +156,7 @@ TEST_F(ResumeTest, AnInterruptedBodyContinuesWhereItStopped)
 
     // Within a run: two dropped connections are resumed.
     Clean();
-    ServedFile cut = PatternFile("\"v1\"");
-    cut.cuts = {250000, 600000};
+    ServedFile cut{.generatedLength = kLength, .etag = "\"v1\"", .cuts = {250000, 600000}};
     server_.ServeFile("/cut", cut);
     Download twice;
     ASSERT_TRUE(Fetch(twice, "/cut"));
@@ -200,9 +195,7 @@ TEST_F(ResumeTest, AnInterruptedBodyContinuesWhereItStopped)
 
     // Without a validator nothing vouches that the rest belongs to these bytes.
     Clean();
-    ServedFile unvouched = PatternFile("");
-    unvouched.cuts = {250000};
-    server_.ServeFile("/cut", unvouched);
+    server_.ServeFile("/cut", ServedFile{.generatedLength = kLength, .cuts = {250000}});
     Download once;
     EXPECT_FALSE(Fetch(once, "/cut"));
     EXPECT_EQ(once.transfer.GetResumeCount(), 0);
@@ -213,37 +206,31 @@ TEST_F(ResumeTest, APartialFileIsContinuedOnlyWhenTheServerVouchesForIt)
 {
     const std::string file = Pattern(kLength);
     const std::string changed(kLength, 'n');
-    ServedFile newFile;
-    newFile.body = changed;
-    newFile.etag = "\"v2\"";
-    ServedFile ignoring = PatternFile("\"v1\"");
-    ignoring.ignoreRange = true;
+    const std::string v1 = "\"v1\"", weakV1 = "W/\"v1\"", date = "Tue, 01 Dec 2026 10:00:00 GMT";
+    // A Content-Range from `back` bytes before the true offset, of a file `more` bytes longer.
+    const auto range = [](std::uint64_t back, std::uint64_t more) {
+        return [=](std::uint64_t first, std::uint64_t total) {
+            return "bytes " + std::to_string(first - back) + "-" + std::to_string(total - 1) + "/" +
+                   std::to_string(total + more);
+        };
+    };
+    const ServedFile newFile{.body = changed, .etag = "\"v2\""};
+    const ServedFile ignoring{.generatedLength = kLength, .etag = v1, .ignoreRange = true};
     // True to itself, length and all, but a range from another offset.
-    ServedFile otherOffset = PatternFile("\"v1\"");
-    otherOffset.earlyBytes = 100;
-    otherOffset.contentRange = [](std::uint64_t first, std::uint64_t total) {
-        return "bytes " + std::to_string(first - 100) + "-" + std::to_string(total - 1) + "/" + std::to_string(total);
-    };
-    ServedFile longer = PatternFile("\"v1\"");
-    longer.contentRange = [](std::uint64_t first, std::uint64_t total) {
-        return "bytes " + std::to_string(first) + "-" + std::to_string(total - 1) + "/" + std::to_string(total + 1);
-    };
-    ServedFile missing = PatternFile("\"v1\"");
-    missing.contentRange = [](std::uint64_t, std::uint64_t) { return std::string(); };
+    const ServedFile otherOffset{
+        .generatedLength = kLength, .etag = v1, .contentRange = range(100, 0), .earlyBytes = 100};
+    const ServedFile longer{.generatedLength = kLength, .etag = v1, .contentRange = range(0, 1)};
+    const auto none = [](std::uint64_t, std::uint64_t) { return std::string(); };
+    const ServedFile missing{.generatedLength = kLength, .etag = v1, .contentRange = none};
     // The same validator for a shorter file: the rest lies past its end.
-    ServedFile shorter;
-    shorter.body = file.substr(0, 200000);
-    shorter.etag = "\"v1\"";
-    ServedFile noValidator = PatternFile("");
-    ServedFile weak = PatternFile("W/\"v1\"");
-    ServedFile dated = PatternFile("");
-    dated.lastModified = "Tue, 01 Dec 2026 10:00:00 GMT";
+    const ServedFile shorter{.body = file.substr(0, 200000), .etag = v1};
+    const ServedFile noValidator = PatternFile("");
+    const ServedFile weak = PatternFile(weakV1);
+    const ServedFile dated{.generatedLength = kLength, .lastModified = date};
     // A weak tag says the server does not vouch for the bytes: its date does not either.
-    ServedFile weakDated = weak;
-    weakDated.lastModified = dated.lastModified;
-    ServedFile huge = PatternFile("\"" + std::string(2000, 'v') + "\"");
-    ServedFile early = PatternFile("\"v1\"");
-    early.earlyBytes = 100;
+    const ServedFile weakDated{.generatedLength = kLength, .etag = weakV1, .lastModified = date};
+    const ServedFile huge = PatternFile("\"" + std::string(2000, 'v') + "\"");
+    const ServedFile early{.generatedLength = kLength, .etag = v1, .earlyBytes = 100};
 
     struct Case {
         const char* name;
@@ -287,8 +274,7 @@ TEST_F(ResumeTest, APartialFileIsContinuedOnlyWhenTheServerVouchesForIt)
         std::replace(expected.begin(), expected.end(), std::string("from"), from);
         EXPECT_EQ(Ranges(), expected);
         if (expected[0] != "-") {
-            const auto request = server_.Requests()[0];
-            EXPECT_EQ(request.Header("If-Range"), c.first.etag.empty() ? c.first.lastModified : c.first.etag);
+            EXPECT_EQ(server_.Requests()[0].Header("If-Range"), tag.empty() ? c.first.lastModified : tag);
         }
         EXPECT_EQ(second.transfer.GetResumedFrom() != 0, c.continued);
         EXPECT_EQ(qz::test::FolderNames(dir_), Names{"target.bin"});
@@ -306,27 +292,21 @@ TEST_F(ResumeTest, APartialFileOrRecordSomebodyElseCouldHavePlantedIsNotContinue
         std::wstring reason;
         bool needsRoot;
     };
+    const auto giveAway = [](const fs::path& name) { ASSERT_EQ(chown(name.c_str(), kOtherUser, kOtherUser), 0); };
+    const auto linkToVictim = [&](const fs::path& name) {
+        fs::rename(name, victim);
+        fs::create_symlink(victim, name);
+    };
+    const std::wstring other = L"it belongs to another user", link = L"it is a link";
     const std::vector<Case> cases = {
-        {"a partial file of another user's", [&] { ASSERT_EQ(chown(PartName().c_str(), kOtherUser, kOtherUser), 0); },
-         L"it belongs to another user", true},
-        {"a record of another user's", [&] { ASSERT_EQ(chown(RecordName().c_str(), kOtherUser, kOtherUser), 0); },
-         L"it belongs to another user", true},
+        {"a partial file of another user's", [&] { giveAway(PartName()); }, other, true},
+        {"a record of another user's", [&] { giveAway(RecordName()); }, other, true},
         {"a partial file others may read", [&] { fs::permissions(PartName(), fs::perms::others_read, fs::perm_options::add); },
          L"others may read or write it", false},
         {"a partial file with a second name",
          [&] { fs::create_hard_link(PartName(), victim); }, L"it has more than one name", false},
-        {"a link as partial file",
-         [&] {
-             fs::rename(PartName(), victim);
-             fs::create_symlink(victim, PartName());
-         },
-         L"it is a link", false},
-        {"a link as record",
-         [&] {
-             fs::rename(RecordName(), victim);
-             fs::create_symlink(victim, RecordName());
-         },
-         L"it is a link", false},
+        {"a link as partial file", [&] { linkToVictim(PartName()); }, link, false},
+        {"a link as record", [&] { linkToVictim(RecordName()); }, link, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
