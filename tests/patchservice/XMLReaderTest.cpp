@@ -4,12 +4,10 @@
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
-#include <libxml/xmlmemory.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -285,13 +283,12 @@ TEST(XMLReader, DeepNestingIsWalkedOrRefusedNeverACrash)
     // Nesting the parser accepts can be walked to the bottom; far deeper
     // nesting is refused with the load fault.
     auto nested = [](int depth) {
-        std::wstring s;
-        for (int i = 0; i < depth; ++i)
-            s += L"<d>";
-        s += L"bottom";
-        for (int i = 0; i < depth; ++i)
-            s += L"</d>";
-        return s;
+        std::wstring open, close;
+        for (int i = 0; i < depth; ++i) {
+            open += L"<d>";
+            close += L"</d>";
+        }
+        return open + L"bottom" + close;
     };
     reader.LoadXML(nested(200));
     int depth = 0;
