@@ -93,10 +93,13 @@ TEST(PatchOnlineQuery, KeysInOrderAndASerialNumberOnlyOverHttps)
     EXPECT_EQ(none.Download(true), QzAutoUpdate::kResultNoConfiguration);
 }
 
-// The times the host was asked whether to cancel; it says yes from `after` on.
+// The times `host` was asked whether to cancel; it says yes from `after` on.
 class CancelClock {
   public:
-    explicit CancelClock(milliseconds after) : start_(Clock::now()), after_(after) {}
+    CancelClock(milliseconds after, RecordingHost& host) : start_(Clock::now()), after_(after)
+    {
+        host.cancelled = [this] { return Ask(); };
+    }
     bool Ask()
     {
         std::lock_guard lock(mutex_);
@@ -175,20 +178,6 @@ protected:
         ASSERT_FALSE(signature.empty());
         server_.SetAnswer(target, HttpAnswer::Ok(bytes));
         server_.SetAnswer(target + ".p7s", HttpAnswer::Ok(signature));
-    }
-
-    // A signed PE image whose one section is `section`, as the patch's bytes.
-    std::string SignedPe(const std::vector<std::uint8_t>& section)
-    {
-        const fs::path plain = dir_ / "plain.exe";
-        qz::test::PeWriter writer;
-        writer.AddSection(".big", section);
-        writer.WriteTo(plain);
-        const fs::path signedFile = dir_ / "signed.exe";
-        std::string output;
-        EXPECT_TRUE(kit_->Sign(plain, signedFile, {}, &output)) << output;
-        const auto bytes = qz::test::ReadFileBytes(signedFile);
-        return std::string(bytes.begin(), bytes.end());
     }
 
     TestHttpServer server_;
@@ -327,8 +316,7 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     trickle.slowInterval = milliseconds(500);
     server_.SetAnswer("/patch.exe", trickle);
     {
-        CancelClock clock(milliseconds(2000));
-        host_.cancelled = [&clock] { return clock.Ask(); };
+        CancelClock clock(milliseconds(2000), host_);
         EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
         EXPECT_LT(clock.SinceYes(), kStopsWithin);
         EXPECT_LE(clock.LongestGap(), kAskedAtLeastEvery);
@@ -343,8 +331,7 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     silent.silence = milliseconds(60000);
     server_.SetAnswer("/query", silent);
     {
-        CancelClock clock(milliseconds(300));
-        host_.cancelled = [&clock] { return clock.Ask(); };
+        CancelClock clock(milliseconds(300), host_);
         EXPECT_EQ(CPatchOnline(&host_).IsAvailable(true), QzAutoUpdate::kResultFailed);
         EXPECT_LT(clock.SinceYes(), kStopsWithin);
     }
@@ -461,8 +448,7 @@ TEST_F(PatchServiceTest, ASignatureFetchThatStallsEndsWithTheHostsCancel)
     HttpAnswer silent = HttpAnswer::Ok(kit_->DetachedSignatureOf(patch));
     silent.silence = milliseconds(60000);
     server_.SetAnswer("/patch.tar.p7s", silent);
-    CancelClock clock(milliseconds(1500));
-    host_.cancelled = [&clock] { return clock.Ask(); };
+    CancelClock clock(milliseconds(1500), host_);
     EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
     EXPECT_LT(clock.SinceYes(), kStopsWithin);
     EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
@@ -562,9 +548,14 @@ TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart
     std::vector<std::uint8_t> section(3u << 20);
     for (std::size_t i = 0; i < section.size(); ++i)
         section[i] = static_cast<std::uint8_t>(i * 2654435761u >> 9);
-    const qz::test::ServedFile served{
-        .body = SignedPe(section), .etag = "\"pe2\"", .ignoreRange = true, .cuts = {(2u << 20) + 4099}};
-    ASSERT_FALSE(HasFailure());
+    qz::test::PeWriter writer;
+    writer.AddSection(".big", section);
+    writer.WriteTo(dir_ / "plain.exe");
+    std::string output;
+    ASSERT_TRUE(kit_->Sign(dir_ / "plain.exe", dir_ / "signed.exe", {}, &output)) << output;
+    const auto bytes = qz::test::ReadFileBytes(dir_ / "signed.exe");
+    const qz::test::ServedFile served{.body = std::string(bytes.begin(), bytes.end()),
+                                      .etag = "\"pe2\"", .ignoreRange = true, .cuts = {(2u << 20) + 4099}};
     server_.ServeFile("/patch.exe", served);
     ServeDocument(Document(server_.Url("/patch.exe"), served.body.size()));
 
