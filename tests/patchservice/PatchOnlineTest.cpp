@@ -27,6 +27,7 @@
 namespace {
 
 using qz::test::HttpAnswer;
+using Framing = HttpAnswer::Framing;
 using qz::test::RecordingHost;
 using qz::test::TestHttpServer;
 using qz::test::Wide;
@@ -207,9 +208,7 @@ TEST_F(PatchServiceTest, UnusableAnswersGiveTwoAndReportNothing)
     EXPECT_EQ(online.IsAvailable(false), QzAutoUpdate::kResultSuccess);
 
     // An answer without a length counts as empty, though it is written.
-    HttpAnswer answer = HttpAnswer::Ok(ValidDocument());
-    answer.framing = HttpAnswer::Framing::Close;
-    server_.SetAnswer("/query", answer);
+    server_.SetAnswer("/query", HttpAnswer{.body = ValidDocument(), .framing = Framing::Close});
     EXPECT_EQ(online.IsAvailable(true), QzAutoUpdate::kResultFailed);
     EXPECT_EQ(host_.LogLines().back(), L"CPatchOnline::IsAvailable(): Content length is zero!");
     EXPECT_EQ(ReadText(dir_ / "result.xml"), ValidDocument());
@@ -311,9 +310,7 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     // cancel at least every 250 ms, sees progress, and a yes ends the
     // download at once, its bytes kept beside the patch name.
     server_.SetAnswer("/query", HttpAnswer::Ok(Document(server_.Url("/patch.exe"), 1000)));
-    HttpAnswer trickle = HttpAnswer::Ok(std::string(1000, 'p'));
-    trickle.slowBytes = 2;
-    trickle.slowInterval = milliseconds(500);
+    const HttpAnswer trickle{.body = std::string(1000, 'p'), .slowBytes = 2, .slowInterval = milliseconds(500)};
     server_.SetAnswer("/patch.exe", trickle);
     {
         CancelClock clock(milliseconds(2000), host_);
@@ -327,8 +324,7 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     }
 
     // A service that never answers: the query ends when the host cancels.
-    HttpAnswer silent = HttpAnswer::Ok(Document(server_.Url("/patch.exe"), 1000));
-    silent.silence = milliseconds(60000);
+    const HttpAnswer silent{.body = Document(server_.Url("/patch.exe"), 1000), .silence = milliseconds(60000)};
     server_.SetAnswer("/query", silent);
     {
         CancelClock clock(milliseconds(300), host_);
@@ -349,9 +345,7 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     }
 
     // An answer without end is cut at the cap, with a log line, and leaves nothing behind.
-    HttpAnswer endless = HttpAnswer::Generated(1ull << 40);
-    endless.framing = HttpAnswer::Framing::Close;
-    server_.SetAnswer("/query", endless);
+    server_.SetAnswer("/query", HttpAnswer{.generatedLength = 1ull << 40, .framing = Framing::Close});
     Fresh();
     EXPECT_EQ(CPatchOnline(&host_).IsAvailable(true), QzAutoUpdate::kResultFailed);
     EXPECT_EQ(host_.LogLines().back(),
@@ -368,10 +362,8 @@ TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
         std::uint32_t result;
         const char* arrived;  // the length the log line names, when it is sure
     };
-    HttpAnswer cut = HttpAnswer::Ok(patch);
-    cut.declaredLength = 1000;
-    HttpAnswer endless = HttpAnswer::Generated(1ull << 40);
-    endless.framing = HttpAnswer::Framing::Close;
+    const HttpAnswer cut{.body = patch, .declaredLength = 1000};
+    const HttpAnswer endless{.generatedLength = 1ull << 40, .framing = Framing::Close};
     ServeSignedPatch(patch);
     const std::vector<Case> cases = {
         {"a Content-Length shorter than the patch", cut, QzAutoUpdate::kResultTransferFailed, "1000"},
@@ -445,9 +437,8 @@ TEST_F(PatchServiceTest, ASignatureFetchThatStallsEndsWithTheHostsCancel)
     const std::string patch = "PK.." + std::string(1000, 'p');
     ServeDocument(Document(server_.Url("/patch.tar"), patch.size()));
     ServeSignedPatch(patch, "/patch.tar");
-    HttpAnswer silent = HttpAnswer::Ok(kit_->DetachedSignatureOf(patch));
-    silent.silence = milliseconds(60000);
-    server_.SetAnswer("/patch.tar.p7s", silent);
+    server_.SetAnswer("/patch.tar.p7s",
+                      HttpAnswer{.body = kit_->DetachedSignatureOf(patch), .silence = milliseconds(60000)});
     CancelClock clock(milliseconds(1500), host_);
     EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
     EXPECT_LT(clock.SinceYes(), kStopsWithin);
