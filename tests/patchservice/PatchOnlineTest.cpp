@@ -1,6 +1,5 @@
-// The patch query and download against a loopback patch service, and
-// against servers that trickle, stall, send without end, lie about lengths
-// or redirect from https to http.
+// The patch query and download against a loopback patch service, and against servers that trickle,
+// stall, send without end, lie about lengths or redirect from https to http.
 #include "patchservice/PatchOnline.h"
 #include "patchservice/TavorHttpTransfer.h"
 
@@ -118,7 +117,6 @@ class CancelClock {
             longest = std::max(longest, asked_[i] - asked_[i - 1]);
         return std::chrono::duration_cast<milliseconds>(longest);
     }
-    // From the first yes to now.
     milliseconds SinceYes() const
     {
         std::lock_guard lock(mutex_);
@@ -306,9 +304,8 @@ TEST_F(PatchServiceTest, DownloadFailuresAndMissingUrl)
 
 TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
 {
-    // A body of 2 bytes every half second: the host is asked whether to
-    // cancel at least every 250 ms, sees progress, and a yes ends the
-    // download at once, its bytes kept beside the patch name.
+    // A body of 2 bytes every half second: the host is asked whether to cancel at least every 250 ms,
+    // sees progress, and a yes ends the download at once, its bytes kept beside the patch name.
     server_.SetAnswer("/query", HttpAnswer::Ok(Document(server_.Url("/patch.exe"), 1000)));
     const HttpAnswer trickle{.body = std::string(1000, 'p'), .slowBytes = 2, .slowInterval = milliseconds(500)};
     server_.SetAnswer("/patch.exe", trickle);
@@ -495,8 +492,8 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
         return range;
     };
 
-    // Stopped, then continued from a server that now sends other bytes under
-    // the same validator: the check fails, and nothing of it is kept.
+    // Stopped, then continued from a server that now sends other bytes under the same validator: the
+    // check fails, and nothing of it is kept.
     serve(patch);
     cancelFrom(100000);
     EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
@@ -534,8 +531,8 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
 
 TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart)
 {
-    // Long enough that chunks wait for the hashing thread when the
-    // connection drops and the server, ignoring Range, sends all again.
+    // Long enough that chunks wait for the hashing thread when the connection drops and the server,
+    // ignoring Range, sends all again.
     std::vector<std::uint8_t> section(3u << 20);
     for (std::size_t i = 0; i < section.size(); ++i)
         section[i] = static_cast<std::uint8_t>(i * 2654435761u >> 9);

@@ -1,7 +1,6 @@
-// Downloads that continue where an earlier one stopped, against a loopback
-// server that honours Range and If-Range, cuts connections, ignores Range,
-// lies in Content-Range or changes the file, and against partial files and
-// records planted by another user.
+// Downloads that continue where an earlier one stopped, against a loopback server that honours Range
+// and If-Range, cuts connections, ignores Range, lies in Content-Range or changes the file, and
+// against partial files and records planted by another user.
 #include "patchservice/ResumeRecord.h"
 #include "patchservice/TavorHttpTransfer.h"
 
@@ -46,8 +45,8 @@ ServedFile PatternFile(std::string etag)
     return ServedFile{.generatedLength = kLength, .etag = std::move(etag)};
 }
 
-// A patch download's transfer, without pauses, that records what it shows
-// its host, its log and the body as its observer sees it.
+// A patch download's transfer, without pauses, that records what it shows its host, its log and the
+// body as its observer sees it.
 struct Download : ITransferBodyObserver {
     explicit Download(std::uint64_t cancelAt = 0)
     {

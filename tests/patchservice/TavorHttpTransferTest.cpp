@@ -1,6 +1,5 @@
-// The transfer engine against a loopback server with scripted answers. How
-// requests and answers are framed on the wire, and whom TLS trusts, is the
-// internet layer's part and tested there.
+// The transfer engine against a loopback server with scripted answers. How requests and answers are
+// framed on the wire, and whom TLS trusts, is the internet layer's part and tested there.
 #include "patchservice/TavorHttpTransfer.h"
 
 #include "platform/UserQuestion.h"

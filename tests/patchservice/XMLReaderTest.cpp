@@ -280,8 +280,7 @@ TEST(XMLReader, DeepNestingIsWalkedOrRefusedNeverACrash)
 {
     XMLReader reader;
     XMLNode node;
-    // Nesting the parser accepts can be walked to the bottom; far deeper
-    // nesting is refused with the load fault.
+    // Nesting the parser accepts can be walked to the bottom; far deeper nesting is refused.
     auto nested = [](int depth) {
         std::wstring open, close;
         for (int i = 0; i < depth; ++i) {
