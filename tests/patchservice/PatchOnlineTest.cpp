@@ -48,17 +48,14 @@ TEST(PatchOnlineQuery, KeysInOrderAndASerialNumberOnlyOverHttps)
     } cases[] = {
         {L"http://127.0.0.1:1/patch", 2, false, L"S-1",
          L"http://127.0.0.1:1/patch?format=html&program=TestProgram&program_language=en-GB"
-         L"&program_platform=win-x64&program_version=1.0.0.0",
-         L""},
+         L"&program_platform=win-x64&program_version=1.0.0.0", L""},
         // Keys the base URL already has take their places among ours.
         {L"http://h/p?format=xml&zz=1", 1, false, L"S-1",
          L"http://h/p?format=xml&program=TestProgram&program_language=en-GB&program_platform=win-x86"
-         L"&program_version=1.0.0.0&zz=1",
-         L""},
+         L"&program_version=1.0.0.0&zz=1", L""},
         // Platforms without a name give no key.
-        {L"http://h/p", 3, false, L"", L"http://h/p?format=html&program=TestProgram&program_language=en-GB"
-                                        L"&program_version=1.0.0.0",
-         L""},
+        {L"http://h/p", 3, false, L"",
+         L"http://h/p?format=html&program=TestProgram&program_language=en-GB&program_version=1.0.0.0", L""},
         {L"http://h/p", 2, true, L"S-1", L"", kNoHttps},
         {L"HTTPS://h/p", 2, true, L"S-1", L"", kNoHttps},
         {L"https://h/p", 2, true, L"", L"",
@@ -297,9 +294,8 @@ TEST_F(PatchServiceTest, DownloadFailuresAndMissingUrl)
     server_.SetAnswer("/patch.exe", HttpAnswer::Status(404, "Not Found", ""));
     host_.bools["UseDownloadNotifications"] = false;
     EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
-    EXPECT_TRUE(host_.ArgumentsOf("AddFile").empty());
-    EXPECT_TRUE(host_.ArgumentsOf("OnDownloadBegin").empty());
-    EXPECT_TRUE(host_.ArgumentsOf("OnDownloadEnd").empty());
+    for (const char* operation : {"AddFile", "OnDownloadBegin", "OnDownloadEnd"})
+        EXPECT_TRUE(host_.ArgumentsOf(operation).empty()) << operation;
 }
 
 TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
