@@ -203,7 +203,9 @@ TEST_F(PatchServiceTest, UnusableAnswersGiveTwoAndReportNothing)
     EXPECT_EQ(online.IsAvailable(false), QzAutoUpdate::kResultSuccess);
 
     // An answer without a length counts as empty, though it is written.
-    server_.SetAnswer("/query", HttpAnswer{.body = ValidDocument(), .framing = Framing::Close});
+    HttpAnswer answer = HttpAnswer::Ok(ValidDocument());
+    answer.framing = Framing::Close;
+    server_.SetAnswer("/query", answer);
     EXPECT_EQ(online.IsAvailable(true), QzAutoUpdate::kResultFailed);
     EXPECT_EQ(host_.LogLines().back(), L"CPatchOnline::IsAvailable(): Content length is zero!");
     EXPECT_EQ(ReadText(dir_ / "result.xml"), ValidDocument());
@@ -303,7 +305,9 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     // A body of 2 bytes every half second: the host is asked whether to cancel at least every 250 ms,
     // sees progress, and a yes ends the download at once, its bytes kept beside the patch name.
     server_.SetAnswer("/query", HttpAnswer::Ok(Document(server_.Url("/patch.exe"), 1000)));
-    const HttpAnswer trickle{.body = std::string(1000, 'p'), .slowBytes = 2, .slowInterval = milliseconds(500)};
+    HttpAnswer trickle = HttpAnswer::Ok(std::string(1000, 'p'));
+    trickle.slowBytes = 2;
+    trickle.slowInterval = milliseconds(500);
     server_.SetAnswer("/patch.exe", trickle);
     {
         CancelClock clock(milliseconds(2000), host_);
@@ -317,7 +321,8 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     }
 
     // A service that never answers: the query ends when the host cancels.
-    const HttpAnswer silent{.body = Document(server_.Url("/patch.exe"), 1000), .silence = milliseconds(60000)};
+    HttpAnswer silent = HttpAnswer::Ok(Document(server_.Url("/patch.exe"), 1000));
+    silent.silence = milliseconds(60000);
     server_.SetAnswer("/query", silent);
     {
         CancelClock clock(milliseconds(300), host_);
@@ -338,7 +343,9 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     }
 
     // An answer without end is cut at the cap, with a log line, and leaves nothing behind.
-    server_.SetAnswer("/query", HttpAnswer{.generatedLength = 1ull << 40, .framing = Framing::Close});
+    HttpAnswer endless = HttpAnswer::Generated(1ull << 40);
+    endless.framing = Framing::Close;
+    server_.SetAnswer("/query", endless);
     Fresh();
     EXPECT_EQ(CPatchOnline(&host_).IsAvailable(true), QzAutoUpdate::kResultFailed);
     EXPECT_EQ(host_.LogLines().back(),
@@ -355,8 +362,10 @@ TEST_F(PatchServiceTest, OnlyABodyOfTheAnnouncedLengthIsHandedOver)
         std::uint32_t result;
         const char* arrived;  // the length the log line names, when it is sure
     };
-    const HttpAnswer cut{.body = patch, .declaredLength = 1000};
-    const HttpAnswer endless{.generatedLength = 1ull << 40, .framing = Framing::Close};
+    HttpAnswer cut = HttpAnswer::Ok(patch);
+    cut.declaredLength = 1000;
+    HttpAnswer endless = HttpAnswer::Generated(1ull << 40);
+    endless.framing = Framing::Close;
     ServeSignedPatch(patch);
     const std::vector<Case> cases = {
         {"a Content-Length shorter than the patch", cut, QzAutoUpdate::kResultTransferFailed, "1000"},
@@ -430,8 +439,9 @@ TEST_F(PatchServiceTest, ASignatureFetchThatStallsEndsWithTheHostsCancel)
     const std::string patch = "PK.." + std::string(1000, 'p');
     ServeDocument(Document(server_.Url("/patch.tar"), patch.size()));
     ServeSignedPatch(patch, "/patch.tar");
-    server_.SetAnswer("/patch.tar.p7s",
-                      HttpAnswer{.body = kit_->DetachedSignatureOf(patch), .silence = milliseconds(60000)});
+    HttpAnswer silent = HttpAnswer::Ok(kit_->DetachedSignatureOf(patch));
+    silent.silence = milliseconds(60000);
+    server_.SetAnswer("/patch.tar.p7s", silent);
     CancelClock clock(milliseconds(1500), host_);
     EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
     EXPECT_LT(clock.SinceYes(), kStopsWithin);
@@ -468,7 +478,9 @@ TEST_F(PatchServiceTest, AResumedPatchThatFailsItsCheckStartsCleanNextTime)
     forged.replace(300000, 100000, std::string(100000, 'f'));
     ServeDocument(Document(server_.Url("/patch.exe"), patch.size()));
     server_.SetAnswer("/patch.exe.p7s", HttpAnswer::Ok(kit_->DetachedSignatureOf(patch)));
-    qz::test::ServedFile served{.body = patch, .etag = "\"p1\""};
+    qz::test::ServedFile served;
+    served.body = patch;
+    served.etag = "\"p1\"";
     const auto serve = [&](const std::string& body) {
         served.body = body;
         server_.ServeFile("/patch.exe", served);
@@ -538,8 +550,11 @@ TEST_F(PatchServiceTest, ABodyThatStartsOverMidTransferIsDigestedFromItsNewStart
     std::string output;
     ASSERT_TRUE(kit_->Sign(dir_ / "plain.exe", dir_ / "signed.exe", {}, &output)) << output;
     const auto bytes = qz::test::ReadFileBytes(dir_ / "signed.exe");
-    const qz::test::ServedFile served{.body = std::string(bytes.begin(), bytes.end()),
-                                      .etag = "\"pe2\"", .ignoreRange = true, .cuts = {(2u << 20) + 4099}};
+    qz::test::ServedFile served;
+    served.body = std::string(bytes.begin(), bytes.end());
+    served.etag = "\"pe2\"";
+    served.ignoreRange = true;
+    served.cuts = {(2u << 20) + 4099};
     server_.ServeFile("/patch.exe", served);
     ServeDocument(Document(server_.Url("/patch.exe"), served.body.size()));
 

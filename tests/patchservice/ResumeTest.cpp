@@ -42,7 +42,10 @@ std::string Pattern(std::uint64_t length)
 
 ServedFile PatternFile(std::string etag)
 {
-    return ServedFile{.generatedLength = kLength, .etag = std::move(etag)};
+    ServedFile file;
+    file.generatedLength = kLength;
+    file.etag = std::move(etag);
+    return file;
 }
 
 // A patch download's transfer, without pauses, that records what it shows its host, its log and the
@@ -154,7 +157,8 @@ TEST_F(ResumeTest, AnInterruptedBodyContinuesWhereItStopped)
 
     // Within a run: two dropped connections are resumed.
     Clean();
-    ServedFile cut{.generatedLength = kLength, .etag = "\"v1\"", .cuts = {250000, 600000}};
+    ServedFile cut = PatternFile("\"v1\"");
+    cut.cuts = {250000, 600000};
     server_.ServeFile("/cut", cut);
     Download twice;
     ASSERT_TRUE(Fetch(twice, "/cut"));
@@ -193,7 +197,9 @@ TEST_F(ResumeTest, AnInterruptedBodyContinuesWhereItStopped)
 
     // Without a validator nothing vouches that the rest belongs to these bytes.
     Clean();
-    server_.ServeFile("/cut", ServedFile{.generatedLength = kLength, .cuts = {250000}});
+    ServedFile unvouched = PatternFile("");
+    unvouched.cuts = {250000};
+    server_.ServeFile("/cut", unvouched);
     Download once;
     EXPECT_FALSE(Fetch(once, "/cut"));
     EXPECT_EQ(once.transfer.GetResumeCount(), 0);
@@ -204,31 +210,37 @@ TEST_F(ResumeTest, APartialFileIsContinuedOnlyWhenTheServerVouchesForIt)
 {
     const std::string file = Pattern(kLength);
     const std::string changed(kLength, 'n');
-    const std::string v1 = "\"v1\"", weakV1 = "W/\"v1\"", date = "Tue, 01 Dec 2026 10:00:00 GMT";
-    // A Content-Range from `back` bytes before the true offset, of a file `more` bytes longer.
-    const auto range = [](std::uint64_t back, std::uint64_t more) {
-        return [=](std::uint64_t first, std::uint64_t total) {
-            return "bytes " + std::to_string(first - back) + "-" + std::to_string(total - 1) + "/" +
-                   std::to_string(total + more);
-        };
-    };
-    const ServedFile newFile{.body = changed, .etag = "\"v2\""};
-    const ServedFile ignoring{.generatedLength = kLength, .etag = v1, .ignoreRange = true};
+    ServedFile newFile;
+    newFile.body = changed;
+    newFile.etag = "\"v2\"";
+    ServedFile ignoring = PatternFile("\"v1\"");
+    ignoring.ignoreRange = true;
     // True to itself, length and all, but a range from another offset.
-    const ServedFile otherOffset{
-        .generatedLength = kLength, .etag = v1, .contentRange = range(100, 0), .earlyBytes = 100};
-    const ServedFile longer{.generatedLength = kLength, .etag = v1, .contentRange = range(0, 1)};
-    const auto none = [](std::uint64_t, std::uint64_t) { return std::string(); };
-    const ServedFile missing{.generatedLength = kLength, .etag = v1, .contentRange = none};
+    ServedFile otherOffset = PatternFile("\"v1\"");
+    otherOffset.earlyBytes = 100;
+    otherOffset.contentRange = [](std::uint64_t first, std::uint64_t total) {
+        return "bytes " + std::to_string(first - 100) + "-" + std::to_string(total - 1) + "/" + std::to_string(total);
+    };
+    ServedFile longer = PatternFile("\"v1\"");
+    longer.contentRange = [](std::uint64_t first, std::uint64_t total) {
+        return "bytes " + std::to_string(first) + "-" + std::to_string(total - 1) + "/" + std::to_string(total + 1);
+    };
+    ServedFile missing = PatternFile("\"v1\"");
+    missing.contentRange = [](std::uint64_t, std::uint64_t) { return std::string(); };
     // The same validator for a shorter file: the rest lies past its end.
-    const ServedFile shorter{.body = file.substr(0, 200000), .etag = v1};
-    const ServedFile noValidator = PatternFile("");
-    const ServedFile weak = PatternFile(weakV1);
-    const ServedFile dated{.generatedLength = kLength, .lastModified = date};
+    ServedFile shorter;
+    shorter.body = file.substr(0, 200000);
+    shorter.etag = "\"v1\"";
+    ServedFile noValidator = PatternFile("");
+    ServedFile weak = PatternFile("W/\"v1\"");
+    ServedFile dated = PatternFile("");
+    dated.lastModified = "Tue, 01 Dec 2026 10:00:00 GMT";
     // A weak tag says the server does not vouch for the bytes: its date does not either.
-    const ServedFile weakDated{.generatedLength = kLength, .etag = weakV1, .lastModified = date};
-    const ServedFile huge = PatternFile("\"" + std::string(2000, 'v') + "\"");
-    const ServedFile early{.generatedLength = kLength, .etag = v1, .earlyBytes = 100};
+    ServedFile weakDated = weak;
+    weakDated.lastModified = dated.lastModified;
+    ServedFile huge = PatternFile("\"" + std::string(2000, 'v') + "\"");
+    ServedFile early = PatternFile("\"v1\"");
+    early.earlyBytes = 100;
 
     struct Case {
         const char* name;

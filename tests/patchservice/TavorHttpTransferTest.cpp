@@ -134,10 +134,16 @@ TEST_F(TransferTest, ErrorStatusesAndTheSavedAnswer)
 
 TEST_F(TransferTest, WhatCountsAsContentAndLengthsPastThirtyOneBits)
 {
-    server_.SetAnswer("/chunked", HttpAnswer{.body = std::string(5000, 'c'), .framing = Framing::Chunked});
-    server_.SetAnswer("/close", HttpAnswer{.body = "until close", .framing = Framing::Close});
+    HttpAnswer chunked = HttpAnswer::Ok(std::string(5000, 'c'));
+    chunked.framing = Framing::Chunked;
+    server_.SetAnswer("/chunked", chunked);
+    HttpAnswer unframed = HttpAnswer::Ok("until close");
+    unframed.framing = Framing::Close;
+    server_.SetAnswer("/close", unframed);
     server_.SetAnswer("/empty", HttpAnswer::Ok(""));
-    server_.SetAnswer("/huge", HttpAnswer{.body = "abc", .declaredLength = 3000000000ULL});
+    HttpAnswer huge = HttpAnswer::Ok("abc");
+    huge.declaredLength = 3000000000ULL;
+    server_.SetAnswer("/huge", huge);
 
     // Chunks are content; a body without length is written, yet without content as far as the engine knows.
     const struct {
@@ -166,7 +172,9 @@ TEST_F(TransferTest, WhatCountsAsContentAndLengthsPastThirtyOneBits)
 
 TEST_F(TransferTest, MalformedStatusLineAndUnreachableServers)
 {
-    server_.SetAnswer("/garbage", HttpAnswer{.rawStatusLine = "HTTP/1.1 OK fine", .body = "body"});
+    HttpAnswer garbage = HttpAnswer::Ok("body");
+    garbage.rawStatusLine = "HTTP/1.1 OK fine";
+    server_.SetAnswer("/garbage", garbage);
     Quiet q;
     EXPECT_FALSE(Fetch(q.transfer, "/garbage"));
     EXPECT_EQ(q.transfer.GetStatusCode(), -1);
@@ -186,7 +194,9 @@ TEST_F(TransferTest, MalformedStatusLineAndUnreachableServers)
 
 TEST_F(TransferTest, ResetCancelAndListenerStopLeaveThePartialFileBesideAGoodOne)
 {
-    server_.SetAnswer("/reset", HttpAnswer{.generatedLength = 300000, .resetAfter = 100000});
+    HttpAnswer reset = HttpAnswer::Generated(300000);
+    reset.resetAfter = 100000;
+    server_.SetAnswer("/reset", reset);
     server_.SetAnswer("/big", HttpAnswer::Generated(400000));
     server_.SetAnswer("/good", HttpAnswer::Ok("the good file"));
     Quiet good;
@@ -279,9 +289,13 @@ public:
 
 TEST_F(TransferTest, TheBodyObserverSeesWhatTheFileHolds)
 {
-    const HttpAnswer chunked{.generatedLength = 200003, .framing = Framing::Chunked, .chunkSize = 997};
+    HttpAnswer chunked = HttpAnswer::Generated(200003);
+    chunked.framing = Framing::Chunked;
+    chunked.chunkSize = 997;
     server_.SetAnswer("/chunked", chunked);
-    server_.SetAnswer("/cut", HttpAnswer{.generatedLength = 300000, .resetAfter = 100000});
+    HttpAnswer cut = HttpAnswer::Generated(300000);
+    cut.resetAfter = 100000;
+    server_.SetAnswer("/cut", cut);
     server_.SetAnswer("/small", HttpAnswer::Ok("small"));
 
     BodyRecorder recorder;
