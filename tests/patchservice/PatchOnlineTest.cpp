@@ -309,26 +309,22 @@ TEST_F(PatchServiceTest, SlowSilentAndEndlessServersNeverHoldTheCaller)
     trickle.slowBytes = 2;
     trickle.slowInterval = milliseconds(500);
     server_.SetAnswer("/patch.exe", trickle);
-    {
-        CancelClock clock(milliseconds(2000), host_);
-        EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
-        EXPECT_LT(clock.SinceYes(), kStopsWithin);
-        EXPECT_LE(clock.LongestGap(), kAskedAtLeastEvery);
-        EXPECT_GE(host_.ArgumentsOf("OnProgress").size(), 2u);
-        EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe.part", "result.xml"}));
-        // A cancel is no length fault.
-        EXPECT_EQ(host_.LogLines().back().find(L"bytes arrived"), std::wstring::npos) << host_.LogLines().back();
-    }
+    CancelClock slow(milliseconds(2000), host_);
+    EXPECT_EQ(CPatchOnline(&host_).Download(true), QzAutoUpdate::kResultTransferFailed);
+    EXPECT_LT(slow.SinceYes(), kStopsWithin);
+    EXPECT_LE(slow.LongestGap(), kAskedAtLeastEvery);
+    EXPECT_GE(host_.ArgumentsOf("OnProgress").size(), 2u);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Patch.exe.part", "result.xml"}));
+    // A cancel is no length fault.
+    EXPECT_EQ(host_.LogLines().back().find(L"bytes arrived"), std::wstring::npos) << host_.LogLines().back();
 
     // A service that never answers: the query ends when the host cancels.
     HttpAnswer silent = HttpAnswer::Ok(Document(server_.Url("/patch.exe"), 1000));
     silent.silence = milliseconds(60000);
     server_.SetAnswer("/query", silent);
-    {
-        CancelClock clock(milliseconds(300), host_);
-        EXPECT_EQ(CPatchOnline(&host_).IsAvailable(true), QzAutoUpdate::kResultFailed);
-        EXPECT_LT(clock.SinceYes(), kStopsWithin);
-    }
+    CancelClock silence(milliseconds(300), host_);
+    EXPECT_EQ(CPatchOnline(&host_).IsAvailable(true), QzAutoUpdate::kResultFailed);
+    EXPECT_LT(silence.SinceYes(), kStopsWithin);
 
     // Without anybody cancelling, a body below the low-speed floor is a time-out.
     host_.cancelled = nullptr;

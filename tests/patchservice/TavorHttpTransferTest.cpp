@@ -51,7 +51,6 @@ protected:
     {
         return qz::test::ReadText(fs::path(target_ + qz::test::Wide(suffix)));
     }
-    std::vector<std::string> Names() const { return qz::test::FolderNames(dir_); }
     bool Fetch(CTavorHttpTransfer& transfer, const std::string& path)
     {
         return transfer.DownloadToFile(qz::test::Wide(server_.Url(path)), 0, target_.c_str());
@@ -227,7 +226,7 @@ TEST_F(TransferTest, ResetCancelAndListenerStopLeaveThePartialFileBesideAGoodOne
     EXPECT_EQ(Target(".part").size(), 65536u);
 
     EXPECT_EQ(Target(), "the good file");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"target.bin", "target.bin.part"}));
+    EXPECT_EQ(qz::test::FolderNames(dir_), (std::vector<std::string>{"target.bin", "target.bin.part"}));
 }
 
 TEST_F(TransferTest, AnExistingTargetIsReplacedOnlyAfterAYes)

@@ -27,7 +27,6 @@ struct TempFile {
     {
         std::ofstream(file, std::ios::binary) << content;
     }
-    const std::string& path() const { return file; }
     const qz::test::TempFolder folder{"qzxml"};
     const std::string file;
 };
@@ -71,23 +70,23 @@ TEST(XMLReader, FilesThatAreMissingOrMalformedThrowTheCheckText)
 {
     TempFile good("good.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a v=\"\xe4\">\n <b/>\n</a>");
     TempFile bad("bad.xml", "<a><b></a>");
-    const std::string missing = good.path() + ".missing";
+    const std::string missing = good.file + ".missing";
 
-    XMLReader reader(good.path());
+    XMLReader reader(good.file);
     EXPECT_TRUE(reader.HasDocument());
-    EXPECT_EQ(reader.GetFileName(), good.path());
+    EXPECT_EQ(reader.GetFileName(), good.file);
     XMLNode root;
     ASSERT_TRUE(reader.GetFirstChild(XMLNode(), root));
     std::wstring value;
     ASSERT_TRUE(reader.GetAttribute(root, L"v", value));
     EXPECT_EQ(value, L"\u00e4");  // the file's declared encoding applies
 
-    for (const std::string& path : {missing, bad.path()}) {
+    for (const std::string& path : {missing, bad.file}) {
         const std::string expected = "XMLReader::XMLReader () Please, check whether xml-file " + path + " exists.\n";
         EXPECT_EQ(ThrownText([&] { XMLReader r(path); }), expected);
         EXPECT_EQ(ThrownText([&] { XMLWriter w(path); }), expected);
     }
-    EXPECT_EQ(ThrownText([&] { XMLWriter w(good.path()); }), "(nothing thrown)");
+    EXPECT_EQ(ThrownText([&] { XMLWriter w(good.file); }), "(nothing thrown)");
 }
 
 TEST(XMLReader, MalformedTextThrowsTheParseReportAndDropsTheDocument)
@@ -263,7 +262,7 @@ TEST(XMLReader, EntitiesExpandInternallyButNeverLoadExternally)
     TempFile secret("secret.txt", "TOPSECRET");
     XMLReader reader;
     reader.LoadXML(L"<!DOCTYPE r [<!ENTITY in \"hello\"><!ENTITY ex SYSTEM \"" +
-                   std::wstring(secret.path().begin(), secret.path().end()) +
+                   std::wstring(secret.file.begin(), secret.file.end()) +
                    L"\">]>\n<r><i>&in;</i><e>&ex;</e></r>");
     XMLNode node, child;
     ASSERT_TRUE(reader.SelectSingleNode(XMLNode(), L"/r/i", node));
