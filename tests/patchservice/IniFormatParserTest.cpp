@@ -1,9 +1,10 @@
 #include "patchservice/IniFormatParser.h"
 
+#include "support/FileText.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -49,8 +50,7 @@ TEST(IniFormatParser, WritesEveryPairThroughTheProfileFunctions)
     CIniFormatParser parser;
     parser.Parse(L"[server]\nhost=127.0.0.1\npath=/upload\n[b]\nk=v\n");
     ASSERT_TRUE(parser.WriteToFile(path.wstring()));
-    std::ifstream in(path);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = qz::test::ReadText(path);
     EXPECT_NE(text.find("[server]"), std::string::npos);
     EXPECT_NE(text.find("host=127.0.0.1"), std::string::npos);
     EXPECT_NE(text.find("path=/upload"), std::string::npos);

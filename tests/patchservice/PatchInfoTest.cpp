@@ -1,13 +1,13 @@
 #include "patchservice/PatchInfo.h"
 
+#include "support/FileText.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -116,17 +116,13 @@ TEST(PatchInfo, DescriptionPageIsUtf8BesideTheResultDocument)
     const qz::test::TempFolder folder("qz-patchinfo");
     const std::filesystem::path& dir = folder.path();
     const std::filesystem::path result = dir / "result.xml";
-    {
-        std::ofstream(result) << "<r filesize=\"1\" version=\"1.2\" url=\"http://u/\"><patch>\xc3\xa9t\xc3\xa9 \xe2\x82\xac</patch></r>";
-    }
+    std::ofstream(result) << "<r filesize=\"1\" version=\"1.2\" url=\"http://u/\"><patch>\xc3\xa9t\xc3\xa9 \xe2\x82\xac</patch></r>";
     CPatchInfo info;
     info.ParseResult(QzOSAL::QzPath(result.wstring()));
     EXPECT_EQ(info.GetDescription(), L"\u00e9t\u00e9 \u20ac");
     info.WriteDescriptionFile(QzOSAL::QzPath(result.wstring()));
     EXPECT_EQ(info.GetDescriptionFile().GetPath(), (dir / "result.html").wstring());
-    std::ifstream page(dir / "result.html", std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(bytes, "\xc3\xa9t\xc3\xa9 \xe2\x82\xac");
+    EXPECT_EQ(qz::test::ReadText(dir / "result.html"), "\xc3\xa9t\xc3\xa9 \xe2\x82\xac");
 
     // Once a page exists, an empty text no longer makes the patch invalid.
     CPatchInfo noText;

@@ -1,6 +1,5 @@
-// The transfer engine against a loopback server with scripted answers. How
-// requests and answers are framed on the wire, and whom TLS trusts, is the
-// internet layer's part and tested there.
+// The transfer engine against a loopback server with scripted answers. How requests and answers are
+// framed on the wire, and whom TLS trusts, is the internet layer's part and tested there.
 #include "patchservice/TavorHttpTransfer.h"
 
 #include "platform/UserQuestion.h"
@@ -18,6 +17,7 @@
 namespace {
 
 using qz::test::HttpAnswer;
+using Framing = HttpAnswer::Framing;
 using qz::test::RecordingHost;
 using qz::test::TestHttpServer;
 namespace fs = std::filesystem;
@@ -51,11 +51,9 @@ protected:
     {
         return qz::test::ReadText(fs::path(target_ + qz::test::Wide(suffix)));
     }
-    std::vector<std::string> Names() const { return qz::test::FolderNames(dir_); }
     bool Fetch(CTavorHttpTransfer& transfer, const std::string& path)
     {
-        const std::string url = server_.Url(path);
-        return transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 0, target_.c_str());
+        return transfer.DownloadToFile(qz::test::Wide(server_.Url(path)), 0, target_.c_str());
     }
 
     // A transfer that reports to its own listener and overwrites without asking.
@@ -80,12 +78,11 @@ TEST_F(TransferTest, DownloadsTheBodyWithProgressAndStatusTexts)
     const std::string body(150000, 'x');
     server_.SetAnswer("/file", HttpAnswer::Ok(body));
     RecordingHost host;
-    Listener listener;
-    CTavorHttpTransfer transfer;
+    Quiet q;
+    CTavorHttpTransfer& transfer = q.transfer;
+    const Listener& listener = q.listener;
     transfer.SetProgressReceiver(&host);
-    transfer.SetStatusListener(&listener);
-    const std::string url = server_.Url("/file?a=%41");
-    ASSERT_TRUE(transfer.DownloadToFile(std::wstring(url.begin(), url.end()), 1234, target_.c_str()));
+    ASSERT_TRUE(transfer.DownloadToFile(qz::test::Wide(server_.Url("/file?a=%41")), 1234, target_.c_str()));
     EXPECT_EQ(Target(), body);
     EXPECT_EQ(transfer.GetStatusCode(), 200);
     EXPECT_EQ(transfer.GetContentLength(), 150000);
@@ -137,18 +134,17 @@ TEST_F(TransferTest, ErrorStatusesAndTheSavedAnswer)
 TEST_F(TransferTest, WhatCountsAsContentAndLengthsPastThirtyOneBits)
 {
     HttpAnswer chunked = HttpAnswer::Ok(std::string(5000, 'c'));
-    chunked.framing = HttpAnswer::Framing::Chunked;
+    chunked.framing = Framing::Chunked;
     server_.SetAnswer("/chunked", chunked);
     HttpAnswer unframed = HttpAnswer::Ok("until close");
-    unframed.framing = HttpAnswer::Framing::Close;
+    unframed.framing = Framing::Close;
     server_.SetAnswer("/close", unframed);
     server_.SetAnswer("/empty", HttpAnswer::Ok(""));
     HttpAnswer huge = HttpAnswer::Ok("abc");
     huge.declaredLength = 3000000000ULL;
     server_.SetAnswer("/huge", huge);
 
-    // Chunks are content; a body without length is written, yet without
-    // content as far as the engine knows.
+    // Chunks are content; a body without length is written, yet without content as far as the engine knows.
     const struct {
         const char* path;
         bool chunked, content;
@@ -184,12 +180,10 @@ TEST_F(TransferTest, MalformedStatusLineAndUnreachableServers)
     EXPECT_TRUE(q.transfer.IsAnswerSaved());  // an unparsable status is no 404
     ASSERT_FALSE(q.listener.errors.empty());
     EXPECT_EQ(q.listener.errors[0].rfind("Unable to parse ReturnCode from server, server answer was \"", 0), 0u);
-    Listener listener;
-    CTavorHttpTransfer unreachable;
-    unreachable.SetStatusListener(&listener);
+    Quiet unreachable;
     const std::wstring port = std::to_wstring(TestHttpServer::UnusedPort());
-    EXPECT_FALSE(unreachable.DownloadToFile(L"http://127.0.0.1:" + port + L"/x", 0, target_.c_str()));
-    EXPECT_EQ(listener.errors, std::vector<std::string>{kNoConnection});
+    EXPECT_FALSE(unreachable.transfer.DownloadToFile(L"http://127.0.0.1:" + port + L"/x", 0, target_.c_str()));
+    EXPECT_EQ(unreachable.listener.errors, std::vector<std::string>{kNoConnection});
     // A URL that cannot be split never reaches the network.
     fs::remove(fs::path(target_));
     CTavorHttpTransfer transfer;
@@ -207,8 +201,7 @@ TEST_F(TransferTest, ResetCancelAndListenerStopLeaveThePartialFileBesideAGoodOne
     Quiet good;
     ASSERT_TRUE(Fetch(good.transfer, "/good"));
 
-    // Whatever stops a body, the good file keeps its name and the partial
-    // one waits beside it.
+    // Whatever stops a body, the good file keeps its name and the partial one waits beside it.
     Quiet dropped;
     EXPECT_FALSE(Fetch(dropped.transfer, "/reset"));
     EXPECT_EQ(dropped.listener.errors, std::vector<std::string>{kNoVersion});
@@ -233,7 +226,7 @@ TEST_F(TransferTest, ResetCancelAndListenerStopLeaveThePartialFileBesideAGoodOne
     EXPECT_EQ(Target(".part").size(), 65536u);
 
     EXPECT_EQ(Target(), "the good file");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"target.bin", "target.bin.part"}));
+    EXPECT_EQ(qz::test::FolderNames(dir_), (std::vector<std::string>{"target.bin", "target.bin.part"}));
 }
 
 TEST_F(TransferTest, AnExistingTargetIsReplacedOnlyAfterAYes)
@@ -269,14 +262,12 @@ TEST_F(TransferTest, ProbeNeedsOneWholeBlockAndWritesNothing)
 {
     server_.SetAnswer("/big", HttpAnswer::Generated(70000));
     server_.SetAnswer("/small", HttpAnswer::Ok("tiny"));
-    Listener listener;
-    CTavorHttpTransfer transfer;
-    transfer.SetStatusListener(&listener);
-    EXPECT_TRUE(transfer.DownloadFromAnsiUrl(server_.Url("/big").c_str()));
-    EXPECT_EQ(listener.statuses.back(), "Done.");
-    EXPECT_FALSE(transfer.DownloadFromAnsiUrl(server_.Url("/small").c_str()));
-    EXPECT_EQ(listener.errors.back(), "Filetransfer failed !");
-    EXPECT_FALSE(transfer.DownloadFromAnsiUrl("garbage"));
+    Quiet q;
+    EXPECT_TRUE(q.transfer.DownloadFromAnsiUrl(server_.Url("/big").c_str()));
+    EXPECT_EQ(q.listener.statuses.back(), "Done.");
+    EXPECT_FALSE(q.transfer.DownloadFromAnsiUrl(server_.Url("/small").c_str()));
+    EXPECT_EQ(q.listener.errors.back(), "Filetransfer failed !");
+    EXPECT_FALSE(q.transfer.DownloadFromAnsiUrl("garbage"));
     EXPECT_FALSE(fs::exists("TavorHttpTransferFile.dat"));
 }
 
@@ -285,11 +276,7 @@ TEST_F(TransferTest, ProbeNeedsOneWholeBlockAndWritesNothing)
 // What a body observer is shown is the target file, from its first byte.
 class BodyRecorder : public ITransferBodyObserver {
 public:
-    void OnBodyStart() override
-    {
-        ++starts;
-        seen.clear();
-    }
+    void OnBodyStart() override { ++starts; seen.clear(); }
     void OnBodyBytes(const std::uint8_t* data, std::size_t length) override
     {
         ASSERT_GT(starts, 0);
@@ -302,7 +289,7 @@ public:
 TEST_F(TransferTest, TheBodyObserverSeesWhatTheFileHolds)
 {
     HttpAnswer chunked = HttpAnswer::Generated(200003);
-    chunked.framing = HttpAnswer::Framing::Chunked;
+    chunked.framing = Framing::Chunked;
     chunked.chunkSize = 997;
     server_.SetAnswer("/chunked", chunked);
     HttpAnswer cut = HttpAnswer::Generated(300000);
@@ -318,8 +305,7 @@ TEST_F(TransferTest, TheBodyObserverSeesWhatTheFileHolds)
     EXPECT_EQ(recorder.seen.size(), 200003u);
     EXPECT_TRUE(recorder.seen == Target());
 
-    // The next body on the same engine starts over; a cut one shows what
-    // stays in the partial file.
+    // The next body on the same engine starts over; a cut one shows what stays in the partial file.
     ASSERT_TRUE(Fetch(quiet.transfer, "/small"));
     EXPECT_EQ(recorder.starts, 2);
     EXPECT_EQ(recorder.seen, "small");

@@ -4,12 +4,10 @@
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
-#include <libxml/xmlmemory.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,7 +27,6 @@ struct TempFile {
     {
         std::ofstream(file, std::ios::binary) << content;
     }
-    const std::string& path() const { return file; }
     const qz::test::TempFolder folder{"qzxml"};
     const std::string file;
 };
@@ -73,23 +70,23 @@ TEST(XMLReader, FilesThatAreMissingOrMalformedThrowTheCheckText)
 {
     TempFile good("good.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a v=\"\xe4\">\n <b/>\n</a>");
     TempFile bad("bad.xml", "<a><b></a>");
-    const std::string missing = good.path() + ".missing";
+    const std::string missing = good.file + ".missing";
 
-    XMLReader reader(good.path());
+    XMLReader reader(good.file);
     EXPECT_TRUE(reader.HasDocument());
-    EXPECT_EQ(reader.GetFileName(), good.path());
+    EXPECT_EQ(reader.GetFileName(), good.file);
     XMLNode root;
     ASSERT_TRUE(reader.GetFirstChild(XMLNode(), root));
     std::wstring value;
     ASSERT_TRUE(reader.GetAttribute(root, L"v", value));
     EXPECT_EQ(value, L"\u00e4");  // the file's declared encoding applies
 
-    for (const std::string& path : {missing, bad.path()}) {
+    for (const std::string& path : {missing, bad.file}) {
         const std::string expected = "XMLReader::XMLReader () Please, check whether xml-file " + path + " exists.\n";
         EXPECT_EQ(ThrownText([&] { XMLReader r(path); }), expected);
         EXPECT_EQ(ThrownText([&] { XMLWriter w(path); }), expected);
     }
-    EXPECT_EQ(ThrownText([&] { XMLWriter w(good.path()); }), "(nothing thrown)");
+    EXPECT_EQ(ThrownText([&] { XMLWriter w(good.file); }), "(nothing thrown)");
 }
 
 TEST(XMLReader, MalformedTextThrowsTheParseReportAndDropsTheDocument)
@@ -265,7 +262,7 @@ TEST(XMLReader, EntitiesExpandInternallyButNeverLoadExternally)
     TempFile secret("secret.txt", "TOPSECRET");
     XMLReader reader;
     reader.LoadXML(L"<!DOCTYPE r [<!ENTITY in \"hello\"><!ENTITY ex SYSTEM \"" +
-                   std::wstring(secret.path().begin(), secret.path().end()) +
+                   std::wstring(secret.file.begin(), secret.file.end()) +
                    L"\">]>\n<r><i>&in;</i><e>&ex;</e></r>");
     XMLNode node, child;
     ASSERT_TRUE(reader.SelectSingleNode(XMLNode(), L"/r/i", node));
@@ -282,16 +279,14 @@ TEST(XMLReader, DeepNestingIsWalkedOrRefusedNeverACrash)
 {
     XMLReader reader;
     XMLNode node;
-    // Nesting the parser accepts can be walked to the bottom; far deeper
-    // nesting is refused with the load fault.
+    // Nesting the parser accepts can be walked to the bottom; far deeper nesting is refused.
     auto nested = [](int depth) {
-        std::wstring s;
-        for (int i = 0; i < depth; ++i)
-            s += L"<d>";
-        s += L"bottom";
-        for (int i = 0; i < depth; ++i)
-            s += L"</d>";
-        return s;
+        std::wstring open, close;
+        for (int i = 0; i < depth; ++i) {
+            open += L"<d>";
+            close += L"</d>";
+        }
+        return open + L"bottom" + close;
     };
     reader.LoadXML(nested(200));
     int depth = 0;
