@@ -77,7 +77,8 @@ struct Exchange {
             return value;
         }
         const std::uint32_t error = InternetGetLastError();
-        return error == ERROR_HTTP_HEADER_NOT_FOUND ? L"<absent>" : L"<error " + std::to_wstring(error) + L">";
+        return error == ERROR_HTTP_HEADER_NOT_FOUND ? std::wstring(L"<absent>")
+                                                    : L"<error " + std::to_wstring(error) + L">";
     }
 
     Read ReadAll(std::size_t block, std::vector<std::size_t>* sizes = nullptr)
