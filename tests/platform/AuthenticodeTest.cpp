@@ -185,9 +185,8 @@ TEST_F(Authenticode, RejectsUntrustedExpiredAndMisusedSigners)
     EXPECT_FALSE(VerifyAuthenticode(normal.wstring()));
     // A hashed directory holding the root is a store of its own.
     std::string hash;
-    ASSERT_EQ(
-        SigningKit::Run("openssl x509 -hash -noout -in '" + kit_->RootCertificate().string() + "'", &hash),
-        0);
+    const std::string root = kit_->RootCertificate().string();
+    ASSERT_EQ(SigningKit::Run("openssl x509 -hash -noout -in '" + root + "'", &hash), 0);
     std::filesystem::copy_file(kit_->RootCertificate(), certs / (hash.substr(0, hash.find('\n')) + ".0"));
     EXPECT_TRUE(VerifyAuthenticode(normal.wstring())) << Check(normal).reason;
     ::unsetenv("SSL_CERT_DIR");
@@ -312,9 +311,8 @@ TEST_F(Authenticode, HostileTablesEndWithoutLargeAllocations)
     std::vector<std::uint8_t> der = {0x30, 0x00};
     for (int i = 0; i < 50000; ++i) {
         const auto size = static_cast<std::uint32_t>(der.size());
-        std::uint8_t header[] = {0x30, 0x84, 0, 0, 0, 0};
-        for (int k = 0; k < 4; ++k)
-            header[2 + k] = static_cast<std::uint8_t>(size >> (24 - 8 * k));
+        const std::uint8_t header[] = {0x30, 0x84, std::uint8_t(size >> 24), std::uint8_t(size >> 16),
+                                       std::uint8_t(size >> 8), std::uint8_t(size)};
         der.insert(der.begin(), header, header + sizeof header);
     }
     std::vector<std::uint8_t> table = {0, 0, 0, 0, 0x00, 0x02, 0x02, 0x00};

@@ -377,8 +377,7 @@ TEST(Internet, StreamedUploadArrivesByteForByte)
     EXPECT_EQ(requests[0].Header("Content-Type").value_or(""), "multipart/form-data; boundary=----xyz");
     EXPECT_EQ(requests[0].Header("Content-Length").value_or(""), std::to_string(body.size()));
     EXPECT_EQ(std::count_if(requests[0].headers.begin(), requests[0].headers.end(),
-                            [](const auto& h) { return h.first == "Content-Length"; }),
-              1);
+                            [](const auto& h) { return h.first == "Content-Length"; }), 1);
     EXPECT_FALSE(requests[0].Header("Transfer-Encoding"));
     EXPECT_FALSE(requests[0].Header("Accept"));
     EXPECT_TRUE(requests[0].body == body);
@@ -528,11 +527,9 @@ TEST(Internet, PreconfiguredAccessUsesTheProxyVariables)
     proxy.SetAnswer("http://updates.qz-test.invalid/patch?x=1", HttpAnswer::Ok("via proxy"));
     qz::test::ScopedEnvironment httpProxy("http_proxy", proxy.Url("").c_str());
     qz::test::ScopedEnvironment noProxy("no_proxy", nullptr);
-    {
-        Exchange x("http://updates.qz-test.invalid/patch?x=1");
-        ASSERT_TRUE(HttpSendRequest(x.request)) << InternetGetLastErrorText();
-        EXPECT_EQ(x.ReadAll(100), Read("via proxy", 0));
-    }
+    Exchange get("http://updates.qz-test.invalid/patch?x=1");
+    ASSERT_TRUE(HttpSendRequest(get.request)) << InternetGetLastErrorText();
+    EXPECT_EQ(get.ReadAll(100), Read("via proxy", 0));
     ASSERT_EQ(proxy.Requests().size(), 1u);
     EXPECT_EQ(proxy.Requests()[0].requestLine, "GET http://updates.qz-test.invalid/patch?x=1 HTTP/1.1");
     // A streamed upload to port 80 takes the same way.
@@ -550,8 +547,8 @@ TEST(Internet, PreconfiguredAccessUsesTheProxyVariables)
     EXPECT_EQ(InternetOpenUrl(session, L"http://updates.qz-test.invalid/patch?x=1", L"", 0, 0), nullptr);
     EXPECT_EQ(InternetGetLastError(), ERROR_INTERNET_NAME_NOT_RESOLVED);
     qz::test::ScopedEnvironment bypass("no_proxy", "qz-test.invalid");
-    Exchange x("http://updates.qz-test.invalid/patch?x=1");
-    EXPECT_FALSE(HttpSendRequest(x.request));
+    Exchange bypassed("http://updates.qz-test.invalid/patch?x=1");
+    EXPECT_FALSE(HttpSendRequest(bypassed.request));
     EXPECT_EQ(proxy.Requests().size(), 2u);
 }
 
