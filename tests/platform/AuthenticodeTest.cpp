@@ -218,8 +218,7 @@ TEST_F(Authenticode, RejectsChangedAndAppendedBytes)
          [&](auto& b) { b[tableOffset + tableSize / 2] ^= 1; }},
         {"bytes after the table", false, "data follows the certificate table",
          [&](auto& b) { b.insert(b.end(), 16, 0x41); }},
-        {"bytes in the padding, both sizes grown", false, "length does not match",
-         [&](auto& b) {
+        {"bytes in the padding, both sizes grown", false, "length does not match", [&](auto& b) {
              b.insert(b.end(), {'h', 'i', 'd', 'd', 'e', 'n', '!', '!'});
              Put32(b, entry + 4, tableSize + 8);
              Put32(b, tableOffset, Get32(b, tableOffset) + 8);

@@ -113,14 +113,12 @@ TEST(InternetCrackUrl, SplitsAndDecodesUrls)
     // Without ICU_DECODE the escapes stay; a lone invalid UTF-8 byte decodes
     // to the character of the same number.
     const std::tuple<const wchar_t*, std::uint32_t, Parts> cases[] = {
-        {L"https://updates.example.com/patch/query.php?program=X&v=1#top",
-         0,
+        {L"https://updates.example.com/patch/query.php?program=X&v=1#top", 0,
          {INTERNET_SCHEME_HTTPS, L"https", L"updates.example.com", 443, L"", L"", L"/patch/query.php",
           L"?program=X&v=1#top"}},
         {L"HTTP://host:8080", 0, {INTERNET_SCHEME_HTTP, L"HTTP", L"host", 8080, L"", L"", L"", L""}},
         {L"http://host/a#frag", 0, {INTERNET_SCHEME_HTTP, L"http", L"host", 80, L"", L"", L"/a", L"#frag"}},
-        {L"https://user:pa%3Ass@[::1]:8443/x%20y/%C3%A4.exe?q=%41%zz",
-         ICU_DECODE,
+        {L"https://user:pa%3Ass@[::1]:8443/x%20y/%C3%A4.exe?q=%41%zz", ICU_DECODE,
          {INTERNET_SCHEME_HTTPS, L"https", L"::1", 8443, L"user", L"pa:ss", L"/x y/\u00e4.exe", L"?q=A%zz"}},
         {L"http://h/x%20y", 0, {INTERNET_SCHEME_HTTP, L"http", L"h", 80, L"", L"", L"/x%20y", L""}},
         {L"http://h/%E4", ICU_DECODE, {INTERNET_SCHEME_HTTP, L"http", L"h", 80, L"", L"", L"/\u00e4", L""}},
