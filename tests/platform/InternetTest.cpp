@@ -70,6 +70,7 @@ struct Exchange {
             HttpOpenRequest(connection, verb, parts.urlPath + parts.extraInfo, L"", L"", {L"*/*"}, flags, 0);
     }
 
+    // A header the answer lacks reads "<absent>"; any other failure shows its error.
     std::wstring Query(std::uint32_t level)
     {
         std::wstring value;
