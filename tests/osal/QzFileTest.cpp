@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 
 using QzOSAL::QzFile;
 using QzOSAL::QzFileFind;
@@ -176,12 +177,9 @@ TEST_F(QzFileTest, ItemRecordsOfFilesFoldersAndMissingPaths)
     EXPECT_FALSE(QzFileSystemItem(QzPath(Path("dir") + L"//")).Exists());
     EXPECT_EQ(QzFileSystemItem(QzPath(L"/")).GetFullPath(), L"/");
 
-    const QzFileSystemItem hidden{QzPath(Path(".hidden"))};
-    EXPECT_EQ(hidden.GetRecord().attributes, sp::FILE_ATTRIBUTE_HIDDEN);
-
+    EXPECT_EQ(QzFileSystemItem(QzPath(Path(".hidden"))).GetRecord().attributes, sp::FILE_ATTRIBUTE_HIDDEN);
     fs::permissions(dir_ / "ten.bin", fs::perms::owner_read);
-    const QzFileSystemItem locked{QzPath(Path("ten.bin"))};
-    EXPECT_EQ(locked.GetRecord().attributes, sp::FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(QzFileSystemItem(QzPath(Path("ten.bin"))).GetRecord().attributes, sp::FILE_ATTRIBUTE_READONLY);
 
     // A missing path is a valid item with a zero record.
     const QzFileSystemItem missing{QzPath(Path("missing.txt"))};
@@ -237,31 +235,26 @@ TEST_F(QzFileTest, FindListsMatchingEntriesWithoutDotEntries)
     EXPECT_FALSE(all.FindNext()) << "an ended search stays ended";
     EXPECT_EQ(found.at(L"a.txt").GetSize(), 3u);
 
-    // Brackets are plain characters, the folder is not searched recursively, "*.*" takes names without a dot.
+    // Brackets are plain characters, the folder is not searched recursively, "*.*" takes names without a
+    // dot, and without wildcards the pattern names one entry.
     const std::pair<const wchar_t*, std::vector<std::wstring>> patterns[] = {
         {L"*.txt", {L"[a].txt", L"a.txt", L"b.txt"}}, {L"?.log", {L"c.log"}}, {L"a*t", {L"a.txt"}},
-        {L"*.*", {L".hidden", L"[a].txt", L"a.txt", L"b.txt", L"c.log", L"sub"}}};
+        {L"*.*", {L".hidden", L"[a].txt", L"a.txt", L"b.txt", L"c.log", L"sub"}}, {L"c.log", {L"c.log"}}};
     for (const auto& [pattern, names] : patterns) {
         QzFileFind find(QzPath(dir_.wstring()), pattern);
         EXPECT_EQ(Names(FindAll(find)), names) << pattern;
     }
 
-    QzFileFind nothing(QzPath(dir_.wstring()), L"x*");
-    EXPECT_FALSE(nothing.FindNext());
-    EXPECT_EQ(nothing.GetLastError(), sp::ERROR_FILE_NOT_FOUND);
-    QzFileFind missingFolder(QzPath(Path("missing")), L"*");
-    EXPECT_FALSE(missingFolder.FindNext());
-    EXPECT_EQ(missingFolder.GetLastError(), sp::ERROR_PATH_NOT_FOUND);
-
-    // Without wildcards the pattern names one entry.
-    QzFileFind named(QzPath(dir_.wstring()), L"c.log");
-    EXPECT_EQ(Names(FindAll(named)), (std::vector<std::wstring>{L"c.log"}));
-
     // "." and ".." match "*" but are filtered out, so in an empty folder the search simply ends.
     fs::create_directory(dir_ / "empty");
-    QzFileFind empty(QzPath(Path("empty")), L"*");
-    EXPECT_FALSE(empty.FindNext());
-    EXPECT_EQ(empty.GetLastError(), sp::ERROR_NO_MORE_FILES);
+    const std::tuple<std::wstring, const wchar_t*, std::uint32_t> failures[] = {
+        {dir_.wstring(), L"x*", sp::ERROR_FILE_NOT_FOUND}, {Path("missing"), L"*", sp::ERROR_PATH_NOT_FOUND},
+        {Path("empty"), L"*", sp::ERROR_NO_MORE_FILES}};
+    for (const auto& [folder, pattern, error] : failures) {
+        QzFileFind find{QzPath(folder), pattern};
+        EXPECT_FALSE(find.FindNext()) << folder;
+        EXPECT_EQ(find.GetLastError(), error) << folder;
+    }
 }
 
 } // namespace

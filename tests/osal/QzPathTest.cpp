@@ -106,12 +106,8 @@ TEST(QzPath, AppendPathPutsOneSeparatorBetween) {
         const wchar_t* sub;
         const wchar_t* result;
     } cases[] = {
-        {L"/a", L"b", L"/a/b"},
-        {L"/a/", L"/b", L"/a/b"},
-        {L"/a//", L"\\\\b\\c\\", L"/a/b/c/"},
-        {L"C:", L"x", L"C:/x"},
-        {L"", L"Bitmaps\\", L"Bitmaps/"},
-        {L"/a", L"//", L"/a/"},
+        {L"/a", L"b", L"/a/b"}, {L"/a/", L"/b", L"/a/b"}, {L"/a//", L"\\\\b\\c\\", L"/a/b/c/"},
+        {L"C:", L"x", L"C:/x"}, {L"", L"Bitmaps\\", L"Bitmaps/"}, {L"/a", L"//", L"/a/"},
     };
     for (const auto& c : cases) {
         QzPath path(c.base);

@@ -12,19 +12,18 @@ using QzOSAL::QzURL;
 
 namespace {
 
+using P = std::vector<std::pair<std::wstring, std::wstring>>;
+
 // The parameters in map order.
-std::vector<std::pair<std::wstring, std::wstring>> Params(const QzURL& url)
+P Params(const QzURL& url)
 {
-    std::vector<std::pair<std::wstring, std::wstring>> params;
-    std::wstring name;
-    std::wstring value;
+    P params;
+    std::wstring name, value;
     for (int i = 0; url.GetParam(i, name, value); ++i)
         params.emplace_back(name, value);
     EXPECT_EQ(static_cast<int>(params.size()), url.GetParamCount());
     return params;
 }
-
-using P = std::vector<std::pair<std::wstring, std::wstring>>;
 
 // Scheme|user|password|sub-domain|domain|top-level domain|port|path|fragment, to check a parse in one line.
 std::wstring Parts(const QzURL& u)
@@ -219,11 +218,10 @@ TEST(QzURL, EscapeAndUnescape)
     EXPECT_EQ(QzURL::Escape(L"a b/c?d#e\\f%"), L"a%20b%2Fc%3Fd%23e%5Cf%");
     EXPECT_EQ(QzURL::Escape(L""), L"");
     // Grows past the first buffer of the text's length plus one.
-    const std::wstring spaces(1000, L' ');
     std::wstring expected;
     for (int i = 0; i < 1000; ++i)
         expected += L"%20";
-    EXPECT_EQ(QzURL::Escape(spaces), expected);
+    EXPECT_EQ(QzURL::Escape(std::wstring(1000, L' ')), expected);
 
     EXPECT_EQ(QzURL::Unescape(L"a%20b%zz%4?c%20#d%20"), L"a b%zz%4?c%20#d%20");
     EXPECT_EQ(QzURL::Unescape(L"a%41"), L"aA");  // an escape that ends the text
@@ -258,8 +256,7 @@ TEST(QzURL, HostileText)
     text += L"k0=again";
     QzURL many(text);
     EXPECT_EQ(many.GetParamCount(), 10000);
-    std::wstring name;
-    std::wstring value;
+    std::wstring name, value;
     ASSERT_TRUE(many.GetParam(0, name, value));
     EXPECT_EQ(name + L"=" + value, L"k0=0");
     many.SetFragment(L"f");

@@ -12,8 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <unistd.h>
+#include <functional>
 
 using namespace qz::platform;
 using qz::test::PeWriter;
@@ -83,17 +82,17 @@ void ExpectStreamedVerdict(const std::vector<std::uint8_t>& bytes, const Authent
 
 class Authenticode : public qz::test::SigningKitSuite {
   protected:
-    std::filesystem::path Unsigned(const std::string& name, bool is64 = true)
+    std::filesystem::path Unsigned(const std::string& name, const PeWriter& writer = PeWriter())
     {
         const auto path = dir_ / name;
-        PeWriter(is64).WriteTo(path);
+        writer.WriteTo(path);
         return path;
     }
 
     std::filesystem::path Signed(const std::string& name, const SigningKit::SignOptions& options,
-                                 bool is64 = true)
+                                 const PeWriter& writer = PeWriter())
     {
-        const auto in = Unsigned(name + ".in", is64);
+        const auto in = Unsigned(name + ".in", writer);
         const auto out = dir_ / name;
         std::string output;
         EXPECT_TRUE(kit_->Sign(in, out, options, &output)) << output;
@@ -115,7 +114,6 @@ class Authenticode : public qz::test::SigningKitSuite {
     {
         return ParseBytes(bytes).value().DirectoryEntryOffset(PeImage::kDirectorySecurity);
     }
-
 };
 
 } // namespace
@@ -137,7 +135,7 @@ TEST_F(Authenticode, AcceptsValidSignatures)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto path = Signed(c.name, c.options, c.is64);
+        const auto path = Signed(c.name, c.options, PeWriter(c.is64));
         const AuthenticodeVerdict verdict = Check(path);
         EXPECT_TRUE(verdict.valid) << verdict.reason;
         EXPECT_TRUE(VerifyAuthenticode(path.wstring()));
@@ -172,11 +170,8 @@ TEST_F(Authenticode, RejectsUntrustedExpiredAndMisusedSigners)
 
     // The store is read at each call: trusting the self-signed certificate makes it valid.
     const auto store = dir_ / "store.pem";
-    {
-        std::ofstream out(store);
-        out << std::ifstream(kit_->RootCertificate()).rdbuf()
-            << std::ifstream(kit_->SelfSignedCertificate()).rdbuf();
-    }
+    std::ofstream(store) << std::ifstream(kit_->RootCertificate()).rdbuf()
+                         << std::ifstream(kit_->SelfSignedCertificate()).rdbuf();
     ::setenv("SSL_CERT_FILE", store.c_str(), 1);
     EXPECT_TRUE(VerifyAuthenticode((dir_ / "self.exe").wstring())) << Check(dir_ / "self.exe").reason;
     // A store without the kit's root trusts none of its signers.
@@ -190,9 +185,8 @@ TEST_F(Authenticode, RejectsUntrustedExpiredAndMisusedSigners)
     EXPECT_FALSE(VerifyAuthenticode(normal.wstring()));
     // A hashed directory holding the root is a store of its own.
     std::string hash;
-    ASSERT_EQ(
-        SigningKit::Run("openssl x509 -hash -noout -in '" + kit_->RootCertificate().string() + "'", &hash),
-        0);
+    const std::string root = kit_->RootCertificate().string();
+    ASSERT_EQ(SigningKit::Run("openssl x509 -hash -noout -in '" + root + "'", &hash), 0);
     std::filesystem::copy_file(kit_->RootCertificate(), certs / (hash.substr(0, hash.find('\n')) + ".0"));
     EXPECT_TRUE(VerifyAuthenticode(normal.wstring())) << Check(normal).reason;
     ::unsetenv("SSL_CERT_DIR");
@@ -211,57 +205,37 @@ TEST_F(Authenticode, RejectsChangedAndAppendedBytes)
 
     struct Case {
         const char* name;
-        std::function<void(std::vector<std::uint8_t>&)> change;
         bool valid;
         const char* reason;
+        std::function<void(std::vector<std::uint8_t>&)> change;
     };
     const Case cases[] = {
-        {"unchanged", [](auto&) {}, true, "signed by"},
-        {"checksum field", [&](auto& b) { b[checkSum + 1] ^= 0x5a; }, true, "signed by"},
-        {"byte in a section", [&](auto& b) { b[0x300] ^= 1; }, false, "image digest does not match"},
-        {"byte in the headers", [&](auto& b) { b[0x40] ^= 1; }, false, "image digest does not match"},
-        {"byte in the signature", [&](auto& b) { b[tableOffset + tableSize / 2] ^= 1; }, false,
-         "does not verify"},
-        {"bytes after the table", [&](auto& b) { b.insert(b.end(), 16, 0x41); }, false,
-         "data follows the certificate table"},
-        {"bytes in the padding, both sizes grown",
-         [&](auto& b) {
+        {"unchanged", true, "signed by", [](auto&) {}},
+        {"checksum field", true, "signed by", [&](auto& b) { b[checkSum + 1] ^= 0x5a; }},
+        {"byte in a section", false, "image digest does not match", [&](auto& b) { b[0x300] ^= 1; }},
+        {"byte in the headers", false, "image digest does not match", [&](auto& b) { b[0x40] ^= 1; }},
+        {"byte in the signature", false, "does not verify",
+         [&](auto& b) { b[tableOffset + tableSize / 2] ^= 1; }},
+        {"bytes after the table", false, "data follows the certificate table",
+         [&](auto& b) { b.insert(b.end(), 16, 0x41); }},
+        {"bytes in the padding, both sizes grown", false, "length does not match", [&](auto& b) {
              b.insert(b.end(), {'h', 'i', 'd', 'd', 'e', 'n', '!', '!'});
              Put32(b, entry + 4, tableSize + 8);
              Put32(b, tableOffset, Get32(b, tableOffset) + 8);
-         },
-         false, "length does not match"},
-        {"second entry in the table",
-         [&](auto& b) {
-             b.insert(b.end(), {8, 0, 0, 0, 0, 2, 2, 0});
-             Put32(b, entry + 4, tableSize + 8);
-         },
-         false, "more than one"},
-        {"truncated table", [&](auto& b) { b.resize(b.size() - 64); }, false, "outside the file"},
-        {"table size shrunk to the file",
-         [&](auto& b) {
-             b.resize(b.size() - 64);
-             Put32(b, entry + 4, tableSize - 64);
-         },
-         false, "no DER structure"},
-        {"table offset past the end", [&](auto& b) { Put32(b, entry, 0xfffffff8); }, false,
-         "outside the file"},
-        {"table of 4 GiB", [&](auto& b) { Put32(b, entry + 4, 0xffffffff); }, false,
-         "outside the file"},
-        {"table inside the headers",
-         [&](auto& b) {
-             Put32(b, entry, 0x40);
-             Put32(b, entry + 4, 0x40);
-         },
-         false, "outside the file"},
-        {"wrong revision", [&](auto& b) { b[tableOffset + 5] = 1; }, false, "not a revision 2"},
-        {"unsigned",
-         [&](auto& b) {
-             b.resize(tableOffset);
-             Put32(b, entry, 0);
-             Put32(b, entry + 4, 0);
-         },
-         false, "not signed"},
+         }},
+        {"second entry in the table", false, "more than one",
+         [&](auto& b) { b.insert(b.end(), {8, 0, 0, 0, 0, 2, 2, 0}); Put32(b, entry + 4, tableSize + 8); }},
+        {"truncated table", false, "outside the file", [&](auto& b) { b.resize(b.size() - 64); }},
+        {"table size shrunk to the file", false, "no DER structure",
+         [&](auto& b) { b.resize(b.size() - 64); Put32(b, entry + 4, tableSize - 64); }},
+        {"table offset past the end", false, "outside the file",
+         [&](auto& b) { Put32(b, entry, 0xfffffff8); }},
+        {"table of 4 GiB", false, "outside the file", [&](auto& b) { Put32(b, entry + 4, 0xffffffff); }},
+        {"table inside the headers", false, "outside the file",
+         [&](auto& b) { Put32(b, entry, 0x40); Put32(b, entry + 4, 0x40); }},
+        {"wrong revision", false, "not a revision 2", [&](auto& b) { b[tableOffset + 5] = 1; }},
+        {"unsigned", false, "not signed",
+         [&](auto& b) { b.resize(tableOffset); Put32(b, entry, 0); Put32(b, entry + 4, 0); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -336,14 +310,12 @@ TEST_F(Authenticode, HostileTablesEndWithoutLargeAllocations)
     std::vector<std::uint8_t> der = {0x30, 0x00};
     for (int i = 0; i < 50000; ++i) {
         const auto size = static_cast<std::uint32_t>(der.size());
-        std::uint8_t header[] = {0x30, 0x84, 0, 0, 0, 0};
-        for (int k = 0; k < 4; ++k)
-            header[2 + k] = static_cast<std::uint8_t>(size >> (24 - 8 * k));
+        const std::uint8_t header[] = {0x30, 0x84, std::uint8_t(size >> 24), std::uint8_t(size >> 16),
+                                       std::uint8_t(size >> 8), std::uint8_t(size)};
         der.insert(der.begin(), header, header + sizeof header);
     }
-    const std::uint32_t length = static_cast<std::uint32_t>(8 + der.size());
     std::vector<std::uint8_t> table = {0, 0, 0, 0, 0x00, 0x02, 0x02, 0x00};
-    Put32(table, 0, length);
+    Put32(table, 0, static_cast<std::uint32_t>(8 + der.size()));
     table.insert(table.end(), der.begin(), der.end());
     table.resize((table.size() + 7) & ~std::size_t{7}, 0);
     const CertificateTableResult nested = ParseCertificateTable(table);
@@ -365,13 +337,8 @@ TEST_F(Authenticode, DigestStreamLearnsTheLayoutOrLeavesTheCheckToTheFile)
 {
     PeWriter writer;
     writer.AddSection(".big", std::vector<std::uint8_t>(3u << 20, 0x5a));
-    const auto in = dir_ / "big.in";
-    writer.WriteTo(in);
-    std::string output;
-    const auto sha256 = dir_ / "big256.exe";
-    const auto sha384 = dir_ / "big384.exe";
-    ASSERT_TRUE(kit_->Sign(in, sha256, {Signer::Normal, "sha256", {}, false}, &output)) << output;
-    ASSERT_TRUE(kit_->Sign(in, sha384, {Signer::Normal, "sha384", {}, false}, &output)) << output;
+    const auto sha256 = Signed("big256.exe", {Signer::Normal, "sha256", {}, false}, writer);
+    const auto sha384 = Signed("big384.exe", {Signer::Normal, "sha384", {}, false}, writer);
     const auto bytes = ReadFileBytes(sha256);
     const auto image = ParseBytes(bytes).value();
     const auto layout = ImageDigestLayout::Of(image).value();
@@ -384,7 +351,8 @@ TEST_F(Authenticode, DigestStreamLearnsTheLayoutOrLeavesTheCheckToTheFile)
     EXPECT_EQ(stream.Layout(), layout);
     Feed(stream, std::span(bytes).subspan(65536), 65536);
     const MemoryByteSource memory(bytes);
-    EXPECT_EQ(stream.Digest(layout, EVP_sha256(), bytes.size()), ComputeImageDigest(memory, layout, EVP_sha256()));
+    EXPECT_EQ(stream.Digest(layout, EVP_sha256(), bytes.size()),
+              ComputeImageDigest(memory, layout, EVP_sha256()));
     const CountingSource counted(bytes);
     const AuthenticodeVerdict verdict = CheckAuthenticode(counted, &stream);
     EXPECT_TRUE(verdict.valid) << verdict.reason;
@@ -409,26 +377,25 @@ TEST_F(Authenticode, DigestStreamLearnsTheLayoutOrLeavesTheCheckToTheFile)
 
     // No layout: not a PE file, headers beyond reach, a file that ends
     // inside its headers, an unsigned image.
+    const auto stateAfter = [](std::span<const std::uint8_t> fed, std::size_t block) {
+        ImageDigestStream fedStream;
+        Feed(fedStream, fed, block);
+        return fedStream.GetState();
+    };
     std::vector<std::uint8_t> zip(4096, 0);
     zip[0] = 'P';
     zip[1] = 'K';
-    ImageDigestStream notPe;
-    Feed(notPe, zip, 1);
-    EXPECT_EQ(notPe.GetState(), ImageDigestStream::State::Unknowable);
+    EXPECT_EQ(stateAfter(zip, 1), ImageDigestStream::State::Unknowable);
     auto far = bytes;
     Put32(far, 0x3c, 2u << 20);
-    ImageDigestStream tooFar;
-    tooFar.Update(std::span(far).first(64));
-    EXPECT_EQ(tooFar.GetState(), ImageDigestStream::State::Unknowable);
+    EXPECT_EQ(stateAfter(std::span(far).first(64), 64), ImageDigestStream::State::Unknowable);
     ImageDigestStream cut;
     Feed(cut, std::span(bytes).first(image.HeadersEnd() - 1), 1);
     EXPECT_EQ(cut.GetState(), ImageDigestStream::State::Learning);
     cut.Update(std::span(bytes).subspan(image.HeadersEnd() - 1, 1));
     EXPECT_EQ(cut.GetState(), ImageDigestStream::State::Hashing);
-    std::vector<std::uint8_t> plain = ReadFileBytes(in);
-    ImageDigestStream unsignedImage;
-    Feed(unsignedImage, plain, 65536);
-    EXPECT_EQ(unsignedImage.GetState(), ImageDigestStream::State::Unknowable);
+    std::vector<std::uint8_t> plain = ReadFileBytes(dir_ / "big256.exe.in");
+    EXPECT_EQ(stateAfter(plain, 65536), ImageDigestStream::State::Unknowable);
     for (const auto* file : {&zip, &far, &plain}) {
         const MemoryByteSource source(*file);
         ExpectStreamedVerdict(*file, CheckAuthenticode(source));
