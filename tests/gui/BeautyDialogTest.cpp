@@ -107,9 +107,8 @@ TEST_F(BeautyDialogTest, ControlsAreScaledPlacedAndFollowTheDialogAsItGrows)
 
     // A dialog template that refuses DPI adaption keeps the file's pixels.
     Write("Fixed.ini", "[dialog]\ntemplate = fixedDialog\ndialogControlTemplateFile = BeautyDialogs.ini\n"
-                       "controlTemplateFile = BeautyControls.ini\n"
-                       "[IDC_TXT_TITLE]\ntype = CQZ_Static\ntemplate = text\nposition = 16, 12, 360, 36\n"
-                       "create = subclass\n");
+                       "controlTemplateFile = BeautyControls.ini\n[IDC_TXT_TITLE]\ntype = CQZ_Static\n"
+                       "template = text\nposition = 16, 12, 360, 36\ncreate = subclass\n");
     BeautyTestDialog fixed(wideFolder_, L"Fixed.ini");
     ASSERT_TRUE(fixed.Create());
     EXPECT_FALSE(fixed.AdaptsToDpi());
@@ -276,8 +275,7 @@ TEST_F(BeautyDialogTest, SavingWritesTheFileBackByteForByte)
         UseDpi(dpi);
         BeautyTestDialog dialog(wideFolder_, kMain);
         ASSERT_TRUE(dialog.Create());
-        std::wstring path;
-        std::wstring backup;
+        std::wstring path, backup;
         ASSERT_TRUE(dialog.Save(path, backup));
         EXPECT_EQ(ReadBytes(path), original);
         EXPECT_EQ(ReadBytes(backup), original);
@@ -297,8 +295,7 @@ TEST_F(BeautyDialogTest, SavingWritesTheFileBackByteForByte)
     const RECT edit = dialog.ItemRect(IDC_EDIT_NAME);
     SetWindowPos(GetDlgItem(dialog.m_hWnd, IDC_EDIT_NAME), nullptr, edit.left + Scale(10, 168), edit.top,
                  edit.Width(), edit.Height(), SWP_NOZORDER);
-    std::wstring path;
-    std::wstring backup;
+    std::wstring path, backup;
     ASSERT_TRUE(dialog.Save(path, backup));
     std::string expected = original;
     const std::string oldEdit = "position        =             16, 80, 404, 104\n";
@@ -463,17 +460,15 @@ TEST_F(BeautyDialogTest, RunTimeFlagsGovernKeysAndClosing)
         boxes.push_back(message);
         return IDOK;
     });
-    bool answers[3] = {};
+    std::vector<bool> answers;
     QTimer::singleShot(0, [&] {
-        answers[0] = reporting.ReportError(1, 3, L"never ", L"shown");
-        answers[1] = reporting.ReportError(0, 1, L"Cannot ", L"go on");
-        answers[2] = reporting.ReportError(0, 2, L"Ending", L"");
+        answers.push_back(reporting.ReportError(1, 3, L"never ", L"shown"));
+        answers.push_back(reporting.ReportError(0, 1, L"Cannot ", L"go on"));
+        answers.push_back(reporting.ReportError(0, 2, L"Ending", L""));
     });
     EXPECT_EQ(reporting.DoModal(), 2);
     SetMessageBoxResponder({});
-    EXPECT_TRUE(answers[0]);
-    EXPECT_FALSE(answers[1]);
-    EXPECT_FALSE(answers[2]);
+    EXPECT_EQ(answers, (std::vector<bool>{true, false, false}));
     EXPECT_EQ(boxes, std::vector<std::wstring>{L"Cannot go on"});
     EXPECT_TRUE(Reported(L"Ending"));
 }
