@@ -29,6 +29,13 @@ bool HasStyle(HWND hwnd, DWORD style)
     return (static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)) & style) == style;
 }
 
+// `text` with the first `from` in it replaced by `to`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
 TEST_F(BeautyDialogTest, ControlsAreScaledPlacedAndFollowTheDialogAsItGrows)
 {
     for (const int dpi : {96, 168}) {
@@ -80,7 +87,6 @@ TEST_F(BeautyDialogTest, ControlsAreScaledPlacedAndFollowTheDialogAsItGrows)
         const RECT edit = dialog.ItemRect(IDC_EDIT_NAME);
         const RECT frame = dialog.ItemRect(IDC_FRAME);
         const RECT title = dialog.ItemRect(IDC_TXT_TITLE);
-        const HWND closeButton = GetDlgItem(dialog.m_hWnd, static_cast<int>(dialog.GetCloseButtonId()));
         RECT window;
         dialog.GetWindowRect(&window);
         dialog.SetWindowPos(nullptr, 0, 0, window.Width() + 100, window.Height() + 60,
@@ -98,18 +104,15 @@ TEST_F(BeautyDialogTest, ControlsAreScaledPlacedAndFollowTheDialogAsItGrows)
         const RECT push = dialog.ItemRect(static_cast<int>(dialog.GetControlId(L"IDC_BTN_PUSH")));
         EXPECT_EQ(push.left, grown.left + grown.Width() / 2);
         EXPECT_EQ(push.Width(), Scale(310, dpi) - Scale(210, dpi));
-        RECT close;
-        GetWindowRect(closeButton, &close);
-        MapWindowRect(nullptr, dialog.m_hWnd, &close);
-        EXPECT_EQ(close.right, client.right - Scale(6, dpi));
+        EXPECT_EQ(dialog.ItemRect(static_cast<int>(dialog.GetCloseButtonId())).right,
+                  client.right - Scale(6, dpi));
         dialog.DestroyWindow();
     }
 
     // A dialog template that refuses DPI adaption keeps the file's pixels.
     Write("Fixed.ini", "[dialog]\ntemplate = fixedDialog\ndialogControlTemplateFile = BeautyDialogs.ini\n"
-                       "controlTemplateFile = BeautyControls.ini\n"
-                       "[IDC_TXT_TITLE]\ntype = CQZ_Static\ntemplate = text\nposition = 16, 12, 360, 36\n"
-                       "create = subclass\n");
+                       "controlTemplateFile = BeautyControls.ini\n[IDC_TXT_TITLE]\ntype = CQZ_Static\n"
+                       "template = text\nposition = 16, 12, 360, 36\ncreate = subclass\n");
     BeautyTestDialog fixed(wideFolder_, L"Fixed.ini");
     ASSERT_TRUE(fixed.Create());
     EXPECT_FALSE(fixed.AdaptsToDpi());
@@ -212,13 +215,11 @@ TEST_F(BeautyDialogTest, BuiltControlsShowTheirTemplatesAndUnlistedOnesAreHidden
     EXPECT_FALSE(push->IsCheckBox());
     // The frame interval comes through two levels of bases; where the
     // option word drops the key, the file's own value is not read.
-    auto* info = dynamic_cast<CQZ_Static*>(dialog.FindControl(L"IDC_TXT_INFO"));
-    auto* animated = dynamic_cast<CQZ_Static*>(dialog.FindControl(L"IDC_TXT_ANIMATED"));
-    ASSERT_NE(info, nullptr);
-    ASSERT_NE(animated, nullptr);
-    EXPECT_EQ(info->GetFrameInterval(), 80u);
-    EXPECT_EQ(dialog.title.GetFrameInterval(), 80u);
-    EXPECT_EQ(animated->GetFrameInterval(), 80u);
+    for (const wchar_t* name : {L"IDC_TXT_INFO", L"IDC_TXT_TITLE", L"IDC_TXT_ANIMATED"}) {
+        const auto* text = dynamic_cast<CQZ_Static*>(dialog.FindControl(name));
+        ASSERT_NE(text, nullptr) << name;
+        EXPECT_EQ(text->GetFrameInterval(), 80u) << name;
+    }
     // The dialog's own template: caption, flags, background.
     EXPECT_EQ(dialog.GetWindowText(), L"Skinned test dialog");
     EXPECT_NE(dialog.GetDialogFlags() & CQZ_BeautyDialog::QZBDLG_FLG_CLOSE_BUTTON, 0u);
@@ -228,6 +229,7 @@ TEST_F(BeautyDialogTest, BuiltControlsShowTheirTemplatesAndUnlistedOnesAreHidden
     // The header band of the background image is drawn, not the colour under it.
     EXPECT_LT(qBlue(WidgetFromHandle(dialog.m_hWnd)->grab().toImage().pixel(2, 2)), 200);
 
+    const CWnd* info = dialog.FindControl(L"IDC_TXT_INFO");
     EXPECT_EQ(info->GetWindowText(), L"Every control here comes from the definition file and its templates.");
     EXPECT_TRUE(HasStyle(info->GetSafeHwnd(), WS_VISIBLE));
     // A list box has no skinned object: a plain window of its class.
@@ -249,9 +251,8 @@ TEST_F(BeautyDialogTest, BuiltControlsShowTheirTemplatesAndUnlistedOnesAreHidden
 
 TEST_F(BeautyDialogTest, FileFlagsShowUnlistedControlsAndSetTheZOrder)
 {
-    std::string text = ReadBytes(Path("BeautyTest.ini"));
-    text.replace(text.find("QZBDD_FLAG_HIDE_NOT_LISTED_CONTROLS | "), 38, "");
-    Write("Shown.ini", text);
+    Write("Shown.ini",
+          Replaced(ReadBytes(Path("BeautyTest.ini")), "QZBDD_FLAG_HIDE_NOT_LISTED_CONTROLS | ", ""));
     BeautyTestDialog shown(wideFolder_, L"Shown.ini");
     ASSERT_TRUE(shown.Create());
     EXPECT_TRUE(HasStyle(GetDlgItem(shown.m_hWnd, IDC_UNLISTED), WS_VISIBLE));
@@ -276,8 +277,7 @@ TEST_F(BeautyDialogTest, SavingWritesTheFileBackByteForByte)
         UseDpi(dpi);
         BeautyTestDialog dialog(wideFolder_, kMain);
         ASSERT_TRUE(dialog.Create());
-        std::wstring path;
-        std::wstring backup;
+        std::wstring path, backup;
         ASSERT_TRUE(dialog.Save(path, backup));
         EXPECT_EQ(ReadBytes(path), original);
         EXPECT_EQ(ReadBytes(backup), original);
@@ -297,16 +297,12 @@ TEST_F(BeautyDialogTest, SavingWritesTheFileBackByteForByte)
     const RECT edit = dialog.ItemRect(IDC_EDIT_NAME);
     SetWindowPos(GetDlgItem(dialog.m_hWnd, IDC_EDIT_NAME), nullptr, edit.left + Scale(10, 168), edit.top,
                  edit.Width(), edit.Height(), SWP_NOZORDER);
-    std::wstring path;
-    std::wstring backup;
+    std::wstring path, backup;
     ASSERT_TRUE(dialog.Save(path, backup));
-    std::string expected = original;
-    const std::string oldEdit = "position        =             16, 80, 404, 104\n";
-    expected.replace(expected.find(oldEdit), oldEdit.size(), "position        =             26, 80, 414, 104\n");
-    const std::string oldType = "[IDC_LOOKUP]\n\ntype            =             unknown\n";
-    expected.replace(expected.find(oldType), oldType.size(),
-                     "[IDC_LOOKUP]\n\ntype            =             CQZ_Static\n");
-    EXPECT_EQ(ReadBytes(path), expected);
+    const std::string moved = Replaced(original, "position        =             16, 80, 404, 104\n",
+                                       "position        =             26, 80, 414, 104\n");
+    EXPECT_EQ(ReadBytes(path), Replaced(moved, "[IDC_LOOKUP]\n\ntype            =             unknown\n",
+                                        "[IDC_LOOKUP]\n\ntype            =             CQZ_Static\n"));
 }
 
 TEST_F(BeautyDialogTest, BadFilesStillGiveADialog)
@@ -398,9 +394,7 @@ TEST_F(BeautyDialogTest, PoolClosesLeastRecentlyUsedReadersButNotLockedOnes)
         ASSERT_NE(pool.Acquire(paths[i]), nullptr);
     EXPECT_EQ(pool.GetSize(), 5u);
     // Locked under another spelling: names are compared without case.
-    std::wstring upper = paths[0];
-    upper.replace(upper.size() - 9, 9, L"POOL0.INI");
-    pool.Lock(upper);
+    pool.Lock(Path("POOL0.INI"));
     const auto again = pool.Acquire(paths[1]);
     EXPECT_EQ(again, pool.Acquire(paths[1]));
     ASSERT_NE(pool.Acquire(paths[5]), nullptr);
@@ -422,9 +416,7 @@ TEST_F(BeautyDialogTest, PoolClosesLeastRecentlyUsedReadersButNotLockedOnes)
 
 TEST_F(BeautyDialogTest, RunTimeFlagsGovernKeysAndClosing)
 {
-    std::string text = ReadBytes(Path("BeautyTest.ini"));
-    text.replace(text.find("= testDialog"), 12, "= keysDialog");
-    Write("Keys.ini", text);
+    Write("Keys.ini", Replaced(ReadBytes(Path("BeautyTest.ini")), "= testDialog", "= keysDialog"));
     BeautyTestDialog keys(wideFolder_, L"Keys.ini");
     bool stillOpen = false;
     std::wstring editText;
@@ -463,17 +455,15 @@ TEST_F(BeautyDialogTest, RunTimeFlagsGovernKeysAndClosing)
         boxes.push_back(message);
         return IDOK;
     });
-    bool answers[3] = {};
+    std::vector<bool> answers;
     QTimer::singleShot(0, [&] {
-        answers[0] = reporting.ReportError(1, 3, L"never ", L"shown");
-        answers[1] = reporting.ReportError(0, 1, L"Cannot ", L"go on");
-        answers[2] = reporting.ReportError(0, 2, L"Ending", L"");
+        answers.push_back(reporting.ReportError(1, 3, L"never ", L"shown"));
+        answers.push_back(reporting.ReportError(0, 1, L"Cannot ", L"go on"));
+        answers.push_back(reporting.ReportError(0, 2, L"Ending", L""));
     });
     EXPECT_EQ(reporting.DoModal(), 2);
     SetMessageBoxResponder({});
-    EXPECT_TRUE(answers[0]);
-    EXPECT_FALSE(answers[1]);
-    EXPECT_FALSE(answers[2]);
+    EXPECT_EQ(answers, (std::vector<bool>{true, false, false}));
     EXPECT_EQ(boxes, std::vector<std::wstring>{L"Cannot go on"});
     EXPECT_TRUE(Reported(L"Ending"));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QImage>
 
 #include "ControlTemplateTestSupport.h"
@@ -13,6 +15,12 @@ namespace {
 std::uint32_t Flags(const wchar_t* text)
 {
     return CQZSymbolicConstants::Instance().ParseFlags(text);
+}
+
+// Face, height, weight, italic and quality.
+std::tuple<std::wstring, int, int, int, int> FontFacts(const LOGFONTW& font)
+{
+    return {font.lfFaceName, font.lfHeight, font.lfWeight, font.lfItalic, font.lfQuality};
 }
 
 } // namespace
@@ -88,9 +96,8 @@ TEST_F(ControlTemplateTest, GuardedKeysNeedTheirBit)
     // inherit.
     EXPECT_EQ(file->GetTemplate(L"Colored")->GetColor(L"textColor"), 0x030201u);
 
-    const CQZControlTemplate* meter = file->GetTemplate(L"Meter");
-    EXPECT_EQ(meter->GetInt(L"barCount"), 12);
-    EXPECT_EQ(meter->FindInt(L"highPos"), nullptr);
+    EXPECT_EQ(file->GetTemplate(L"Meter")->GetInt(L"barCount"), 12);
+    EXPECT_EQ(file->GetTemplate(L"Meter")->FindInt(L"highPos"), nullptr);
 
     EXPECT_EQ(file->GetTemplate(L"Dialog")->FindText(L"closeButtonTemplate"), nullptr);
     EXPECT_EQ(file->GetTemplate(L"DialogWithClose")->GetText(L"closeButtonTemplate"), L"Plain");
@@ -146,9 +153,8 @@ TEST_F(ControlTemplateTest, ValueFormsReadAsWritten)
 
     // Images: names resolve beside the file; a missing key falls back to
     // the default image; an unknown file keeps its name without a path.
-    const QzTemplateImage* pressed = button->FindImage(L"pressedButtonDib");
-    ASSERT_NE(pressed, nullptr);
-    EXPECT_EQ(pressed->path, wideFolder_ + L"/pressed.png");
+    ASSERT_NE(button->FindImage(L"pressedButtonDib"), nullptr);
+    EXPECT_EQ(button->FindImage(L"pressedButtonDib")->path, wideFolder_ + L"/pressed.png");
     const QzTemplateImage* standard = button->FindImage(L"standardButtonDib");
     ASSERT_NE(standard, nullptr);
     EXPECT_EQ(standard->name, L"dibStandard");
@@ -167,21 +173,14 @@ TEST_F(ControlTemplateTest, ValueFormsReadAsWritten)
 
     const LOGFONTW* font = button->FindFont(L"font");
     ASSERT_NE(font, nullptr);
-    EXPECT_EQ(std::wstring(font->lfFaceName), L"Sans Serif");
-    EXPECT_EQ(font->lfHeight, -12);
-    EXPECT_EQ(font->lfWeight, 700);
-    EXPECT_EQ(font->lfItalic, 1);
-    EXPECT_EQ(font->lfQuality, 3);
+    EXPECT_EQ(FontFacts(*font), std::tuple(L"Sans Serif", -12, 700, 1, 3));
 
     const QzTemplateImageGroup* generic = button->FindImageGroup(L"genericDrawing");
     ASSERT_NE(generic, nullptr);
-    EXPECT_EQ(generic->type, 1u);
+    EXPECT_EQ(std::tuple(generic->type, generic->left, generic->rop, generic->transparency,
+                         generic->centerColor), std::tuple(1u, 2u, 0x00CC0020u, 50, 255u));
     EXPECT_EQ(generic->source.path, wideFolder_ + L"/pressed.png");
     EXPECT_EQ(generic->borders, (qz::platform::RECT{1, 2, 3, 4}));
-    EXPECT_EQ(generic->left, 2u);
-    EXPECT_EQ(generic->rop, 0x00CC0020u);
-    EXPECT_EQ(generic->transparency, 50);
-    EXPECT_EQ(generic->centerColor, 255u);
     ASSERT_EQ(generic->tiles.count(L"lefttop"), 1u);
     EXPECT_EQ(generic->tiles.at(L"lefttop").path, wideFolder_ + L"/standard.png");
     ASSERT_EQ(generic->svg.size(), 2u);
@@ -199,7 +198,7 @@ TEST_F(ControlTemplateTest, ValueFormsReadAsWritten)
     EXPECT_EQ(dialog->FindImage(L"backgroundDialogDib")->path, wideFolder_ + L"/pressed.png");
     EXPECT_EQ(dialog->FindImage(L"regionDialogDib")->name, L"dibStandard");
     // No "background.*" keys: the older generic keys describe the background.
-    const QzTemplateImageGroup* background = dialog->FindImageGroup(L"background");
+    const auto* background = dialog->FindImageGroup(L"background");
     ASSERT_NE(background, nullptr);
     EXPECT_EQ(background->type, 3u);
     EXPECT_EQ(background->borders, (qz::platform::RECT{5, 6, 7, 8}));
@@ -217,15 +216,10 @@ TEST_F(ControlTemplateTest, ValueFormsReadAsWritten)
     EXPECT_EQ(dialog->GetRect(L"dialogBorders"), (qz::platform::RECT{1, 1, 1, 1}));
     const QzTemplateFont* caption = dialog->FindFontGroup(L"caption");
     ASSERT_NE(caption, nullptr);
-    EXPECT_EQ(std::wstring(caption->font.lfFaceName), L"Caption Face");
-    EXPECT_EQ(caption->font.lfHeight, -14);
-    EXPECT_EQ(caption->font.lfWeight, 700);
-    EXPECT_EQ(caption->font.lfQuality, 4);
+    EXPECT_EQ(FontFacts(caption->font), std::tuple(L"Caption Face", -14, 700, 1, 4));
     EXPECT_EQ(caption->font.lfPitchAndFamily, 0x22);
-    EXPECT_EQ(caption->font.lfItalic, 1);
-    EXPECT_EQ(caption->color, 255u);
+    EXPECT_EQ(std::tuple(caption->color, caption->format), std::tuple(255u, 0x21u));
     EXPECT_EQ(caption->offset, (qz::platform::RECT{4, 2, 0, 0}));
-    EXPECT_EQ(caption->format, 0x21u);
     EXPECT_EQ(dialog->GetInt(L"captionbar"), 24);
     EXPECT_EQ(dialog->GetInt(L"darkensurface.targetAlpha"), 160);
     EXPECT_EQ(dialog->GetColor(L"darkensurface.blendColor"), 0x400000u);
@@ -242,11 +236,8 @@ TEST_F(ControlTemplateTest, FontsFallBackToTheirAlternative)
 {
     CQZLegacyIniFileSupport::SetTavorFontQueries(
         [](const wchar_t* face) { return std::wstring(face) == L"House"; }, [] { return false; });
-    Write("Skin.ini", "[Menu]\n"
-                      "controlClass = CQZ_Menu\n"
-                      "options = QZM_OPT_TEXTFONT\n"
-                      "fontDefault = House, 10, 400\n"
-                      "fontDefault.alternative = Fallback, 11, 700, 0, 0, 0, 0, 5\n"
+    Write("Skin.ini", "[Menu]\ncontrolClass = CQZ_Menu\noptions = QZM_OPT_TEXTFONT\n"
+                      "fontDefault = House, 10, 400\nfontDefault.alternative = Fallback, 11, 700, 0, 0, 0, 0, 5\n"
                       "fontSelected = Plain Face, 9, 400\n");
     const auto file = Load("Skin.ini");
     CQZLegacyIniFileSupport::SetTavorFontQueries({}, {});
@@ -254,9 +245,7 @@ TEST_F(ControlTemplateTest, FontsFallBackToTheirAlternative)
     const CQZControlTemplate* menu = file->GetTemplate(L"Menu");
     const LOGFONTW* font = menu->FindFont(L"fontDefault");
     ASSERT_NE(font, nullptr);
-    EXPECT_EQ(std::wstring(font->lfFaceName), L"Fallback");
-    EXPECT_EQ(font->lfHeight, 11);
-    EXPECT_EQ(font->lfQuality, 5);
+    EXPECT_EQ(FontFacts(*font), std::tuple(L"Fallback", 11, 700, 0, 5));
     EXPECT_EQ(std::wstring(menu->FindFont(L"fontSelected")->lfFaceName), L"Plain Face");
 }
 
@@ -290,23 +279,19 @@ TEST_F(ControlTemplateTest, HostileFilesLoadWithoutHarm)
     for (int i = 0; i < 400; ++i)
         text += "name" + std::to_string(i) + " = 1, 2, 3\n";
     text += "[Static]\ncontrolClass = CQZ_Static\noptions = QZS_OPT_BKGCOLOR\nbackgroundColor = name3\n"
-            "[A]\ncontrolClass = CQZ_Static\nbaseTemplate = B\noptions = QZS_OPT_BKGCOLOR\nbackgroundColor = "
-            "huge\n"
+            "[A]\ncontrolClass = CQZ_Static\nbaseTemplate = B\noptions = QZS_OPT_BKGCOLOR\n"
+            "backgroundColor = huge\n"
             "[B]\ncontrolClass = CQZ_Static\nbaseTemplate = A\ntextHeight = 99999999999\n"
             "[Self]\ncontrolClass = CQZ_Static\nbaseTemplate = Self\ntextHeight = 3\n"
             "[Orphan]\ncontrolClass = CQZ_Static\nbaseTemplate = Nobody\ntextHeight = 4\n"
             "[Stranger]\ncontrolClass = CQZ_Gizmo\n"
-            "[Unknown]\ncontrolClass = CQZ_UniButton\noptions = NOT_A_FLAG | 12345 | QZB_OPT_INIT\n"
-            "flags = " +
+            "[Unknown]\ncontrolClass = CQZ_UniButton\noptions = NOT_A_FLAG | 12345 | QZB_OPT_INIT\nflags = " +
             std::string(100000, 'X') + "|QZB_RADIO\n";
     // A long chain of bases, each naming the next one further down.
     const int chain = 3000;
     for (int i = 0; i < chain; ++i) {
-        text += "[C" + std::to_string(i) + "]\ncontrolClass = CQZ_Static\n";
-        if (i + 1 < chain)
-            text += "baseTemplate = C" + std::to_string(i + 1) + "\n";
-        else
-            text += "textHeight = 77\n";
+        text += "[C" + std::to_string(i) + "]\ncontrolClass = CQZ_Static\n" +
+                (i + 1 < chain ? "baseTemplate = C" + std::to_string(i + 1) + "\n" : "textHeight = 77\n");
     }
     Write("Hostile.ini", text);
     const auto file = Load("Hostile.ini");
@@ -314,10 +299,9 @@ TEST_F(ControlTemplateTest, HostileFilesLoadWithoutHarm)
 
     // The cycle is broken at one place; both templates exist and read on.
     const CQZControlTemplate* a = file->GetTemplate(L"A");
-    const CQZControlTemplate* b = file->GetTemplate(L"B");
     ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->GetInt(L"textHeight"), 2147483647);
+    ASSERT_NE(file->GetTemplate(L"B"), nullptr);
+    EXPECT_EQ(file->GetTemplate(L"B")->GetInt(L"textHeight"), 2147483647);
     EXPECT_EQ(a->GetInt(L"textHeight"), 2147483647);
     // Numbers saturate at the 32-bit limits before each part is cut to a byte.
     EXPECT_EQ(a->GetColor(L"backgroundColor"), 0x0000FFFFu);
@@ -327,9 +311,8 @@ TEST_F(ControlTemplateTest, HostileFilesLoadWithoutHarm)
     EXPECT_TRUE(Reported(L"Nobody"));
     EXPECT_EQ(file->GetTemplate(L"Stranger"), nullptr);
     EXPECT_TRUE(Reported(L"CQZ_Gizmo"));
-    const CQZControlTemplate* unknown = file->GetTemplate(L"Unknown");
-    EXPECT_EQ(unknown->GetOptions(), Flags(L"QZB_OPT_INIT"));
-    EXPECT_EQ(unknown->GetFlags(L"flags"), 0u);
+    EXPECT_EQ(file->GetTemplate(L"Unknown")->GetOptions(), Flags(L"QZB_OPT_INIT"));
+    EXPECT_EQ(file->GetTemplate(L"Unknown")->GetFlags(L"flags"), 0u);
     EXPECT_EQ(file->GetTemplate(L"C0")->GetInt(L"textHeight"), 77);
     EXPECT_TRUE(Reported(L"too long"));
     EXPECT_EQ(file->GetTemplate(L"Static")->GetColor(L"backgroundColor"), 0x030201u);

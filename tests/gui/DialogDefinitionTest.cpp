@@ -16,44 +16,37 @@ class DialogDefinitionTest : public ControlTemplateTest {
     void MakeFolder(const std::string& name) const { std::filesystem::create_directories(folder_ + "/" + name); }
     void WriteTemplates() const
     {
-        Write("Controls.ini", "[Button]\ncontrolClass = CQZ_UniButton\n"
-                              "[Label]\ncontrolClass = CQZ_Static\n");
-        Write("DialogTemplates.ini", "[Button]\ncontrolClass = CQZ_Static\n"
-                                     "[Frame]\ncontrolClass = CQZ_ColorFrame\n");
+        Write("Controls.ini", "[Button]\ncontrolClass = CQZ_UniButton\n[Label]\ncontrolClass = CQZ_Static\n");
+        Write("DialogTemplates.ini",
+              "[Button]\ncontrolClass = CQZ_Static\n[Frame]\ncontrolClass = CQZ_ColorFrame\n");
     }
 };
 
+std::vector<std::wstring> Names(const CQZDialogDefinition& definition)
+{
+    std::vector<std::wstring> names;
+    for (const QzDialogControlRecord& record : definition.GetRecords())
+        names.push_back(record.name);
+    return names;
+}
+
 const char* const kDefinition =
-    "[dialog]\n"
-    "name = UpdateDialog\n"
-    "text = Updates ready\n"
-    "template = Frame\n"
-    "position = 10, 20, 410,320\n"
-    "controlTemplateFile = Controls.ini\n"
-    "dialogControlTemplateFile = DialogTemplates.ini\n"
+    "[dialog]\nname = UpdateDialog\ntext = Updates ready\ntemplate = Frame\nposition = 10, 20, 410,320\n"
+    "controlTemplateFile = Controls.ini\ndialogControlTemplateFile = DialogTemplates.ini\n"
     "dialogIniFlags = QZBDD_FLAG_USE_INI_Z_ORDER | QZBDD_FLAG_NO_LAYOUT|NOT_A_FLAG\n"
-    "[IDC_ZETA]\n"
-    "type = CQZ_UniButton\ntemplate = Button\ntext = Install\n"
-    "style = WS_CHILD | WS_VISIBLE | WS_TABSTOP\nstyleEx = WS_EX_TRANSPARENT\n"
-    "position = 1,2,3,4\ncreate = create\n"
-    "[ALIGNMENT1]\n"
-    "a = IDC_ZETA, IDC_ALPHA, QZGUI_LEFT, QZGUI_TOP, 0, 0, 0, 1, 2, 3, 4\n"
-    "[IDC_ALPHA]\n"
-    "type = CQZ_Static\ntemplate = Label\ntext = Hello\ncreate = subclass\n"
-    "[ALIGNMENT0]\n"
-    "type = CQZ_Static\ntemplate = Label\ncreate = subclass\n"
-    "[IDC_NOPOS]\n"
-    "type = CQZ_Static\ntemplate = Label\nstyle = WS_CHILD|WS_VISIBLE\ncreate = create\n"
-    "[IDC_BADSTYLE]\n"
-    "type = CQZ_Static\ntemplate = Label\nstyle = NOT_A_STYLE\nposition = 0,0,5,5\ncreate = create\n"
-    "[IDC_NOTYPE]\n"
-    "template = Label\ncreate = subclass\n"
-    "[IDC_ODDCREATE]\n"
-    "type = CQZ_Static\ntemplate = Label\ncreate = maybe\n"
-    "[ALIGNMENT2]\n"
-    "b = IDC_ALPHA, , QZGUI_RIGHT, 0, 0, 0, 0, 0, 0, 0, 0\n"
-    "[ALIGNMENT4]\n"
-    "c = IDC_ZETA, IDC_ALPHA, 0, 0, 0, 0, 0, 0, 0, 0, 0\n";
+    "[IDC_ZETA]\ntype = CQZ_UniButton\ntemplate = Button\ntext = Install\n"
+    "style = WS_CHILD | WS_VISIBLE | WS_TABSTOP\nstyleEx = WS_EX_TRANSPARENT\nposition = 1,2,3,4\n"
+    "create = create\n"
+    "[ALIGNMENT1]\na = IDC_ZETA, IDC_ALPHA, QZGUI_LEFT, QZGUI_TOP, 0, 0, 0, 1, 2, 3, 4\n"
+    "[IDC_ALPHA]\ntype = CQZ_Static\ntemplate = Label\ntext = Hello\ncreate = subclass\n"
+    "[ALIGNMENT0]\ntype = CQZ_Static\ntemplate = Label\ncreate = subclass\n"
+    "[IDC_NOPOS]\ntype = CQZ_Static\ntemplate = Label\nstyle = WS_CHILD|WS_VISIBLE\ncreate = create\n"
+    "[IDC_BADSTYLE]\ntype = CQZ_Static\ntemplate = Label\nstyle = NOT_A_STYLE\nposition = 0,0,5,5\n"
+    "create = create\n"
+    "[IDC_NOTYPE]\ntemplate = Label\ncreate = subclass\n"
+    "[IDC_ODDCREATE]\ntype = CQZ_Static\ntemplate = Label\ncreate = maybe\n"
+    "[ALIGNMENT2]\nb = IDC_ALPHA, , QZGUI_RIGHT, 0, 0, 0, 0, 0, 0, 0, 0\n"
+    "[ALIGNMENT4]\nc = IDC_ZETA, IDC_ALPHA, 0, 0, 0, 0, 0, 0, 0, 0, 0\n";
 
 TEST_F(DialogDefinitionTest, FindsFilesInOwnFolderThenSearchFoldersAndFailsWithoutOne)
 {
@@ -84,8 +77,7 @@ TEST_F(DialogDefinitionTest, FindsFilesInOwnFolderThenSearchFoldersAndFailsWitho
     EXPECT_TRUE(Reported(L"Missing.ini"));
     EXPECT_TRUE(definition.GetName().empty());
     EXPECT_FALSE(definition.Load(Path("own"), L""));
-    std::wstring path;
-    std::wstring backup;
+    std::wstring path, backup;
     EXPECT_FALSE(definition.Save(path, backup));
 
     // A named template file that cannot be loaded fails the load.
@@ -103,10 +95,8 @@ TEST_F(DialogDefinitionTest, GeneralControlsComeFirstAndAreNotWrittenBack)
     CQZDialogDefinition definition;
     ASSERT_TRUE(definition.Load(wideFolder_, L"Main.ini"));
     auto& records = definition.GetRecords();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].name, L"IDC_SHARED");
+    ASSERT_EQ(Names(definition), (std::vector<std::wstring>{L"IDC_SHARED", L"IDC_OWN"}));
     EXPECT_TRUE(records[0].fromGeneralControls);
-    EXPECT_EQ(records[1].name, L"IDC_OWN");
     EXPECT_FALSE(records[1].fromGeneralControls);
 
     // The glass variant replaces the named file unless the flags forbid it.
@@ -114,18 +104,15 @@ TEST_F(DialogDefinitionTest, GeneralControlsComeFirstAndAreNotWrittenBack)
     CQZDialogDefinition glass;
     glass.SetGlassFrame(true);
     ASSERT_TRUE(glass.Load(wideFolder_, L"Main.ini"));
-    ASSERT_EQ(glass.GetRecords().size(), 2u);
-    EXPECT_EQ(glass.GetRecords()[0].name, L"IDC_GLASS");
+    EXPECT_EQ(Names(glass), (std::vector<std::wstring>{L"IDC_GLASS", L"IDC_OWN"}));
     Write("NoGlass.ini", "[dialog]\ngeneralControlsFile = General.ini\n"
                          "dialogIniFlags = QZBDD_FLAG_IGNORE_VISTA_GLASS_FRAME\n");
     ASSERT_TRUE(glass.Load(wideFolder_, L"NoGlass.ini"));
-    ASSERT_EQ(glass.GetRecords().size(), 1u);
-    EXPECT_EQ(glass.GetRecords()[0].name, L"IDC_SHARED");
+    EXPECT_EQ(Names(glass), std::vector<std::wstring>{L"IDC_SHARED"});
 
     for (QzDialogControlRecord& record : records)
         record.created = true;
-    std::wstring path;
-    std::wstring backup;
+    std::wstring path, backup;
     ASSERT_TRUE(definition.Save(path, backup));
     const std::string text = ReadBytes(path);
     EXPECT_EQ(text.find("IDC_SHARED"), std::string::npos);
@@ -159,8 +146,7 @@ TEST_F(DialogDefinitionTest, WritingBackKeepsTheStateOfBuiltControls)
     }
     ASSERT_EQ(written.size(), 3u);
 
-    std::wstring path;
-    std::wstring backup;
+    std::wstring path, backup;
     ASSERT_TRUE(first.Save(path, backup));
     EXPECT_EQ(path, wideFolder_ + L"/Main.ini");
     EXPECT_EQ(backup.rfind(wideFolder_ + L"/Main_", 0), 0u);
@@ -200,12 +186,9 @@ TEST_F(DialogDefinitionTest, UnicodeFilesAreWrittenBackAsUnicode)
     CQZDialogDefinition definition;
     ASSERT_TRUE(definition.Load(wideFolder_, L"Wide.ini"));
     EXPECT_EQ(definition.GetName(), L"Gr\u00FC\u00DFe");
-    std::wstring path;
-    std::wstring backup;
+    std::wstring path, backup;
     ASSERT_TRUE(definition.Save(path, backup));
-    const std::string bytes = ReadBytes(path);
-    ASSERT_GE(bytes.size(), 4u);
-    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE#\0", 4));
+    EXPECT_EQ(ReadBytes(path).substr(0, 4), std::string("\xFF\xFE#\0", 4));
 
     CQZDialogDefinition again;
     ASSERT_TRUE(again.Load(wideFolder_, L"Wide.ini"));
@@ -220,7 +203,7 @@ TEST_F(DialogDefinitionTest, HostileFilesAreReadWithinTheirLimits)
     ASSERT_TRUE(definition.Load(wideFolder_, L"NoDialog.ini"));
     EXPECT_TRUE(definition.GetName().empty());
     EXPECT_EQ(definition.GetDialogIniFlags(), 0u);
-    ASSERT_EQ(definition.GetRecords().size(), 1u);
+    EXPECT_EQ(Names(definition), std::vector<std::wstring>{L"IDC_A"});
 
     Write("Empty.ini", "");
     ASSERT_TRUE(definition.Load(wideFolder_, L"Empty.ini"));
@@ -229,8 +212,7 @@ TEST_F(DialogDefinitionTest, HostileFilesAreReadWithinTheirLimits)
     // A repeated section is one control.
     Write("Twice.ini", "[IDC_A]\ntype = CQZ_Static\n[DIALOG]\nname = x\n[IDC_A]\ntext = again\n");
     ASSERT_TRUE(definition.Load(wideFolder_, L"Twice.ini"));
-    ASSERT_EQ(definition.GetRecords().size(), 1u);
-    EXPECT_EQ(definition.GetRecords()[0].name, L"IDC_A");
+    EXPECT_EQ(Names(definition), std::vector<std::wstring>{L"IDC_A"});
 
     // Values are cut at their buffers; numbers clamp.
     const std::string huge(10000, 'x');
@@ -282,8 +264,7 @@ TEST_F(DialogDefinitionTest, DialogFiltersRecordsAndReadsItsOwnKeys)
     Write("Main.ini", "[IDC_SKIP]\ntype = CQZ_Static\nextra = no\n[IDC_KEEP]\ntype = CQZ_Static\nextra = yes\n");
     FilteringDefinition definition;
     ASSERT_TRUE(definition.Load(wideFolder_, L"Main.ini"));
-    ASSERT_EQ(definition.GetRecords().size(), 1u);
-    EXPECT_EQ(definition.GetRecords()[0].name, L"IDC_KEEP");
+    EXPECT_EQ(Names(definition), std::vector<std::wstring>{L"IDC_KEEP"});
     EXPECT_EQ(definition.extras, std::vector<std::wstring>{L"yes"});
 }
 

@@ -3,7 +3,6 @@
 #include <fstream>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QKeyEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -72,7 +71,6 @@ QColor PixelOf(CQZ_SkinnedControl& control, QPoint at)
     return control.GetWidget()->grab().toImage().pixelColor(at);
 }
 
-// Counts the paints a widget receives.
 class PaintCounter : public QObject {
   public:
     bool eventFilter(QObject*, QEvent* event) override
@@ -95,13 +93,11 @@ class SkinnedControlsTest : public testing::Test {
         standard.fill(kBorder);
         QPainter(&standard).fillRect(4, 4, 16, 16, kStandard);
         Save(standard, "standard.png");
-        Save(Solid(24, 24, kPressed), "pressed.png");
-        Save(Solid(24, 24, kHilite), "hilite.png");
-        Save(Solid(24, 24, kDisabled), "disabled.png");
-        Save(Solid(16, 16, kMarker), "marker.png");
-        Save(Solid(16, 16, kField), "field.png");
-        Save(Solid(20, 10, kTrack), "track.png");
-        Save(Solid(20, 10, kFill), "fill.png");
+        for (const auto& [name, width, height, colour] :
+             {std::tuple{"pressed.png", 24, 24, kPressed}, {"hilite.png", 24, 24, kHilite},
+              {"disabled.png", 24, 24, kDisabled}, {"marker.png", 16, 16, kMarker}, {"field.png", 16, 16, kField},
+              {"track.png", 20, 10, kTrack}, {"fill.png", 20, 10, kFill}})
+            Save(Solid(width, height, colour), name);
         QImage frames(64, 16, QImage::Format_ARGB32);
         for (int i = 0; i < 4; ++i)
             QPainter(&frames).fillRect(16 * i, 0, 16, 16, kFrames[i]);
@@ -319,11 +315,9 @@ TEST_F(SkinnedControlsTest, StaticAndEditTakeTextColoursAndBackgrounds)
     const QImage picture = label.GetWidget()->grab().toImage();
     EXPECT_EQ(picture.pixelColor(118, 28), QColor(10, 20, 30));
     bool textInColour = false;
-    for (int y = 0; y < picture.height(); ++y) {
-        for (int x = 0; x < picture.width(); ++x) {
-            const QColor c = picture.pixelColor(x, y);
-            textInColour |= c.red() > 200 && c.green() > 200 && c.blue() < 60;
-        }
+    for (int i = 0; i < picture.width() * picture.height(); ++i) {
+        const QColor c = picture.pixelColor(i % picture.width(), i / picture.width());
+        textInColour |= c.red() > 200 && c.green() > 200 && c.blue() < 60;
     }
     EXPECT_TRUE(textInColour);
 
@@ -413,9 +407,8 @@ TEST_F(SkinnedControlsTest, ControlsFollowTheDisplayResolution)
 
 TEST_F(SkinnedControlsTest, ImageLoaderReadsEveryFormatAndReportsBadFilesOnce)
 {
-    Save(Solid(20, 10, kFill), "image.bmp", "BMP");
-    Save(Solid(20, 10, kFill), "image.png", "PNG");
-    Save(Solid(20, 10, kFill), "image.jpg", "JPEG");
+    for (const auto& [name, format] : {std::pair{"image.bmp", "BMP"}, {"image.png", "PNG"}, {"image.jpg", "JPG"}})
+        Save(Solid(20, 10, kFill), name, format);
     std::ofstream(folder_ + "/image.svg") << "<svg xmlns='http://www.w3.org/2000/svg' width='20' height='10'>"
                                              "<rect width='20' height='10' fill='#00a050'/></svg>";
     for (const char* name : {"image.bmp", "image.png", "image.jpg", "image.svg"}) {
@@ -423,8 +416,7 @@ TEST_F(SkinnedControlsTest, ImageLoaderReadsEveryFormatAndReportsBadFilesOnce)
         const auto at168 = CQZSkinImage::Load(PathOf(name), 168);
         EXPECT_EQ(at96->size(), QSize(20, 10)) << name;
         EXPECT_EQ(at168->size(), QSize(35, 18)) << name;
-        const QColor centre = at168->pixelColor(17, 9);
-        EXPECT_NEAR(centre.green(), 160, 6) << name;
+        EXPECT_NEAR(at168->pixelColor(17, 9).green(), 160, 6) << name;
         EXPECT_EQ(CQZSkinImage::Load(PathOf(name)), at96) << "cached";
     }
     EXPECT_TRUE(CQZSkinImage::IsSvg(PathOf("image.svg")));
