@@ -96,6 +96,17 @@ TEST_F(RenderTemplateTest, FailuresAreReportedAndWriteNothing)
     EXPECT_FALSE(RenderDialogTemplate("1 DIALOGEX 0, 0, 32767, 32767\nBEGIN\nEND\n", "huge.rc", 1,
                                       kFallbackLanguage, 192, png, error));
     EXPECT_NE(error.find(": error: the dialog is too large to draw"), std::string::npos) << error;
+    // So is one without area, and one with more controls than are ever painted.
+    EXPECT_FALSE(RenderDialogTemplate("1 DIALOGEX 0, 0, 0, 10\nBEGIN\nEND\n", "empty.rc", 1, kFallbackLanguage,
+                                      96, png, error));
+    EXPECT_NE(error.find(": error: the dialog has no area to draw (0 x "), std::string::npos) << error;
+    std::string crowded = "1 DIALOGEX 0, 0, 100, 100\nBEGIN\n";
+    for (int i = 0; i < 2001; ++i)
+        crowded += "LTEXT \"x\", -1, 0, 0, 5, 5\n";
+    EXPECT_FALSE(RenderDialogTemplate(crowded + "END\n", "crowded.rc", 1, kFallbackLanguage, 96, png, error));
+    EXPECT_NE(error.find(": error: the dialog has too many controls to draw (2001; at most 2000)"),
+              std::string::npos)
+        << error;
     EXPECT_FALSE(fs::exists(png));
 
     // The DPI chosen for a rendering does not outlive it.

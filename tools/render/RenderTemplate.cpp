@@ -92,14 +92,29 @@ bool EnsureRenderingGui(const std::string& rcPath, std::string& error)
 bool SaveDialogPicture(HWND dialog, const std::string& pngPath, std::string& error, RenderedDialog* rendered)
 {
     QWidget* widget = WidgetFromHandle(dialog);
+    const QSize size = widget->size();
+    // Qt paints sibling widgets by recursion, one stack frame each: some
+    // 30,000 overflow the stack. Real dialogs have a few dozen controls.
+    constexpr qsizetype kMaxControls = 2000;
+    const qsizetype controls = widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size();
+    const auto refuse = [&](const std::string& why) {
+        DestroyWindow(dialog);
+        error = pngPath + ": error: " + why;
+        return false;
+    };
+    if (size.isEmpty()) {
+        return refuse("the dialog has no area to draw (" + std::to_string(size.width()) + " x " +
+                      std::to_string(size.height()) + " pixels)");
+    }
     // Showing allocates the picture: 256 MiB of 32-bit pixels is far past any
     // real dialog, and past it the allocation may fail or, worse, succeed.
-    const QSize size = widget->size();
     if (static_cast<qint64>(size.width()) * size.height() > qint64{64} * 1024 * 1024) {
-        DestroyWindow(dialog);
-        error = pngPath + ": error: the dialog is too large to draw (" + std::to_string(size.width()) + " x " +
-                std::to_string(size.height()) + " pixels)";
-        return false;
+        return refuse("the dialog is too large to draw (" + std::to_string(size.width()) + " x " +
+                      std::to_string(size.height()) + " pixels)");
+    }
+    if (controls > kMaxControls) {
+        return refuse("the dialog has too many controls to draw (" + std::to_string(controls) + "; at most " +
+                      std::to_string(kMaxControls) + ")");
     }
     widget->show();
     QApplication::processEvents();
