@@ -28,6 +28,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -593,11 +594,15 @@ class UploadSink {
     std::string RedirectUrl() const { return Base() + "/redirect"; }
     std::string UploadUrl() const { return Base() + "/crm/upload.php"; }
 
-    // The body length of the next POST the sink has read.
+    // The body length of the next POST the sink has read; 0 when none came.
     std::uint64_t ReceivedBody()
     {
+        pollfd ready{counts_, POLLIN, 0};
         std::uint64_t bytes = 0;
-        return read(counts_, &bytes, sizeof bytes) == sizeof bytes ? bytes : 0;
+        if (poll(&ready, 1, 30000) != 1 || read(counts_, &bytes, sizeof bytes) != sizeof bytes) {
+            return 0;
+        }
+        return bytes;
     }
 
   private:
@@ -687,14 +692,27 @@ class UploadHost final : public QzAutoUpdate::CUpdateConfiguration2 {
     std::wstring redirect_;
 };
 
+// QZ_BENCH_UPLOAD_MIB, 1 to 65536; anything else ends the run before it starts.
 std::uint64_t UploadSize()
 {
-    const char* mib = std::getenv("QZ_BENCH_UPLOAD_MIB");
-    return (mib != nullptr ? std::strtoull(mib, nullptr, 10) : 256) << 20;
+    static const std::uint64_t bytes = [] {
+        const char* mib = std::getenv("QZ_BENCH_UPLOAD_MIB");
+        if (mib == nullptr) {
+            return std::uint64_t{256} << 20;
+        }
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(mib, &end, 10);
+        if (*mib < '1' || *mib > '9' || *end != '\0' || value > 65536) {
+            std::fprintf(stderr, "download_bench: QZ_BENCH_UPLOAD_MIB must be a number of MiB from 1 to 65536\n");
+            std::exit(2);
+        }
+        return static_cast<std::uint64_t>(value) << 20;
+    }();
+    return bytes;
 }
 
 // The data file, written afresh before each upload as a host writes it.
-void WriteDataFile(const std::filesystem::path& path)
+bool WriteDataFile(const std::filesystem::path& path)
 {
     static const std::vector<char> block = [] {
         std::vector<char> bytes(1 << 20);
@@ -703,9 +721,11 @@ void WriteDataFile(const std::filesystem::path& path)
         return bytes;
     }();
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (std::uint64_t written = 0; written < UploadSize(); written += block.size()) {
+    for (std::uint64_t written = 0; out && written < UploadSize(); written += block.size()) {
         out.write(block.data(), static_cast<std::streamsize>(block.size()));
     }
+    out.close();
+    return !out.fail();
 }
 
 double Since(std::chrono::steady_clock::time_point start)
@@ -716,6 +736,14 @@ double Since(std::chrono::steady_clock::time_point start)
 QzAutoUpdate::DoActionFunction doAction = nullptr;
 std::vector<double> uploadRatios;
 std::vector<double> uploadWithRmRatios;
+// A round that failed makes the whole run fail, not only its own line.
+bool uploadFailed = false;
+
+void FailUpload(benchmark::State& state, const char* why)
+{
+    uploadFailed = true;
+    state.SkipWithError(why);
+}
 
 // Rounds of one upload through DoAction (action 2, which deletes the file once
 // it has gone out) and one by curl, then the same curl followed by deleting
@@ -728,7 +756,10 @@ void BM_CrmUploadAgainstCurl(benchmark::State& state)
         return body > UploadSize() && body <= UploadSize() + 256;
     };
     for (auto _ : state) {
-        WriteDataFile(file);
+        if (!WriteDataFile(file)) {
+            FailUpload(state, "cannot write the data file (is the disk full?)");
+            break;
+        }
         UploadHost host(file, uploadSink->RedirectUrl());
         auto start = std::chrono::steady_clock::now();
         const std::uint32_t result = doAction(&host, QzAutoUpdate::kActionCrmUpload);
@@ -737,25 +768,31 @@ void BM_CrmUploadAgainstCurl(benchmark::State& state)
         if (result != QzAutoUpdate::kResultSuccess || std::filesystem::exists(file) ||
             !wholeFileWentOut(uploadSink->ReceivedBody())) {
             std::fprintf(stderr, "%ls", host.LogLines().c_str());
-            state.SkipWithError("the upload through DoAction failed or kept its file");
+            FailUpload(state, "the upload through DoAction failed or kept its file");
             break;
         }
         const std::vector<std::string> curl = {
             "curl", "-s", "--noproxy", "*", "-o", "/dev/null", "-F",
             "File=@" + file.string() + ";filename=crm.zip;type=application/octet-stream", uploadSink->UploadUrl()};
-        WriteDataFile(file);
+        if (!WriteDataFile(file)) {
+            FailUpload(state, "cannot write the data file (is the disk full?)");
+            break;
+        }
         start = std::chrono::steady_clock::now();
         const Launcher::Result plain = launcher->Run(curl);
         const double theirs = Since(start);
         const bool plainOk = plain.status == 0 && wholeFileWentOut(uploadSink->ReceivedBody());
         std::filesystem::remove(file);
-        WriteDataFile(file);
+        if (!WriteDataFile(file)) {
+            FailUpload(state, "cannot write the data file (is the disk full?)");
+            break;
+        }
         start = std::chrono::steady_clock::now();
         const Launcher::Result withRm = launcher->Run(curl);
         std::filesystem::remove(file);
         const double theirsWithRm = Since(start);
         if (!plainOk || withRm.status != 0 || !wholeFileWentOut(uploadSink->ReceivedBody())) {
-            state.SkipWithError("curl's upload failed");
+            FailUpload(state, "curl's upload failed");
             break;
         }
         uploadRatios.push_back(theirs / ours);
@@ -798,6 +835,7 @@ int main(int argc, char** argv)
         std::size_t highWater = 0;
         return DownloadWithInternetLayer(argv[2], highWater) == std::strtoull(argv[3], nullptr, 10) ? 0 : 1;
     }
+    UploadSize(); // a bad size ends the run before anything is made
     Launcher processes;
     launcher = &processes;
     UploadSink sink;
@@ -853,5 +891,5 @@ int main(int argc, char** argv)
         std::printf("throughput ratio, DoAction action 4 / curl into a file: %.2f\n",
                     curlFileSeconds / actionSeconds);
     }
-    return 0;
+    return uploadFailed ? 1 : 0;
 }
