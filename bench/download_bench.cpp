@@ -323,6 +323,11 @@ void BM_InternetLayerInProcess(benchmark::State& state)
     state.counters["buffer_high_water_KiB"] = static_cast<double>(highWater) / 1024;
 }
 
+double Since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 // One download by a separate process, started by the launcher.
 void RunClient(benchmark::State& state, const std::vector<std::string>& argv, double& seconds)
 {
@@ -335,7 +340,7 @@ void RunClient(benchmark::State& state, const std::vector<std::string>& argv, do
             state.SkipWithError((argv[0] + " failed").c_str());
             break;
         }
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        seconds += Since(start);
         peak = std::max(peak, result.peakRssKiB);
         total += BodySize();
     }
@@ -530,7 +535,7 @@ void BM_TransferWithDigestAgainstCurl(benchmark::State& state)
         const auto start = std::chrono::steady_clock::now();
         const Launcher::Result curl =
             launcher->Run({"curl", "-s", "-o", (DownloadFolder() / "curl.bin").string(), Server().Url()});
-        const double theirs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double theirs = Since(start);
         std::filesystem::remove(DownloadFolder() / "curl.bin");
         if (ours < 0 || curl.status != 0) {
             state.SkipWithError("a download failed");
@@ -728,11 +733,6 @@ bool WriteDataFile(const std::filesystem::path& path)
     return !out.fail();
 }
 
-double Since(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 QzAutoUpdate::DoActionFunction doAction = nullptr;
 std::vector<double> uploadRatios;
 std::vector<double> uploadWithRmRatios;
@@ -755,9 +755,15 @@ void BM_CrmUploadAgainstCurl(benchmark::State& state)
     const auto wholeFileWentOut = [](std::uint64_t body) {
         return body > UploadSize() && body <= UploadSize() + 256;
     };
+    const auto freshFile = [&] {
+        if (WriteDataFile(file)) {
+            return true;
+        }
+        FailUpload(state, "cannot write the data file (is the disk full?)");
+        return false;
+    };
     for (auto _ : state) {
-        if (!WriteDataFile(file)) {
-            FailUpload(state, "cannot write the data file (is the disk full?)");
+        if (!freshFile()) {
             break;
         }
         UploadHost host(file, uploadSink->RedirectUrl());
@@ -774,8 +780,7 @@ void BM_CrmUploadAgainstCurl(benchmark::State& state)
         const std::vector<std::string> curl = {
             "curl", "-s", "--noproxy", "*", "-o", "/dev/null", "-F",
             "File=@" + file.string() + ";filename=crm.zip;type=application/octet-stream", uploadSink->UploadUrl()};
-        if (!WriteDataFile(file)) {
-            FailUpload(state, "cannot write the data file (is the disk full?)");
+        if (!freshFile()) {
             break;
         }
         start = std::chrono::steady_clock::now();
@@ -783,8 +788,7 @@ void BM_CrmUploadAgainstCurl(benchmark::State& state)
         const double theirs = Since(start);
         const bool plainOk = plain.status == 0 && wholeFileWentOut(uploadSink->ReceivedBody());
         std::filesystem::remove(file);
-        if (!WriteDataFile(file)) {
-            FailUpload(state, "cannot write the data file (is the disk full?)");
+        if (!freshFile()) {
             break;
         }
         start = std::chrono::steady_clock::now();

@@ -102,15 +102,14 @@ bool SaveDialogPicture(HWND dialog, const std::string& pngPath, std::string& err
         error = pngPath + ": error: " + why;
         return false;
     };
+    const std::string pixels = std::to_string(size.width()) + " x " + std::to_string(size.height()) + " pixels";
     if (size.isEmpty()) {
-        return refuse("the dialog has no area to draw (" + std::to_string(size.width()) + " x " +
-                      std::to_string(size.height()) + " pixels)");
+        return refuse("the dialog has no area to draw (" + pixels + ")");
     }
     // Showing allocates the picture: 256 MiB of 32-bit pixels is far past any
     // real dialog, and past it the allocation may fail or, worse, succeed.
     if (static_cast<qint64>(size.width()) * size.height() > qint64{64} * 1024 * 1024) {
-        return refuse("the dialog is too large to draw (" + std::to_string(size.width()) + " x " +
-                      std::to_string(size.height()) + " pixels)");
+        return refuse("the dialog is too large to draw (" + pixels + ")");
     }
     if (controls > kMaxControls) {
         return refuse("the dialog has too many controls to draw (" + std::to_string(controls) + "; at most " +
